@@ -1,0 +1,54 @@
+#pragma once
+
+#include <deque>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/FileInfo.h"
+
+// The snapshot of one folder tree: every entry beneath the root in pre-order
+// (a folder before its content, the content of a folder together right after
+// it), plus what the scan could not see.
+class DirectoryInfo {
+public:
+    // Something beneath the root the scan could not look at. A folder that
+    // could not be listed (the root included) is a listing failure; an entry
+    // whose lookup failed for another reason than "no such entry" is not
+    // listed at all and shows up here instead. Either way its content is
+    // unknown, which is not the same as absent.
+    struct ScanFailure {
+        std::string path;
+        int error = 0;
+        bool listing = false;
+    };
+
+    // The root gets a trailing separator when it has none.
+    explicit DirectoryInfo(std::string_view folder);
+
+    const std::string& root() const { return m_root; }
+    const std::deque<FileInfo>& entries() const { return m_entries; }
+
+    // Appends an entry; it becomes the last one.
+    const FileInfo& add(std::string path, const platform::FindRecord& record);
+    // Deletes every entry, the file types and the scan's findings.
+    void clear();
+
+    // The extensions (without their dot) of all entries' names, case kept,
+    // computed on first request.
+    std::set<std::string> fileTypes();
+
+    const std::vector<ScanFailure>& failures() const { return m_failures; }
+    void addFailure(std::string path, int error, bool listing);
+    // True when the root itself was not there (rather than unreadable).
+    bool rootMissing() const { return m_rootMissing; }
+    void setRootMissing(bool missing) { m_rootMissing = missing; }
+
+private:
+    std::string m_root;
+    std::deque<FileInfo> m_entries;
+    std::set<std::string> m_fileTypes;
+    std::vector<ScanFailure> m_failures;
+    bool m_rootMissing = false;
+};

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "platform/FileSystem.h"
+
+class DirectoryInfo;
+
+// Fills a DirectoryInfo with the tree beneath its root. Symbolic links are
+// entries of their own and never descended into; a root that is itself a link
+// to a folder is followed.
+class DirectoryOp {
+public:
+    // Remembers the snapshot to fill; it must not be null.
+    void attach(DirectoryInfo* info);
+
+    // Walks the tree and appends every entry, in the kernel's order within a
+    // folder, each folder's content right after the folder. Does not clear the
+    // snapshot first. Folders that cannot be listed and entries that cannot be
+    // looked up are recorded as failures of the snapshot.
+    void scan();
+
+private:
+    void scanFolder(const platform::DirectoryHandle& folder, const std::string& folderPath);
+
+    DirectoryInfo* m_target = nullptr;
+};

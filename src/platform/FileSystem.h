@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "platform/FindRecord.h"
+
+namespace platform {
+
+// The outcome of looking an entry up. Only "no such entry" (ENOENT, ENOTDIR)
+// means absent; any other failure (EACCES, EIO, ENOTCONN, ESTALE, ...) leaves
+// the entry unknown, which callers must never treat as absent.
+enum class LookupStatus : std::uint8_t { Found, Absent, Unknown };
+
+struct Lookup {
+    LookupStatus status = LookupStatus::Absent;
+    int error = 0;  // errno when not found
+    FindRecord record;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+};
+
+// Looks up the entry at `path` itself, without following a final link.
+Lookup lookupEntry(const std::string& path);
+
+// Same, relative to an open directory.
+Lookup lookupEntryAt(int dirFd, const char* name);
+
+// An open directory, listed in the kernel's order. Move-only; closes itself.
+class DirectoryHandle {
+public:
+    DirectoryHandle() = default;
+    ~DirectoryHandle();
+    DirectoryHandle(DirectoryHandle&& other) noexcept;
+    DirectoryHandle& operator=(DirectoryHandle&& other) noexcept;
+    DirectoryHandle(const DirectoryHandle&) = delete;
+    DirectoryHandle& operator=(const DirectoryHandle&) = delete;
+
+    // Opens a folder by path; a final link to a folder is followed (roots may
+    // be links). On failure the handle is invalid and error() tells why.
+    static DirectoryHandle open(const std::string& path);
+
+    // Opens a subfolder by name without following a link.
+    DirectoryHandle openChild(const char* name) const;
+
+    bool valid() const { return m_fd >= 0; }
+    int error() const { return m_error; }
+    int fd() const { return m_fd; }
+
+    // One listed entry. `name` is valid during the callback only.
+    struct Entry {
+        std::string_view name;
+        Lookup lookup;  // statx of the entry (Found, or Unknown when it failed)
+    };
+
+    // Calls `visit` for every entry but "." and "..", in the kernel's order,
+    // each with its record. Returns 0, or the errno that ended the listing.
+    int forEach(const std::function<void(const Entry&)>& visit) const;
+
+private:
+    int m_fd = -1;
+    int m_error = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Paths are byte strings: every byte a Linux file name may hold passes through
+// unchanged. A folder root carries a trailing separator; the full path of an
+// entry never ends with one.
+namespace platform {
+
+inline constexpr char kSeparator = '/';
+
+// The path with one trailing separator added when it has none.
+std::string withTrailingSeparator(std::string_view path);
+
+// The last component: the text after the last separator.
+std::string_view fileNameOf(std::string_view path);
+
+// The folder part: the text up to (not including) the last separator, or the
+// empty text when there is none. The parent of "/a" is "".
+std::string_view folderOf(std::string_view path);
+
+// The extension of a name, dot included: the text from the last "." on, or
+// empty when the name has no dot.
+std::string_view extensionOf(std::string_view name);
+
+// True when `path` is `folder` itself or lies beneath it (component-wise, so
+// "/data" does not contain "/database").
+bool isSameOrInside(std::string_view path, std::string_view folder);
+
+}  // namespace platform

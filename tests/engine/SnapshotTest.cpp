@@ -1,0 +1,176 @@
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "engine/DirectoryInfo.h"
+#include "engine/DirectoryOp.h"
+#include "engine/FileInfo.h"
+#include "support/TempTree.h"
+#include "support/Unprivileged.h"
+
+using platform::LookupStatus;
+using testsupport::TempDir;
+
+namespace {
+
+DirectoryInfo scanned(const std::string& root) {
+    DirectoryInfo info(root);
+    DirectoryOp op;
+    op.attach(&info);
+    op.scan();
+    return info;
+}
+
+std::vector<std::string> relativePaths(const DirectoryInfo& info) {
+    std::vector<std::string> out;
+    for (const FileInfo& e : info.entries()) {
+        out.push_back(e.path().substr(info.root().size()));
+    }
+    return out;
+}
+
+std::ptrdiff_t indexOf(const std::vector<std::string>& v, const std::string& s) {
+    return std::find(v.begin(), v.end(), s) - v.begin();
+}
+
+}  // namespace
+
+TEST(Snapshot, EmptyFoldersAndOneEmptySubfolder) {
+    TempDir dir;
+    EXPECT_TRUE(scanned(dir.path()).entries().empty());
+    testsupport::makeDirs(dir / "only");
+    const DirectoryInfo info = scanned(dir.path());
+    ASSERT_EQ(info.entries().size(), 1u);
+    EXPECT_EQ(info.entries()[0].path(), dir / "only");  // no trailing separator
+    EXPECT_TRUE(info.entries()[0].isDirectory());
+    EXPECT_TRUE(info.failures().empty());
+}
+
+TEST(Snapshot, ListsInPreOrderWithEachFolderContentTogether) {
+    TempDir dir;
+    testsupport::makeTree(dir.path(), "a/x.txt\na/deep/y\nb.txt\nc/\n");
+    const DirectoryInfo info = scanned(dir.path() + "/");
+    EXPECT_EQ(info.root(), dir.path() + "/");
+    const auto paths = relativePaths(info);
+    ASSERT_EQ(paths.size(), 6u);
+    const auto a = indexOf(paths, "a");
+    EXPECT_EQ(indexOf(paths, "a/deep") - a <= 3, true);
+    // a's three descendants follow it directly, in some order.
+    std::vector<std::string> block(paths.begin() + a + 1, paths.begin() + a + 4);
+    std::sort(block.begin(), block.end());
+    EXPECT_EQ(block, (std::vector<std::string>{"a/deep", "a/deep/y", "a/x.txt"}));
+    EXPECT_EQ(indexOf(paths, "a/deep/y"), indexOf(paths, "a/deep") + 1);
+}
+
+TEST(Snapshot, LinksAreEntriesAndNeverDescendedInto) {
+    TempDir outside;
+    testsupport::makeTree(outside.path(), "secret.txt=s\n");
+    TempDir dir;
+    testsupport::makeTree(dir.path(), "real/f\nloop->.\n");
+    ::symlink(outside.path().c_str(), (dir / "out").c_str());
+    auto paths = relativePaths(scanned(dir.path()));
+    std::sort(paths.begin(), paths.end());
+    EXPECT_EQ(paths, (std::vector<std::string>{"loop", "out", "real", "real/f"}));
+
+    // A root that is itself a link is followed, and entry paths keep the
+    // root as given.
+    const DirectoryInfo viaLink = scanned(dir / "out");
+    ASSERT_EQ(viaLink.entries().size(), 1u);
+    EXPECT_EQ(viaLink.entries()[0].path(), dir / "out/secret.txt");
+}
+
+TEST(Snapshot, MissingAndUnreadableFoldersAreRecorded) {
+    TempDir dir;
+    const DirectoryInfo missing = scanned(dir / "nope");
+    EXPECT_TRUE(missing.entries().empty());
+    EXPECT_TRUE(missing.rootMissing());
+    ASSERT_EQ(missing.failures().size(), 1u);
+    EXPECT_TRUE(missing.failures()[0].listing);
+
+    testsupport::makeTree(dir.path(), "open/a\nclosed/b\nnosearch/c\n");
+    ::chmod((dir / "closed").c_str(), 0);
+    ::chmod((dir / "nosearch").c_str(), 0644);  // listable, not searchable
+    const std::string root = dir.path();
+    ::chmod(root.c_str(), 0755);  // the child runs as nobody
+    const int status = testsupport::runUnprivileged([&] {
+        const DirectoryInfo info = scanned(root);
+        bool closedListed = false, closedFailed = false, cUnknown = false, bSeen = false;
+        for (const FileInfo& e : info.entries()) {
+            closedListed |= e.path() == root + "/closed";
+            bSeen |= e.path() == root + "/closed/b";
+        }
+        for (const auto& f : info.failures()) {
+            closedFailed |= f.listing && f.path == root + "/closed" && f.error == EACCES;
+            cUnknown |= !f.listing && f.path == root + "/nosearch/c" && f.error == EACCES;
+        }
+        return closedListed && closedFailed && cUnknown && !bSeen && !info.rootMissing() ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0);
+}
+
+TEST(Snapshot, CounterpartsAreLookedUpUnderTheOtherRoot) {
+    TempDir main, mirror;
+    testsupport::makeTree(main.path(), "a/b.txt=1\nsame=1\nfile-vs-dir=1\n");
+    testsupport::makeTree(mirror.path(), "a/\nfile-vs-dir/\n");
+    const DirectoryInfo info = scanned(main.path());
+    const std::string mainRoot = main.path() + "/", mirrorRoot = mirror.path() + "/";
+    for (const FileInfo& e : info.entries()) {
+        const FileInfo other = e.createCounterpart(mainRoot, mirrorRoot);
+        EXPECT_EQ(other.path(), mirrorRoot + e.path().substr(mainRoot.size()));
+        const std::string rel = e.path().substr(mainRoot.size());
+        if (rel == "a") {
+            EXPECT_TRUE(other.exists());
+        } else if (rel == "file-vs-dir") {
+            // The counterpart is tested by its own record: a directory exists.
+            EXPECT_TRUE(other.isDirectory());
+            EXPECT_TRUE(other.exists());
+        } else {
+            EXPECT_FALSE(other.exists()) << rel;
+            EXPECT_EQ(other.attributes(), 0u);
+            EXPECT_EQ(other.lookupStatus(), LookupStatus::Absent);
+        }
+    }
+}
+
+TEST(Snapshot, ComparisonsUseFullTicksSizesAndAllAttributeBits) {
+    TempDir dir;
+    testsupport::makeTree(dir.path(), "a\nb\n");
+    testsupport::setWriteTime(dir / "a", 1700000000, 100);
+    testsupport::setWriteTime(dir / "b", 1700000000, 200);  // one tick later
+    FileInfo a(dir / "a"), b(dir / "b");
+    EXPECT_EQ(a.compareTime(b), -1);
+    EXPECT_EQ(b.compareTime(a), 1);
+    EXPECT_EQ(a.compareTime(a), 0);
+
+    platform::FindRecord big, small;
+    big.size = (std::uint64_t{1} << 32) + 1;
+    small.size = 2;
+    EXPECT_EQ(FileInfo("/x", big).compareSize(FileInfo("/y", small)), 1);
+
+    platform::FindRecord archive, plain;
+    archive.attributes = 0x20;
+    plain.attributes = 0x80;
+    EXPECT_FALSE(FileInfo("/x", archive).sameAttributes(FileInfo("/y", plain)));
+}
+
+TEST(Snapshot, FileTypesKeepCaseAndSkipNamesWithoutExtension) {
+    TempDir dir;
+    testsupport::makeTree(dir.path(), "a.TXT\nb.txt\nc\narchive.tar.gz\n.profile\nend.\n");
+    DirectoryInfo info = scanned(dir.path());
+    const auto types = info.fileTypes();
+    EXPECT_EQ(types, (std::set<std::string>{"TXT", "gz", "profile", "txt"}));
+}
+
+TEST(Snapshot, NamesWithAnyBytesSurvive) {
+    TempDir dir;
+    const std::string odd = "caf\xE9\n-x";
+    testsupport::writeFile(dir / odd, "z");
+    const DirectoryInfo info = scanned(dir.path());
+    ASSERT_EQ(info.entries().size(), 1u);
+    EXPECT_EQ(info.entries()[0].fileName(), odd);
+    EXPECT_TRUE(FileInfo(dir / odd).exists());
+}
