@@ -3,8 +3,9 @@
 #include "platform/Assert.h"
 #include "platform/Path.h"
 
-FileInfo::FileInfo(std::string path) : m_path(std::move(path)) {
-    const platform::Lookup lookup = platform::lookupEntry(m_path);
+FileInfo::FileInfo(std::string path) : FileInfo(path, platform::lookupEntry(path)) {}
+
+FileInfo::FileInfo(std::string path, const platform::Lookup& lookup) : m_path(std::move(path)) {
     m_status = lookup.status;
     m_error = static_cast<std::uint8_t>(lookup.error);
     if (lookup.status == platform::LookupStatus::Found) {
@@ -34,9 +35,13 @@ platform::FindRecord FileInfo::record() const {
     return r;
 }
 
-std::string_view FileInfo::fileName() const { return platform::fileNameOf(m_path); }
+std::string_view FileInfo::fileName() const {
+    return platform::fileNameOf(m_path);
+}
 
-std::string_view FileInfo::extension() const { return platform::extensionOf(fileName()); }
+std::string_view FileInfo::extension() const {
+    return platform::extensionOf(fileName());
+}
 
 platform::LookupStatus FileInfo::existence() const {
     const platform::Lookup lookup = platform::lookupEntry(m_path);
@@ -48,7 +53,9 @@ platform::LookupStatus FileInfo::existence() const {
                                            : platform::LookupStatus::Absent;
 }
 
-bool FileInfo::exists() const { return existence() == platform::LookupStatus::Found; }
+bool FileInfo::exists() const {
+    return existence() == platform::LookupStatus::Found;
+}
 
 FileInfo FileInfo::createCounterpart(std::string_view root, std::string_view mirrorRoot) const {
     TF_ASSERT(!root.empty() && root.back() == platform::kSeparator);

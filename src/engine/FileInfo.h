@@ -16,6 +16,8 @@ public:
     explicit FileInfo(std::string path);
     // Takes a record delivered by a listing.
     FileInfo(std::string path, const platform::FindRecord& record);
+    // Takes the outcome of a lookup made elsewhere.
+    FileInfo(std::string path, const platform::Lookup& lookup);
 
     const std::string& path() const { return m_path; }
     // The last path component.

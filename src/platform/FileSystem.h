@@ -28,6 +28,19 @@ Lookup lookupEntry(const std::string& path);
 // Same, relative to an open directory.
 Lookup lookupEntryAt(int dirFd, const char* name);
 
+// The finest step, in 100-nanosecond ticks, in which the file system holding
+// `path` stores last-write times: 2 seconds on FAT, 1 second on some others,
+// 1 tick where it is finer or not known.
+std::uint64_t timePrecisionTicks(const std::string& path);
+
+// True when `path` is the top folder of a mounted file system.
+bool isMountRoot(const std::string& path);
+
+// The absolute path with every link and "." or ".." resolved; for a path that
+// does not exist (yet), its deepest existing folder is resolved and the rest
+// appended as given. Empty for an empty or relative path.
+std::string resolvePath(const std::string& path);
+
 // An open directory, listed in the kernel's order. Move-only; closes itself.
 class DirectoryHandle {
 public:

@@ -3,9 +3,12 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -13,14 +16,16 @@ namespace platform {
 
 namespace {
 
-constexpr unsigned kStatxMask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_ATIME |
-                                STATX_MTIME | STATX_BTIME | STATX_INO;
+constexpr unsigned kStatxMask =
+    STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_BTIME | STATX_INO;
 
 std::uint64_t ticks(const struct statx_timestamp& t) {
     return ticksFromUnix(t.tv_sec, t.tv_nsec);
 }
 
-bool isAbsentError(int error) { return error == ENOENT || error == ENOTDIR; }
+bool isAbsentError(int error) {
+    return error == ENOENT || error == ENOTDIR;
+}
 
 Lookup fromStatx(const struct statx& st, std::string_view name) {
     Lookup result;
@@ -83,7 +88,85 @@ Lookup lookupEntry(const std::string& path) {
     return statxAt(AT_FDCWD, path.c_str(), name);
 }
 
-Lookup lookupEntryAt(int dirFd, const char* name) { return statxAt(dirFd, name, name); }
+Lookup lookupEntryAt(int dirFd, const char* name) {
+    return statxAt(dirFd, name, name);
+}
+
+std::uint64_t timePrecisionTicks(const std::string& path) {
+    struct statfs fs;
+    if (::statfs(path.c_str(), &fs) != 0) {
+        return 1;
+    }
+    switch (static_cast<unsigned long>(fs.f_type)) {
+        case 0x4d44:      // FAT (msdos, vfat)
+        case 0x2011BAB0:  // exFAT keeps 10 ms in newer drivers, but 2 s on many devices
+            return 20000000;
+        case 0x482b:  // HFS+
+        case 0x9660:  // ISO 9660
+        case 0x137F:  // Minix
+        case 0x137D:  // ext (old)
+            return 10000000;
+        default:
+            return 1;
+    }
+}
+
+bool isMountRoot(const std::string& path) {
+    struct statx st;
+    if (::statx(AT_FDCWD, path.c_str(), AT_NO_AUTOMOUNT, STATX_INO, &st) != 0) {
+        return false;
+    }
+    if (st.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) {
+        return (st.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+    }
+    struct statx parent;
+    const std::string up = path + "/..";
+    if (::statx(AT_FDCWD, up.c_str(), AT_NO_AUTOMOUNT, STATX_INO, &parent) != 0) {
+        return false;
+    }
+    return parent.stx_dev_major != st.stx_dev_major || parent.stx_dev_minor != st.stx_dev_minor ||
+           parent.stx_ino == st.stx_ino;
+}
+
+std::string resolvePath(const std::string& path) {
+    if (path.empty() || path.front() != '/') {
+        return {};
+    }
+    std::string existing = path;
+    std::string rest;
+    for (;;) {
+        char* resolved = ::realpath(existing.c_str(), nullptr);
+        if (resolved != nullptr) {
+            std::string result(resolved);
+            std::free(resolved);
+            if (!rest.empty()) {
+                if (result.back() != '/') {
+                    result.push_back('/');
+                }
+                result += rest;
+            }
+            while (result.size() > 1 && result.back() == '/') {
+                result.pop_back();
+            }
+            return result;
+        }
+        while (existing.size() > 1 && existing.back() == '/') {
+            existing.pop_back();
+        }
+        const auto slash = existing.rfind('/');
+        if (slash == std::string::npos || existing == "/") {
+            return {};
+        }
+        const std::string last = existing.substr(slash + 1);
+        if (last == "..") {
+            return {};  // cannot tell where a missing folder's parent leads
+        }
+        if (last != "." && !last.empty()) {
+            rest = rest.empty() ? last : last + "/" + rest;
+        }
+        existing = slash == 0 ? "/" : existing.substr(0, slash);
+    }
+}
 
 DirectoryHandle::~DirectoryHandle() {
     if (m_fd >= 0) {

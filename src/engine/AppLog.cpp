@@ -1,0 +1,113 @@
+#include "engine/AppLog.h"
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <type_traits>
+#include <utility>
+
+#include "logdll/LogWrite.h"
+#include "platform/Clock.h"
+#include "platform/Path.h"
+#include "platform/ProgramFolder.h"
+
+namespace {
+
+static_assert(std::is_same_v<decltype(&LogWrite), void (*)(const char*, const char*)>,
+              "the library's function and the writer type must agree");
+
+AppLog::Notifier& loadFailureNotifier() {
+    static AppLog::Notifier notifier = [](const std::string& message) {
+        std::fprintf(stderr, "%s\n", message.c_str());
+    };
+    return notifier;
+}
+
+// True when the folder part of `path` names an existing directory (a link to
+// one counts). A name without a folder part has no folder to check.
+bool folderExists(const std::string& path) {
+    std::string folder(platform::folderOf(path));
+    if (folder.empty()) {
+        if (path.empty() || path.front() != platform::kSeparator) {
+            return false;
+        }
+        folder = std::string(1, platform::kSeparator);
+    }
+    struct stat st;
+    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+const char* const AppLog::kLibraryName = "libLogDll.so";
+const char* const AppLog::kLoadFailureMessage = "Can't load libLogDll.so, task log is disabled";
+
+AppLog& AppLog::instance() {
+    static AppLog log(platform::programFolder() + kLibraryName, loadFailureNotifier(),
+                      platform::Clock::system());
+    return log;
+}
+
+void AppLog::setLoadFailureNotifier(Notifier notifier) {
+    loadFailureNotifier() = std::move(notifier);
+}
+
+AppLog::AppLog(const std::string& libraryPath, Notifier onLoadFailure, const platform::Clock& clock)
+    : m_clock(&clock) {
+    m_library = ::dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (m_library == nullptr) {
+        if (onLoadFailure) {
+            onLoadFailure(kLoadFailureMessage);
+        }
+        return;
+    }
+    // A library without the function stays loaded but writes nothing.
+    m_writer = reinterpret_cast<Writer>(::dlsym(m_library, "LogWrite"));
+}
+
+AppLog::~AppLog() {
+    if (m_library != nullptr) {
+        ::dlclose(m_library);
+    }
+}
+
+void AppLog::configureForRun(bool enableLog, const std::string& logFile) {
+    const bool canLog = enableLog && folderExists(logFile);
+    enabled = canLog;
+    if (canLog) {
+        setLogFile(logFile);
+    }
+}
+
+void AppLog::setLogFile(const std::string& path) {
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_logFile = path;
+    }
+    writeRaw("\n---BEGIN---\n");
+}
+
+std::string AppLog::logFile() const {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_logFile;
+}
+
+void AppLog::write(const std::string& text) {
+    if (!enabled || m_writer == nullptr) {
+        return;  // spare the formatting
+    }
+    std::string line = platform::formatDateTime(m_clock->now(), "%m-%d %H:%M:%S");
+    line += '\t';
+    line += text;
+    line += '\n';
+    writeRaw(line);
+}
+
+void AppLog::writeRaw(const std::string& text) {
+    if (!enabled || m_writer == nullptr) {
+        return;
+    }
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_writer(text.c_str(), m_logFile.c_str());
+}

@@ -1,0 +1,32 @@
+#include "engine/FileItemList.h"
+
+#include "platform/Assert.h"
+
+FileItemList::FileItemList(const Task* task) : m_task(task) {
+    TF_ASSERT(task != nullptr);
+}
+
+FileItem& FileItemList::newItem() {
+    return m_items.emplace_back();
+}
+
+std::int32_t FileItemList::directoryCount() {
+    if (m_directoryCount < 0) {
+        std::int32_t count = 0;
+        for (const FileItem& item : m_items) {
+            count += item.isDirectory ? 1 : 0;
+        }
+        m_directoryCount = count;
+    }
+    return m_directoryCount;
+}
+
+std::int32_t FileItemList::fileCount() {
+    return static_cast<std::int32_t>(m_items.size()) - directoryCount();
+}
+
+void FileItemList::releaseMirrors() {
+    for (Pair& pair : pairs) {
+        pair.tree = platform::MirrorTree();
+    }
+}

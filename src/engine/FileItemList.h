@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/FileItem.h"
+#include "model/FileExclude.h"
+#include "platform/FileOps.h"
+
+class Task;
+
+// A change plan: the operations of one run of a task, in the order they are
+// carried out, with what the run needs of the task captured when the plan was
+// built, so that editing or deleting the task's rules while the run goes on
+// cannot change or break it.
+class FileItemList {
+public:
+    // The task must not be null.
+    explicit FileItemList(const Task* task);
+
+    // Appends an empty item and returns it for the caller to fill.
+    FileItem& newItem();
+
+    // Items concerning directories, whatever their operation; counted once.
+    std::int32_t directoryCount();
+    std::int32_t fileCount();
+
+    const Task* task() const { return m_task; }
+    std::size_t size() const { return m_items.size(); }
+    bool empty() const { return m_items.empty(); }
+    const FileItem& operator[](std::size_t i) const { return m_items[i]; }
+    auto begin() const { return m_items.begin(); }
+    auto end() const { return m_items.end(); }
+
+    // The task's name and the policy's rule word when the plan was built.
+    std::string taskName;
+    std::uint32_t policyFlags = 0;
+    // A copy of the task's exclusion filter, used when deleting folders.
+    std::optional<FileExclude> exclusions;
+    // One per folder pair of the task, in order.
+    struct Pair {
+        std::string mainRoot;    // as the task stores it, with a trailing separator
+        std::string mirrorRoot;  // likewise
+        // The opened mirror folder; it holds the mirror's lock until
+        // released. Invalid when the pair was skipped or its mirror folder is
+        // still to be made by the run.
+        platform::MirrorTree tree;
+        bool skipped = false;
+    };
+    std::vector<Pair> pairs;
+
+    // Lets go of the mirror folders and their locks.
+    void releaseMirrors();
+
+private:
+    const Task* m_task;
+    std::deque<FileItem> m_items;
+    std::int32_t m_directoryCount = -1;
+};

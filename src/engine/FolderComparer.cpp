@@ -1,0 +1,455 @@
+#include "engine/FolderComparer.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <thread>
+#include <unordered_set>
+
+#include "engine/DirectoryInfo.h"
+#include "engine/DirectoryOp.h"
+#include "engine/FileItemList.h"
+#include "model/Task.h"
+#include "platform/Assert.h"
+#include "platform/FileOps.h"
+#include "platform/Path.h"
+
+namespace {
+
+using platform::LookupStatus;
+
+// The attribute bits a copy reproduces on the mirror; compressed and
+// encrypted are up to the file system.
+constexpr std::uint32_t kComparableAttributes = platform::kAttrReadOnly | platform::kAttrHidden |
+                                                platform::kAttrDirectory | platform::kAttrSymlink;
+
+std::string systemReason(int error) {
+    return std::strerror(error);
+}
+
+std::string_view relativeOf(const FileInfo& entry, const std::string& root) {
+    return std::string_view(entry.path()).substr(root.size());
+}
+
+// The entries of a snapshot, sorted by their path relative to the root, so
+// that a counterpart is found without asking the file system again.
+class SnapshotIndex {
+public:
+    explicit SnapshotIndex(const DirectoryInfo& info) : m_info(info) {
+        const auto& entries = info.entries();
+        m_order.resize(entries.size());
+        for (std::uint32_t i = 0; i < m_order.size(); ++i) {
+            m_order[i] = i;
+        }
+        // All paths share the root: comparing whole paths orders the
+        // relative parts.
+        std::sort(m_order.begin(), m_order.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return entries[a].path() < entries[b].path();
+        });
+    }
+
+    const FileInfo* find(std::string_view relative) const {
+        const auto& entries = m_info.entries();
+        const std::size_t rootSize = m_info.root().size();
+        const auto it = std::lower_bound(
+            m_order.begin(), m_order.end(), relative, [&](std::uint32_t i, std::string_view rel) {
+                return std::string_view(entries[i].path()).substr(rootSize) < rel;
+            });
+        if (it == m_order.end() ||
+            std::string_view(entries[*it].path()).substr(rootSize) != relative) {
+            return nullptr;
+        }
+        return &entries[*it];
+    }
+
+private:
+    const DirectoryInfo& m_info;
+    std::vector<std::uint32_t> m_order;
+};
+
+// Relative paths whose content could not be read on the main side: unknown is
+// never absent, so nothing beneath them is deleted from the mirror.
+class UnknownPaths {
+public:
+    void add(std::string relative) { m_paths.insert(std::move(relative)); }
+    bool covers(std::string_view relative) const {
+        // A set ordered by bytes: any covering path sorts at or before
+        // `relative`, and every prefix of it is checked directly.
+        std::string_view probe = relative;
+        for (;;) {
+            if (m_paths.count(std::string(probe)) != 0) {
+                return true;
+            }
+            const auto slash = probe.rfind(platform::kSeparator);
+            if (slash == std::string_view::npos) {
+                return m_paths.count(std::string()) != 0;
+            }
+            probe = probe.substr(0, slash);
+        }
+    }
+    bool empty() const { return m_paths.empty(); }
+
+private:
+    std::set<std::string> m_paths;
+};
+
+struct PairScan {
+    DirectoryInfo main;
+    DirectoryInfo mirror;
+    PairScan(const std::string& mainRoot, const std::string& mirrorRoot)
+        : main(mainRoot), mirror(mirrorRoot) {}
+};
+
+void scanInto(DirectoryInfo& info) {
+    DirectoryOp op;
+    op.attach(&info);
+    op.scan();
+}
+
+bool isTrashName(std::string_view relative) {
+    return relative == ".Trash" || (relative.starts_with(".Trash-") &&
+                                    relative.find(platform::kSeparator) == std::string_view::npos);
+}
+
+bool isBeneath(std::string_view relative, std::string_view top) {
+    return relative.size() > top.size() && relative.starts_with(top) &&
+           relative[top.size()] == platform::kSeparator;
+}
+
+bool hasTemporaryComponent(std::string_view relative) {
+    return platform::isTemporaryName(platform::fileNameOf(relative));
+}
+
+}  // namespace
+
+FolderComparer::FolderComparer(FileItemList* list) : m_list(list) {
+    TF_ASSERT(list != nullptr);
+    m_task = list->task();
+    TF_ASSERT(m_task->getPolicy() != nullptr);
+    m_policy.setFlags(m_task->getPolicy()->getFlags());
+}
+
+void FolderComparer::compareAll() {
+    m_list->taskName = m_task->name;
+    m_list->policyFlags = m_policy.getFlags();
+    m_list->exclusions = m_task->exclude;
+    m_includeFolder.clear();
+
+    const auto& folders = m_task->folderList.items();
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        comparePair(i, folders[i]);
+    }
+    m_pair = 0;
+    if (!folders.empty() && !m_list->pairs.empty() && !m_list->pairs[0].skipped) {
+        m_includeFolder = m_task->includeFolder();
+        for (const std::string& path : m_task->include.fileList()) {
+            compareIncludedFile(path, m_includeFolder);
+        }
+    }
+    m_list->directoryCount();  // counted now, read by the worker later
+}
+
+bool FolderComparer::refusePair(std::size_t index, const TaskFolderItem& folder,
+                                std::string& reason) {
+    const std::string main = platform::resolvePath(folder.main);
+    const std::string mirror = platform::resolvePath(folder.mirror);
+    m_resolvedMirrors.push_back(mirror);
+    if (main.empty() || mirror.empty()) {
+        reason = "main and mirror folders must be absolute paths";
+        return true;
+    }
+    if (platform::isSameOrInside(main, mirror) || platform::isSameOrInside(mirror, main)) {
+        reason = "the main and mirror folders overlap";
+        return true;
+    }
+    for (std::size_t earlier = 0; earlier < index; ++earlier) {
+        const std::string& other = m_resolvedMirrors[earlier];
+        if (!other.empty() &&
+            (platform::isSameOrInside(mirror, other) || platform::isSameOrInside(other, mirror))) {
+            reason = "the mirror folder overlaps the mirror of an earlier folder pair";
+            return true;
+        }
+    }
+    return false;
+}
+
+void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder) {
+    m_pair = static_cast<std::int32_t>(index);
+    FileItemList::Pair& pair = m_list->pairs.emplace_back();
+    pair.mainRoot = platform::withTrailingSeparator(folder.main);
+    pair.mirrorRoot = platform::withTrailingSeparator(folder.mirror);
+    const std::string mainPath(platform::folderOf(pair.mainRoot));
+
+    const auto skipPair = [&](std::string reason) {
+        pair.skipped = true;
+        pair.tree = platform::MirrorTree();
+        FileItem& item = m_list->newItem();
+        item.isDirectory = true;
+        item.pair = m_pair;
+        item.setSource(mainPath.empty() ? pair.mainRoot : mainPath);
+        item.setTarget(std::string(platform::folderOf(pair.mirrorRoot)));
+        item.setOperation(opSkip);
+        item.reason = std::move(reason);
+    };
+
+    std::string reason;
+    if (refusePair(index, folder, reason)) {
+        skipPair(reason);
+        return;
+    }
+
+    // Hold the mirror for the whole plan and run, so two runs never meet. A
+    // mirror folder that does not exist yet is made by the run.
+    platform::OpResult opened;
+    pair.tree = platform::MirrorTree::open(pair.mirrorRoot, m_lockWaitMs, opened);
+    if (!opened.ok() && opened.error != ENOENT) {
+        skipPair(opened.error == EWOULDBLOCK
+                     ? std::string("another run is using this mirror folder")
+                     : opened.message);
+        return;
+    }
+
+    // Both trees are listed at once; the mirror even when nothing is to be
+    // deleted, since looking counterparts up in a listing is far cheaper than
+    // asking the file system for each.
+    PairScan scan(pair.mainRoot, pair.mirrorRoot);
+    std::thread mirrorScanner;
+    if (opened.ok()) {
+        mirrorScanner = std::thread([&scan] { scanInto(scan.mirror); });
+    }
+    scanInto(scan.main);
+    if (mirrorScanner.joinable()) {
+        mirrorScanner.join();
+    }
+
+    const std::string& mainRoot = scan.main.root();
+    const std::string& mirrorRoot = scan.mirror.root();
+    const bool mirrorIsMount = opened.ok() && platform::isMountRoot(mirrorRoot);
+    const bool mainIsMount = platform::isMountRoot(mainRoot);
+    const std::string includeName =
+        index == 0 ? std::string(platform::fileNameOf(m_task->includeFolder())) : std::string();
+
+    // Mirror entries that no plan may touch: temporary files of killed runs,
+    // the trash of a mounted mirror, the include folder of the first pair.
+    const auto neverPlanned = [&](std::string_view relative, bool mirrorSide) {
+        if (hasTemporaryComponent(relative)) {
+            return true;
+        }
+        const bool mount = mirrorSide ? mirrorIsMount : mainIsMount;
+        if (mount) {
+            const std::string_view top = relative.substr(0, relative.find(platform::kSeparator));
+            if (isTrashName(top)) {
+                return true;
+            }
+        }
+        return mirrorSide && !includeName.empty() &&
+               (relative == includeName || isBeneath(relative, includeName));
+    };
+
+    // A main folder that is missing, unreadable, or empty while its mirror is
+    // not (an unplugged drive, an unmounted share) must not empty the mirror.
+    for (const auto& failure : scan.main.failures()) {
+        if (failure.listing && failure.path == mainRoot) {
+            skipPair(scan.main.rootMissing() ? "the main folder does not exist"
+                                             : systemReason(failure.error));
+            return;
+        }
+    }
+    if (scan.main.entries().empty() && scan.main.failures().empty()) {
+        const bool mirrorHasContent = std::any_of(
+            scan.mirror.entries().begin(), scan.mirror.entries().end(),
+            [&](const FileInfo& e) { return !neverPlanned(relativeOf(e, mirrorRoot), true); });
+        if (mirrorHasContent || !scan.mirror.failures().empty()) {
+            skipPair("the main folder is empty but its mirror is not; nothing was changed");
+            return;
+        }
+    }
+    m_timePrecision = std::max(platform::timePrecisionTicks(mainRoot),
+                               opened.ok() ? platform::timePrecisionTicks(mirrorRoot) : 1);
+
+    UnknownPaths unknown;
+    for (const auto& failure : scan.main.failures()) {
+        unknown.add(failure.path.substr(mainRoot.size()));
+    }
+
+    // Main pass.
+    const SnapshotIndex mirrorIndex(scan.mirror);
+    std::set<std::pair<std::uint64_t, std::uint64_t>> matchedByLookup;
+    for (const FileInfo& entry : scan.main.entries()) {
+        const std::string_view relative = relativeOf(entry, mainRoot);
+        if (neverPlanned(relative, false)) {
+            continue;
+        }
+        if (const FileInfo* found = mirrorIndex.find(relative)) {
+            compareMain(entry, *found, LookupStatus::Found);
+            continue;
+        }
+        // Not listed under that exact name: ask the file system, which may
+        // match names regardless of case or see what the listing missed.
+        std::string counterpartPath = mirrorRoot;
+        counterpartPath.append(relative);
+        const platform::Lookup lookup = platform::lookupEntry(counterpartPath);
+        const FileInfo counterpart(std::move(counterpartPath), lookup);
+        if (lookup.status == LookupStatus::Found) {
+            matchedByLookup.emplace(lookup.device, lookup.inode);
+        }
+        compareMain(entry, counterpart, counterpart.existence());
+    }
+    for (const auto& failure : scan.main.failures()) {
+        addSkip(failure.path, systemReason(failure.error));
+    }
+
+    // Mirror pass.
+    if (!m_policy.isDeleteMirrorOnly() || !opened.ok()) {
+        return;
+    }
+    const SnapshotIndex mainIndex(scan.main);
+    for (const FileInfo& entry : scan.mirror.entries()) {
+        const std::string_view relative = relativeOf(entry, mirrorRoot);
+        if (neverPlanned(relative, true) || unknown.covers(relative)) {
+            continue;
+        }
+        if (mainIndex.find(relative) != nullptr) {
+            continue;
+        }
+        std::string counterpartPath = mainRoot;
+        counterpartPath.append(relative);
+        const FileInfo counterpart(std::move(counterpartPath));
+        LookupStatus status = counterpart.existence();
+        if (status == LookupStatus::Absent && !matchedByLookup.empty()) {
+            // On a mirror that ignores letter case, the very entry a main
+            // entry was matched with must not be deleted for its spelling.
+            const platform::Lookup self = platform::lookupEntry(entry.path());
+            if (self.status == LookupStatus::Found &&
+                matchedByLookup.count({self.device, self.inode}) != 0) {
+                status = LookupStatus::Found;
+            }
+        }
+        compareMirror(entry, status);
+    }
+}
+
+void FolderComparer::compareEntry(const FileInfo& entry, const FileInfo& counterpart,
+                                  bool mirrorSide) {
+    const LookupStatus status = counterpart.existence();
+    if (mirrorSide) {
+        if (status == LookupStatus::Found) {
+            return;
+        }
+        FileItem& item = addItem(entry, counterpart, opExclude);
+        if (status == LookupStatus::Unknown) {
+            item.setOperation(opSkip);
+            item.reason = systemReason(counterpart.lookupError());
+        } else if (!isExcluded(entry)) {
+            item.setOperation(entry.isDirectory() ? opDeleteDirectory : opDeleteFile);
+        }
+        return;
+    }
+    compareMain(entry, counterpart, status);
+}
+
+void FolderComparer::compareMirror(const FileInfo& entry, LookupStatus status) {
+    if (status == LookupStatus::Found) {
+        return;
+    }
+    // The counterpart path is only shown; it does not exist.
+    const std::string& mirrorRoot = m_list->pairs[static_cast<std::size_t>(m_pair)].mirrorRoot;
+    const std::string& mainRoot = m_list->pairs[static_cast<std::size_t>(m_pair)].mainRoot;
+    const FileInfo counterpart(mainRoot + std::string(relativeOf(entry, mirrorRoot)),
+                               platform::FindRecord{});
+    if (status == LookupStatus::Unknown) {
+        addSkip(entry.path(), "the main side could not be read");
+        return;
+    }
+    if (isExcluded(entry)) {
+        addItem(entry, counterpart, opExclude);
+        return;
+    }
+    addItem(entry, counterpart, entry.isDirectory() ? opDeleteDirectory : opDeleteFile);
+}
+
+void FolderComparer::compareMain(const FileInfo& entry, const FileInfo& counterpart,
+                                 LookupStatus status) {
+    if (isExcluded(entry)) {
+        addItem(entry, counterpart, opExclude);
+        return;
+    }
+    if (status == LookupStatus::Unknown) {
+        addSkip(entry.path(), systemReason(counterpart.lookupError()));
+        return;
+    }
+    const bool counterpartExists = status == LookupStatus::Found;
+    if (!counterpartExists && m_policy.isCopyNewFiles()) {
+        addItem(entry, counterpart, entry.isDirectory() ? opCreateDirectory : opCreateFile);
+    }
+    if (entry.lookupStatus() != LookupStatus::Found || !counterpartExists || entry.isDirectory()) {
+        return;
+    }
+    if (m_policy.isCopyIfSizeDiffers() && entry.compareSize(counterpart) != 0) {
+        addItem(entry, counterpart, opUpdateFile);
+        return;
+    }
+    int order = 0;
+    if (m_policy.isCopyIfTimeDiffers() && timesDiffer(entry, counterpart, order)) {
+        if (!m_policy.isCopyOnlyIfMainNewer() || order > 0) {
+            addItem(entry, counterpart, opUpdateFile);
+        }
+        return;
+    }
+    if (m_policy.isCopyIfAttributesDiffer() &&
+        (entry.attributes() & kComparableAttributes) !=
+            (counterpart.attributes() & kComparableAttributes)) {
+        addItem(entry, counterpart, opUpdateFile);
+    }
+}
+
+bool FolderComparer::timesDiffer(const FileInfo& a, const FileInfo& b, int& order) const {
+    // A file system that keeps coarser times than the other side would make
+    // every copy look changed: times within its step count as equal.
+    const std::uint64_t ta = a.lastWriteTime();
+    const std::uint64_t tb = b.lastWriteTime();
+    const std::uint64_t difference = ta > tb ? ta - tb : tb - ta;
+    if (difference < m_timePrecision) {
+        return false;
+    }
+    order = a.compareTime(b);
+    return order != 0;
+}
+
+void FolderComparer::compareIncludedFile(const std::string& path,
+                                         const std::string& includeFolder) {
+    const FileInfo file(path);
+    std::string target = platform::withTrailingSeparator(includeFolder);
+    target.append(platform::fileNameOf(path));
+    const FileInfo counterpart(std::move(target));
+    const LookupStatus status = counterpart.existence();
+    if (file.lookupStatus() == LookupStatus::Unknown) {
+        addSkip(path, systemReason(file.lookupError()));
+        return;
+    }
+    compareMain(file, counterpart, status);
+}
+
+FileItem& FolderComparer::addItem(const FileInfo& entry, const FileInfo& counterpart,
+                                  std::int32_t code) {
+    FileItem& item = m_list->newItem();
+    item.isDirectory = entry.isDirectory();
+    item.pair = m_pair;
+    item.setSource(entry.path());
+    item.setTarget(counterpart.path());
+    item.setOperation(code);
+    return item;
+}
+
+void FolderComparer::addSkip(const std::string& path, std::string reason) {
+    FileItem& item = m_list->newItem();
+    item.isDirectory = true;
+    item.pair = m_pair;
+    item.setSource(path);
+    item.setOperation(opSkip);
+    item.reason = std::move(reason);
+}
+
+bool FolderComparer::isExcluded(const FileInfo& entry) const {
+    return m_list->exclusions.has_value() && m_list->exclusions->isExcluded(entry);
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "engine/FileInfo.h"
+#include "engine/FileItem.h"
+#include "model/CopyPolicy.h"
+
+class DirectoryInfo;
+class FileItemList;
+class Task;
+class TaskFolderItem;
+
+// Builds a change plan: compares every folder pair of the list's task under
+// its copy policy and exclusion filter, then the task's included files.
+//
+// It plans to protect: a pair whose main folder is missing, unreadable, or
+// empty while its mirror is not plans a single skip; nothing beneath a main
+// folder or entry that could not be read is deleted; pairs that overlap are
+// refused; the include folder, the trash of a mounted mirror and temporary
+// files of killed runs are never planned.
+class FolderComparer {
+public:
+    // The list must not be null; its task must have a policy.
+    explicit FolderComparer(FileItemList* list);
+
+    // How long to wait for a mirror folder another run is using.
+    void setLockWait(int milliseconds) { m_lockWaitMs = milliseconds; }
+
+    void compareAll();
+
+    // Judges one entry against its counterpart on the other side and appends
+    // at most one item. The counterpart's existence is checked live.
+    void compareEntry(const FileInfo& entry, const FileInfo& counterpart, bool mirrorSide);
+
+    // Judges one included file against its copy in the include folder.
+    void compareIncludedFile(const std::string& path, const std::string& includeFolder);
+
+private:
+    void comparePair(std::size_t index, const TaskFolderItem& folder);
+    bool refusePair(std::size_t index, const TaskFolderItem& folder, std::string& reason);
+    void compareMain(const FileInfo& entry, const FileInfo& counterpart,
+                     platform::LookupStatus status);
+    void compareMirror(const FileInfo& entry, platform::LookupStatus status);
+    bool timesDiffer(const FileInfo& a, const FileInfo& b, int& order) const;
+    FileItem& addItem(const FileInfo& entry, const FileInfo& counterpart, std::int32_t code);
+    void addSkip(const std::string& path, std::string reason);
+    bool isExcluded(const FileInfo& entry) const;
+
+    FileItemList* m_list;
+    const Task* m_task;
+    CopyPolicy m_policy;
+    int m_lockWaitMs = 3000;
+    std::string m_includeFolder;
+    std::vector<std::string> m_resolvedMirrors;
+    // State of the pair being compared.
+    std::int32_t m_pair = -1;
+    std::uint64_t m_timePrecision = 1;
+};

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include "engine/FileItemList.h"
+#include "engine/TaskRunObserver.h"
+#include "engine/TaskRunThread.h"
+
+class AppLog;
+
+// Carries out a change plan item by item on a worker thread, or only walks
+// it through in a simulation, notifying the observers as it goes. Pause and
+// abort take effect between items, never inside a file operation.
+class TaskRun : public TaskRunSubject {
+public:
+    TaskRun();
+    // Stops a run in progress after its current item and waits for it.
+    ~TaskRun();
+    TaskRun(const TaskRun&) = delete;
+    TaskRun& operator=(const TaskRun&) = delete;
+
+    // Takes the plan to carry out, replacing the previous one. Between runs
+    // only; the plan must not be null.
+    void setPlan(std::unique_ptr<FileItemList> plan);
+    const FileItemList* plan() const { return m_list.get(); }
+
+    // Starts the worker and returns at once. Waits for a previous worker that
+    // has finished; a stale abort() of an earlier run is forgotten.
+    void start(bool simulate);
+    bool isRunning() const { return m_running.load(); }
+    void setPaused(bool paused);
+    bool isPaused() const { return m_paused.load(); }
+    // Asks the worker to stop before its next item and waits until it has.
+    void abort();
+    // Waits until the worker of the latest start() has ended.
+    void wait();
+
+    // The pause per item of a simulated run.
+    void setSimulationDelay(std::chrono::milliseconds delay) { m_simulationDelay = delay; }
+    // Where the task log goes; none means the process's AppLog.
+    void setLog(AppLog* log) { m_log = log; }
+
+    // Outcome of the latest run, valid once it has ended.
+    std::int32_t doneCount() const { return m_done.load(); }
+    std::int32_t failedCount() const { return m_failed.load(); }
+    std::int32_t skippedCount() const { return m_skipped.load(); }
+
+private:
+    static void runBody(void* self);
+    void run();
+    void execute(const FileItem& item);
+    bool perform(const FileItem& item, platform::OpResult& result);
+    void logLine(std::string_view text);
+    bool openMirrors();
+    void finishMirrors();
+
+    std::atomic<bool> m_aborting{false};
+    std::atomic<bool> m_paused{false};
+    std::atomic<bool> m_running{false};
+    bool m_simulate = false;
+    std::unique_ptr<FileItemList> m_list;
+    std::unique_ptr<TaskRunThread> m_thread;
+    std::chrono::milliseconds m_simulationDelay{20};
+    AppLog* m_log = nullptr;
+    std::mutex m_pauseMutex;
+    std::condition_variable m_pauseChanged;
+    std::atomic<std::int32_t> m_done{0};
+    std::atomic<std::int32_t> m_failed{0};
+    std::atomic<std::int32_t> m_skipped{0};
+};

@@ -1,0 +1,27 @@
+#include "model/Task.h"
+
+#include <algorithm>
+
+#include "model/CopyPolicy.h"
+#include "platform/Assert.h"
+#include "platform/Path.h"
+#include "platform/Uuid.h"
+
+Task::Task(const platform::Clock& clock) : id(platform::newUuid()), schedule(this, clock) {}
+
+const std::string& Task::getPolicyName() const {
+    TF_ASSERT(m_policy != nullptr);
+    return m_policy->name;
+}
+
+std::string Task::includeFolder() const {
+    // Without a mirror there is no folder to put the files in (an empty mirror
+    // must not turn into the file-system root).
+    if (folderList.count() == 0 || folderList.items().front().mirror.empty()) {
+        return {};
+    }
+    std::string safeName = name;
+    std::replace(safeName.begin(), safeName.end(), platform::kSeparator, '_');
+    return platform::withTrailingSeparator(folderList.items().front().mirror) + "<" + safeName +
+           "_append>";
+}

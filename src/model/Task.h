@@ -1,0 +1,48 @@
+#pragma once
+
+#include <string>
+
+#include "model/FileExclude.h"
+#include "model/FileInclude.h"
+#include "model/TaskFolder.h"
+#include "platform/Clock.h"
+#include "schedule/Schedule.h"
+
+class CopyPolicy;
+
+// One synchronization job as the user defines it. The fields below are read
+// and written directly by the dialogs, the configuration store, the engine and
+// the scheduler. A task never moves: its schedule points back at it.
+class Task {
+public:
+    // A new identifier, no name, no policy, empty filters and folder list,
+    // and a schedule reading `clock` (which must outlive the task).
+    explicit Task(const platform::Clock& clock = platform::Clock::system());
+    Task(const Task&) = delete;
+    Task& operator=(const Task&) = delete;
+
+    std::string id;    // a UUID's text; replaced by the stored one on load
+    std::string name;  // not required to be unique
+    bool enableLog = false;
+    std::string logFile;
+    FileExclude exclude;
+    FileInclude include;
+    TaskFolder folderList;
+    Schedule schedule;
+
+    // The policy is owned by the PolicyManager. Every stored or run task has
+    // one; a task being made in a dialog may not have one yet.
+    CopyPolicy* getPolicy() const { return m_policy; }
+    void setPolicy(CopyPolicy* policy) { m_policy = policy; }
+    // The name of the policy; the task must have one.
+    const std::string& getPolicyName() const;
+
+    // Where the included files go: "<mirror of the first pair>/<NAME_append>",
+    // with every "/" of the name turned into "_" so that the folder stays one
+    // level inside the mirror whatever the name holds. Empty when the task has
+    // no folder pairs or the first pair has no mirror.
+    std::string includeFolder() const;
+
+private:
+    CopyPolicy* m_policy = nullptr;
+};

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <string>
+#include <string_view>
+
+// One folder pair: the main folder is copied to the mirror folder, never back.
+class TaskFolderItem {
+public:
+    std::string main;
+    std::string mirror;
+};
+
+// A task's folder pairs in the order the user entered them.
+class TaskFolder {
+public:
+    // Appends a pair with empty texts for the caller to fill. The reference
+    // stays valid until clearItems().
+    TaskFolderItem& addItem() { return m_items.emplace_back(); }
+    void clearItems() { m_items.clear(); }
+
+    const std::deque<TaskFolderItem>& items() const { return m_items; }
+    std::size_t count() const { return m_items.size(); }
+
+    // Whether a pair may be added: the mirror must be neither the main folder,
+    // nor inside it, nor any folder above it (deleting what exists only in
+    // such a mirror would delete the main folder itself). A plain,
+    // case-sensitive text test: a mirror that merely begins with the main
+    // folder's text ("/data" and "/database") is refused as well, and empty
+    // texts are never a pair.
+    static bool isValidPair(std::string_view main, std::string_view mirror);
+
+private:
+    std::deque<TaskFolderItem> m_items;
+};

@@ -1,0 +1,874 @@
+#include "platform/FileOps.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstring>
+#include <random>
+#include <thread>
+#include <utility>
+
+#include "platform/FileSystem.h"
+#include "platform/posix/FileOpsInternal.h"
+
+namespace platform {
+
+using detail::UniqueFd;
+
+OpResult OpResult::failure(int code) {
+    if (code == 0) {
+        code = EIO;
+    }
+    return failure(code, std::strerror(code));
+}
+
+OpResult OpResult::failure(int code, std::string message) {
+    OpResult result;
+    result.error = code != 0 ? code : EIO;
+    result.message = std::move(message);
+    return result;
+}
+
+namespace {
+
+constexpr std::size_t kRandomLength = 16;
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+// Descriptors of folders on the way to a target serve only as the base of
+// *at() calls, so they need search permission only.
+constexpr int kWayFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+// Folders that are listed.
+constexpr int kListFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+std::atomic<bool> g_openat2Missing{false};
+
+std::string temporaryName() {
+    thread_local std::mt19937_64 engine{std::random_device{}()};
+    std::string name(kTemporaryPrefix);
+    std::uint64_t bits = engine();
+    for (std::size_t i = 0; i < kRandomLength; ++i) {
+        name.push_back(kHexDigits[bits & 0xf]);
+        bits >>= 4;
+    }
+    return name;
+}
+
+bool runningAsRoot() {
+    return ::geteuid() == 0;
+}
+
+// Owner changes that a file system cannot store (no owners at all, or ids it
+// cannot map) do not fail a copy: the content matters more.
+bool ownerNotStorable(int error) {
+    return error == EPERM || error == EINVAL || error == EOPNOTSUPP;
+}
+
+OpResult wayFailure(int error) {
+    switch (error) {
+        case ELOOP:
+            return OpResult::failure(ELOOP, "a folder on the way to the target is a symbolic link");
+        case EXDEV:
+            return OpResult::failure(EXDEV,
+                                     "the way to the target leads outside the mirror folder");
+        default:
+            return OpResult::failure(error);
+    }
+}
+
+OpResult notBeneathRoot() {
+    return OpResult::failure(EINVAL, "the path does not lie beneath the mirror folder");
+}
+
+// Lends a read-only mirror folder its owner's write permission while the
+// operations in it last, and gives the folder its bits back afterwards.
+// Only for folders the process owns: nothing else's permissions change.
+class FolderUnlock {
+public:
+    explicit FolderUnlock(int dirFd) : m_dir(dirFd) {}
+    ~FolderUnlock() { restore(); }
+    FolderUnlock(const FolderUnlock&) = delete;
+    FolderUnlock& operator=(const FolderUnlock&) = delete;
+
+    // After an operation in the folder failed with `error`: true when the
+    // folder lacked only its owner's write permission and has it now, so the
+    // operation is worth one more try.
+    bool unlockFor(int error) {
+        if (m_open.valid() || (error != EACCES && error != EPERM)) {
+            return false;
+        }
+        struct stat st;
+        if (::fstat(m_dir, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() ||
+            (st.st_mode & S_IWUSR) != 0) {
+            return false;
+        }
+        // fchmod needs a real descriptor; the way's descriptors are path-only.
+        UniqueFd dir(::openat(m_dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!dir.valid() || ::fchmod(dir.get(), (st.st_mode & 07777) | S_IWUSR) != 0) {
+            return false;
+        }
+        m_mode = st.st_mode & 07777;
+        m_open = std::move(dir);
+        return true;
+    }
+
+    void restore() {
+        if (m_open.valid()) {
+            ::fchmod(m_open.get(), m_mode);
+            m_open.reset();
+        }
+    }
+
+private:
+    int m_dir;
+    UniqueFd m_open;
+    mode_t m_mode = 0;
+};
+
+// Runs `op` (which returns 0 or an errno) in the folder of `unlock`, once
+// more after lending the folder write permission when that was missing.
+template <typename Op>
+int inFolder(FolderUnlock& unlock, Op&& op) {
+    const int error = op();
+    if (error != 0 && unlock.unlockFor(error)) {
+        return op();
+    }
+    return error;
+}
+
+int errnoOf(int result) {
+    return result == 0 ? 0 : errno;
+}
+
+// A target split at the mirror's root: the folders on the way (relative to
+// the root, possibly empty) and the entry's own name (empty for the root).
+struct TargetPath {
+    std::string parent;
+    std::string leaf;
+};
+
+bool splitTarget(const std::string& root, const std::string& target, TargetPath& out) {
+    std::string_view base(root);
+    while (base.size() > 1 && base.back() == '/') {
+        base.remove_suffix(1);
+    }
+    std::string_view rest(target);
+    if (base.empty() || rest.find('\0') != std::string_view::npos ||
+        rest.substr(0, base.size()) != base) {
+        return false;
+    }
+    rest.remove_prefix(base.size());
+    if (base != "/" && !rest.empty() && rest.front() != '/') {
+        return false;  // "/m/mirror2" is not beneath "/m/mirror"
+    }
+    out.parent.clear();
+    out.leaf.clear();
+    while (!rest.empty()) {
+        const auto slash = rest.find('/');
+        const std::string_view name = rest.substr(0, slash);
+        rest = slash == std::string_view::npos ? std::string_view{} : rest.substr(slash + 1);
+        if (name.empty() || name == ".") {
+            continue;
+        }
+        if (name == "..") {
+            return false;
+        }
+        if (!out.leaf.empty()) {
+            if (!out.parent.empty()) {
+                out.parent.push_back('/');
+            }
+            out.parent += out.leaf;
+        }
+        out.leaf.assign(name);
+    }
+    return true;
+}
+
+bool isLinkAt(int dirFd, const char* name) {
+    struct stat st;
+    return ::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+}
+
+// Makes a folder with owner rwx; the owner keeps those bits whatever the
+// umask says.
+int makeFolder(int dirFd, const char* name, mode_t mode) {
+    FolderUnlock unlock(dirFd);
+    if (const int error = inFolder(unlock, [&] { return errnoOf(::mkdirat(dirFd, name, mode)); })) {
+        return error;
+    }
+    struct stat st;
+    if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode) &&
+        (st.st_mode & S_IRWXU) != S_IRWXU) {
+        ::fchmodat(dirFd, name, (st.st_mode & 07777) | S_IRWXU, 0);
+    }
+    return 0;
+}
+
+// Walks to `relative` beneath `rootFd` one folder at a time, refusing links.
+int walkBeneath(int rootFd, const std::string& relative, bool create, UniqueFd& out) {
+    UniqueFd current(::openat(rootFd, ".", kWayFlags));
+    if (!current.valid()) {
+        return errno;
+    }
+    std::string_view rest(relative);
+    while (!rest.empty()) {
+        const auto slash = rest.find('/');
+        const std::string name(rest.substr(0, slash));
+        rest = slash == std::string_view::npos ? std::string_view{} : rest.substr(slash + 1);
+        if (name.empty()) {
+            continue;
+        }
+        int fd = ::openat(current.get(), name.c_str(), kWayFlags | O_NOFOLLOW);
+        if (fd < 0 && errno == ENOENT && create) {
+            const int error = makeFolder(current.get(), name.c_str(), 0777);
+            if (error != 0 && error != EEXIST) {
+                return error;
+            }
+            fd = ::openat(current.get(), name.c_str(), kWayFlags | O_NOFOLLOW);
+        }
+        if (fd < 0) {
+            const int error = errno;
+            return (error == ENOTDIR || error == ELOOP) && isLinkAt(current.get(), name.c_str())
+                       ? ELOOP
+                       : error;
+        }
+        current.reset(fd);
+    }
+    out = std::move(current);
+    return 0;
+}
+
+// Opens the folder `relative` beneath the root (path-only) without following
+// any link; with `create`, missing folders are made. Returns 0 or an errno:
+// ELOOP when a folder on the way is a link.
+int openBeneath(int rootFd, const std::string& relative, bool create, UniqueFd& out) {
+    if (!relative.empty() && !detail::fileOpsSeam().noOpenat2 && !g_openat2Missing.load()) {
+        struct open_how how = {};
+        how.flags = static_cast<std::uint64_t>(kWayFlags);
+        how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_BENEATH;
+        for (int attempt = 0;; ++attempt) {
+            const long fd = ::syscall(SYS_openat2, rootFd, relative.c_str(), &how, sizeof how);
+            if (fd >= 0) {
+                out.reset(static_cast<int>(fd));
+                return 0;
+            }
+            const int error = errno;
+            if (error == EINTR || (error == EAGAIN && attempt < 16)) {
+                continue;  // EAGAIN: a rename raced the lookup
+            }
+            if (error == ENOSYS || error == EPERM) {
+                g_openat2Missing = true;  // old kernel, or a filter that refuses the call
+                break;
+            }
+            if (error == ENOENT && create) {
+                break;
+            }
+            return error;
+        }
+    }
+    return walkBeneath(rootFd, relative, create, out);
+}
+
+struct Listed {
+    std::string name;
+    unsigned char type;
+};
+
+// Lists a folder opened for reading. Returns 0 or an errno.
+int listFolder(int dirFd, std::vector<Listed>& out) {
+    const int fd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return errno;
+    }
+    DIR* dir = ::fdopendir(fd);
+    if (dir == nullptr) {
+        const int error = errno;
+        ::close(fd);
+        return error;
+    }
+    int error = 0;
+    for (;;) {
+        errno = 0;
+        const struct dirent* entry = ::readdir(dir);
+        if (entry == nullptr) {
+            error = errno;
+            break;
+        }
+        const std::string_view name(entry->d_name);
+        if (name == "." || name == "..") {
+            continue;
+        }
+        out.push_back({std::string(name), entry->d_type});
+    }
+    ::closedir(dir);
+    return error;
+}
+
+bool isFolderEntry(int dirFd, const Listed& entry) {
+    if (entry.type != DT_UNKNOWN) {
+        return entry.type == DT_DIR;
+    }
+    struct stat st;
+    return ::fstatat(dirFd, entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+           S_ISDIR(st.st_mode);
+}
+
+void keepFirst(OpResult& first, OpResult result) {
+    if (first.ok() && !result.ok()) {
+        first = std::move(result);
+    }
+}
+
+// Deletes the folder `name` in `parentFd` with everything beneath it but the
+// entries `keep` names. True when the folder itself went.
+bool removeTree(int parentFd, FolderUnlock& parentUnlock, const std::string& name,
+                const std::string& path, const KeepPredicate& keep, OpResult& first) {
+    UniqueFd dir(::openat(parentFd, name.c_str(), kListFlags));
+    if (!dir.valid()) {
+        if (errno == ENOENT) {
+            return true;
+        }
+        keepFirst(first, OpResult::failure(errno));
+        return false;
+    }
+    bool keptAny = false;
+    {
+        std::vector<Listed> entries;
+        if (const int error = listFolder(dir.get(), entries)) {
+            keepFirst(first, OpResult::failure(error));
+            return false;
+        }
+        FolderUnlock unlock(dir.get());
+        for (const Listed& entry : entries) {
+            const std::string childPath = path + "/" + entry.name;
+            bool isFolder;
+            if (keep) {
+                const Lookup lookup = lookupEntryAt(dir.get(), entry.name.c_str());
+                if (lookup.status == LookupStatus::Absent) {
+                    continue;
+                }
+                if (lookup.status != LookupStatus::Found) {
+                    // What cannot be seen cannot be judged: it stays.
+                    keepFirst(first, OpResult::failure(lookup.error));
+                    keptAny = true;
+                    continue;
+                }
+                if (keep(childPath, lookup.record)) {
+                    keptAny = true;
+                    continue;
+                }
+                isFolder = (lookup.record.attributes & kAttrDirectory) != 0;
+            } else {
+                isFolder = isFolderEntry(dir.get(), entry);
+            }
+            if (isFolder) {
+                if (!removeTree(dir.get(), unlock, entry.name, childPath, keep, first)) {
+                    keptAny = true;
+                }
+                continue;
+            }
+            const int error = inFolder(
+                unlock, [&] { return errnoOf(::unlinkat(dir.get(), entry.name.c_str(), 0)); });
+            if (error != 0 && error != ENOENT) {
+                keepFirst(first, OpResult::failure(error));
+                keptAny = true;
+            }
+        }
+    }
+    if (keptAny) {
+        return false;
+    }
+    const int error = inFolder(
+        parentUnlock, [&] { return errnoOf(::unlinkat(parentFd, name.c_str(), AT_REMOVEDIR)); });
+    if (error != 0 && error != ENOENT) {
+        keepFirst(first, OpResult::failure(error));
+        return false;
+    }
+    return true;
+}
+
+OpResult trashEntry(FolderUnlock& unlock, const std::string& path) {
+    OpResult result;
+    inFolder(unlock, [&] {
+        result = detail::moveToTrash(path);
+        return result.error;
+    });
+    return result.error == ENOENT ? OpResult::success() : result;
+}
+
+// Sends to the trash whatever beneath the folder `dirFd` holds no kept
+// entry, each as one piece as high up as possible. True when nothing beneath
+// the folder is kept, and the caller may trash the folder whole (nothing has
+// been trashed then).
+bool trashKeeping(int dirFd, const std::string& path, const KeepPredicate& keep, OpResult& first) {
+    std::vector<Listed> entries;
+    if (const int error = listFolder(dirFd, entries)) {
+        keepFirst(first, OpResult::failure(error));
+        return false;
+    }
+    std::vector<std::string> loose;
+    bool clean = true;
+    for (const Listed& entry : entries) {
+        std::string childPath = path + "/" + entry.name;
+        const Lookup lookup = lookupEntryAt(dirFd, entry.name.c_str());
+        if (lookup.status == LookupStatus::Absent) {
+            continue;
+        }
+        if (lookup.status != LookupStatus::Found) {
+            keepFirst(first, OpResult::failure(lookup.error));
+            clean = false;
+            continue;
+        }
+        if (keep(childPath, lookup.record)) {
+            clean = false;
+            continue;
+        }
+        if ((lookup.record.attributes & kAttrDirectory) != 0) {
+            UniqueFd child(::openat(dirFd, entry.name.c_str(), kListFlags));
+            if (!child.valid()) {
+                if (errno != ENOENT) {
+                    keepFirst(first, OpResult::failure(errno));
+                    clean = false;
+                }
+                continue;
+            }
+            if (!trashKeeping(child.get(), childPath, keep, first)) {
+                clean = false;
+                continue;
+            }
+        }
+        loose.push_back(std::move(childPath));
+    }
+    if (!clean) {
+        FolderUnlock unlock(dirFd);
+        for (const std::string& each : loose) {
+            keepFirst(first, trashEntry(unlock, each));
+        }
+    }
+    return clean;
+}
+
+std::size_t sweepLeftovers(int dirFd) {
+    std::vector<Listed> entries;
+    listFolder(dirFd, entries);
+    FolderUnlock unlock(dirFd);
+    std::size_t count = 0;
+    for (const Listed& entry : entries) {
+        if (isFolderEntry(dirFd, entry)) {
+            UniqueFd child(::openat(dirFd, entry.name.c_str(), kListFlags));
+            if (child.valid()) {
+                count += sweepLeftovers(child.get());
+            }
+        } else if (isTemporaryName(entry.name)) {
+            if (inFolder(unlock,
+                         [&] { return errnoOf(::unlinkat(dirFd, entry.name.c_str(), 0)); }) == 0) {
+                ++count;
+            }
+        }
+    }
+    return count;
+}
+
+// A temporary entry beside the target; removed unless it was renamed into
+// place.
+class Temporary {
+public:
+    Temporary(int dirFd, FolderUnlock& unlock) : m_dir(dirFd), m_unlock(unlock) {}
+    ~Temporary() {
+        if (!m_name.empty()) {
+            inFolder(m_unlock, [&] { return errnoOf(::unlinkat(m_dir, m_name.c_str(), 0)); });
+        }
+    }
+    Temporary(const Temporary&) = delete;
+    Temporary& operator=(const Temporary&) = delete;
+
+    // Makes the entry through `make(name)`, which returns 0 or an errno
+    // (EEXIST: the name is taken). Returns 0 or an errno.
+    template <typename Make>
+    int create(Make&& make) {
+        for (int attempt = 0; attempt < 64; ++attempt) {
+            std::string name = temporaryName();
+            const int error = inFolder(m_unlock, [&] { return make(name.c_str()); });
+            if (error == 0) {
+                m_name = std::move(name);
+                return 0;
+            }
+            if (error != EEXIST) {
+                return error;
+            }
+        }
+        return EEXIST;
+    }
+
+    const char* name() const { return m_name.c_str(); }
+
+    // Replaces `target` with the entry in one step. Returns 0 or an errno.
+    int replace(const std::string& target) {
+        const int error = inFolder(m_unlock, [&] {
+            return errnoOf(::renameat(m_dir, m_name.c_str(), m_dir, target.c_str()));
+        });
+        if (error == 0) {
+            m_name.clear();
+        }
+        return error;
+    }
+
+private:
+    int m_dir;
+    FolderUnlock& m_unlock;
+    std::string m_name;
+};
+
+int copyRegular(int source, const struct stat& st, int dirFd, FolderUnlock& unlock,
+                const std::string& leaf) {
+    Temporary temporary(dirFd, unlock);
+    UniqueFd out;
+    if (const int error = temporary.create([&](const char* name) {
+            const int fd =
+                ::openat(dirFd, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+            if (fd < 0) {
+                return errno;
+            }
+            out.reset(fd);
+            return 0;
+        })) {
+        return error;
+    }
+    if (const int error = detail::copyContent(source, out.get(), st)) {
+        return error;
+    }
+    if (runningAsRoot() && ::fchown(out.get(), st.st_uid, st.st_gid) != 0 &&
+        !ownerNotStorable(errno)) {
+        return errno;
+    }
+    if (::fchmod(out.get(), st.st_mode & 07777) != 0) {
+        return errno;
+    }
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    if (::futimens(out.get(), times) != 0) {
+        return errno;
+    }
+    if (const int error = out.close()) {
+        return error;
+    }
+    return temporary.replace(leaf);
+}
+
+int readLinkText(const std::string& source, const struct stat& st, std::string& text) {
+    std::size_t size = st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : PATH_MAX;
+    for (;;) {
+        text.resize(size);
+        const ssize_t n = ::readlink(source.c_str(), text.data(), size);
+        if (n < 0) {
+            return errno;
+        }
+        if (static_cast<std::size_t>(n) < size) {
+            text.resize(static_cast<std::size_t>(n));
+            return 0;
+        }
+        size *= 2;  // the link changed since it was looked at
+    }
+}
+
+// Links and FIFOs: made under a temporary name, given owner, bits and times,
+// then renamed over the target.
+int copySpecial(const std::string& source, const struct stat& st, int dirFd, FolderUnlock& unlock,
+                const std::string& leaf) {
+    const bool isLink = S_ISLNK(st.st_mode);
+    std::string text;
+    if (isLink) {
+        if (const int error = readLinkText(source, st, text)) {
+            return error;
+        }
+    }
+    Temporary temporary(dirFd, unlock);
+    if (const int error = temporary.create([&](const char* name) {
+            return errnoOf(isLink ? ::symlinkat(text.c_str(), dirFd, name)
+                                  : ::mkfifoat(dirFd, name, 0600));
+        })) {
+        return error;
+    }
+    if (runningAsRoot() &&
+        ::fchownat(dirFd, temporary.name(), st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW) != 0 &&
+        !ownerNotStorable(errno)) {
+        return errno;
+    }
+    if (!isLink && ::fchmodat(dirFd, temporary.name(), st.st_mode & 07777, 0) != 0) {
+        return errno;
+    }
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    if (::utimensat(dirFd, temporary.name(), times, AT_SYMLINK_NOFOLLOW) != 0) {
+        return errno;
+    }
+    return temporary.replace(leaf);
+}
+
+std::size_t depthOf(const std::string& path) {
+    return static_cast<std::size_t>(std::count(path.begin(), path.end(), '/'));
+}
+
+}  // namespace
+
+bool isTemporaryName(std::string_view name) {
+    if (name.size() != kTemporaryPrefix.size() + kRandomLength ||
+        name.substr(0, kTemporaryPrefix.size()) != kTemporaryPrefix) {
+        return false;
+    }
+    return name.substr(kTemporaryPrefix.size()).find_first_not_of(kHexDigits) ==
+           std::string_view::npos;
+}
+
+MirrorTree::~MirrorTree() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+}
+
+MirrorTree::MirrorTree(MirrorTree&& other) noexcept
+    : m_root(std::move(other.m_root)),
+      m_fd(std::exchange(other.m_fd, -1)),
+      m_pending(std::move(other.m_pending)) {}
+
+MirrorTree& MirrorTree::operator=(MirrorTree&& other) noexcept {
+    if (this != &other) {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+        m_root = std::move(other.m_root);
+        m_fd = std::exchange(other.m_fd, -1);
+        m_pending = std::move(other.m_pending);
+    }
+    return *this;
+}
+
+MirrorTree MirrorTree::open(const std::string& root, int lockWaitMs, OpResult& result) {
+    MirrorTree tree;
+    if (root.empty() || root.find('\0') != std::string::npos) {
+        result = OpResult::failure(EINVAL);
+        return tree;
+    }
+    // The root itself may be a link; the lock is taken on the folder it names.
+    UniqueFd fd(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.valid()) {
+        result = OpResult::failure(errno);
+        return tree;
+    }
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(lockWaitMs, 0));
+    for (;;) {
+        if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0) {
+            break;
+        }
+        const int error = errno;
+        if (error == EINTR) {
+            continue;
+        }
+        const auto now = Clock::now();
+        if (error != EWOULDBLOCK) {
+            result = OpResult::failure(error);
+            return tree;
+        }
+        if (now >= deadline) {
+            result = OpResult::failure(EWOULDBLOCK, "the mirror folder is in use by another run");
+            return tree;
+        }
+        std::this_thread::sleep_for(
+            std::min<Clock::duration>(std::chrono::milliseconds(50), deadline - now));
+    }
+    tree.m_root = root;
+    tree.m_fd = fd.release();
+    result = OpResult::success();
+    return tree;
+}
+
+OpResult MirrorTree::copyFile(const std::string& source, const std::string& target) {
+    if (!valid()) {
+        return OpResult::failure(EBADF);
+    }
+    TargetPath path;
+    if (!splitTarget(m_root, target, path) || path.leaf.empty()) {
+        return notBeneathRoot();
+    }
+    struct stat st;
+    if (::lstat(source.c_str(), &st) != 0) {
+        return OpResult::failure(errno);
+    }
+    UniqueFd input;
+    switch (st.st_mode & S_IFMT) {
+        case S_IFREG: {
+            // Never blocks (a FIFO swapped in meanwhile) and never follows a
+            // link; the descriptor's own status decides what is read. The
+            // source's access time stays where the system lets it.
+            const int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+            if (runningAsRoot() || st.st_uid == ::geteuid()) {
+                input.reset(::open(source.c_str(), flags | O_NOATIME));
+            }
+            if (!input.valid()) {
+                input.reset(::open(source.c_str(), flags));
+            }
+            if (!input.valid()) {
+                return OpResult::failure(errno);
+            }
+            if (::fstat(input.get(), &st) != 0) {
+                return OpResult::failure(errno);
+            }
+            if (!S_ISREG(st.st_mode)) {
+                return OpResult::failure(EAGAIN, "the source changed its type while being copied");
+            }
+            break;
+        }
+        case S_IFLNK:
+        case S_IFIFO:
+            break;
+        case S_IFDIR:
+            return OpResult::failure(EISDIR);
+        default:
+            return OpResult::failure(EOPNOTSUPP, "devices and sockets are not copied");
+    }
+    UniqueFd dir;
+    if (const int error = openBeneath(m_fd, path.parent, true, dir)) {
+        return wayFailure(error);
+    }
+    FolderUnlock unlock(dir.get());
+    const int error = input.valid() ? copyRegular(input.get(), st, dir.get(), unlock, path.leaf)
+                                    : copySpecial(source, st, dir.get(), unlock, path.leaf);
+    return error == 0 ? OpResult::success() : OpResult::failure(error);
+}
+
+OpResult MirrorTree::createDirectory(const std::string& source, const std::string& target) {
+    if (!valid()) {
+        return OpResult::failure(EBADF);
+    }
+    TargetPath path;
+    if (!splitTarget(m_root, target, path)) {
+        return notBeneathRoot();
+    }
+    if (path.leaf.empty()) {
+        return OpResult::success();  // the root is there already
+    }
+    UniqueFd dir;
+    if (const int error = openBeneath(m_fd, path.parent, true, dir)) {
+        return wayFailure(error);
+    }
+    // Owner only until finishDirectories(): the source's bits may be stricter.
+    const int error = makeFolder(dir.get(), path.leaf.c_str(), 0700);
+    if (error == EEXIST) {
+        struct stat st;
+        if (::fstatat(dir.get(), path.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            return OpResult::failure(errno);
+        }
+        if (!S_ISDIR(st.st_mode)) {
+            return OpResult::failure(EEXIST, "an entry that is not a folder is in the way");
+        }
+    } else if (error != 0) {
+        return OpResult::failure(error);
+    }
+    m_pending.push_back({target, source});
+    return OpResult::success();
+}
+
+OpResult MirrorTree::remove(const std::string& target, bool toTrash, const KeepPredicate& keep) {
+    if (!valid()) {
+        return OpResult::failure(EBADF);
+    }
+    TargetPath path;
+    if (!splitTarget(m_root, target, path) || path.leaf.empty()) {
+        return notBeneathRoot();
+    }
+    UniqueFd dir;
+    if (const int error = openBeneath(m_fd, path.parent, false, dir)) {
+        // A missing folder on the way: the entry is gone already.
+        return error == ENOENT || error == ENOTDIR ? OpResult::success() : wayFailure(error);
+    }
+    struct stat st;
+    if (::fstatat(dir.get(), path.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        return errno == ENOENT ? OpResult::success() : OpResult::failure(errno);
+    }
+    FolderUnlock unlock(dir.get());
+    OpResult first;
+    if (toTrash) {
+        // The trash is reached by path; the way to it was checked just above.
+        if (S_ISDIR(st.st_mode) && keep) {
+            UniqueFd folder(::openat(dir.get(), path.leaf.c_str(), kListFlags));
+            if (!folder.valid()) {
+                return OpResult::failure(errno);
+            }
+            if (trashKeeping(folder.get(), target, keep, first)) {
+                folder.reset();
+                keepFirst(first, trashEntry(unlock, target));
+            }
+            return first;
+        }
+        return trashEntry(unlock, target);
+    }
+    if (S_ISDIR(st.st_mode)) {
+        removeTree(dir.get(), unlock, path.leaf, target, keep, first);
+        return first;
+    }
+    const int error =
+        inFolder(unlock, [&] { return errnoOf(::unlinkat(dir.get(), path.leaf.c_str(), 0)); });
+    return error == 0 || error == ENOENT ? OpResult::success() : OpResult::failure(error);
+}
+
+std::size_t MirrorTree::removeLeftovers() {
+    if (!valid()) {
+        return 0;
+    }
+    return sweepLeftovers(m_fd);
+}
+
+OpResult MirrorTree::finishDirectories() {
+    std::vector<PendingDirectory> pending = std::exchange(m_pending, {});
+    // Deepest first; a folder named twice is finished once.
+    std::stable_sort(pending.begin(), pending.end(),
+                     [](const PendingDirectory& a, const PendingDirectory& b) {
+                         return depthOf(a.target) > depthOf(b.target);
+                     });
+    OpResult first;
+    std::vector<std::string> done;
+    for (const PendingDirectory& each : pending) {
+        if (std::find(done.begin(), done.end(), each.target) != done.end()) {
+            continue;
+        }
+        done.push_back(each.target);
+        struct stat st;
+        if (::lstat(each.source.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+            continue;  // the source went meanwhile: the folder keeps what it has
+        }
+        TargetPath path;
+        if (!valid() || !splitTarget(m_root, each.target, path) || path.leaf.empty()) {
+            keepFirst(first, notBeneathRoot());
+            continue;
+        }
+        UniqueFd parent;
+        if (const int error = openBeneath(m_fd, path.parent, false, parent)) {
+            keepFirst(first, wayFailure(error));
+            continue;
+        }
+        UniqueFd dir(::openat(parent.get(), path.leaf.c_str(), kListFlags));
+        if (!dir.valid()) {
+            keepFirst(first, OpResult::failure(errno));
+            continue;
+        }
+        const struct timespec times[2] = {st.st_atim, st.st_mtim};
+        if (runningAsRoot() && ::fchown(dir.get(), st.st_uid, st.st_gid) != 0 &&
+            !ownerNotStorable(errno)) {
+            keepFirst(first, OpResult::failure(errno));
+        }
+        if (::fchmod(dir.get(), st.st_mode & 07777) != 0 || ::futimens(dir.get(), times) != 0) {
+            keepFirst(first, OpResult::failure(errno));
+        }
+    }
+    return first;
+}
+
+}  // namespace platform

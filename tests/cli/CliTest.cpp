@@ -1,0 +1,101 @@
+#include <sys/wait.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/ProgramFolder.h"
+#include "support/TempTree.h"
+
+using ::testing::HasSubstr;
+using testsupport::makeTree;
+using testsupport::pathExists;
+using testsupport::readFile;
+
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs twinfold-cli from the build folder with the given arguments, each
+// passed as is (no shell), and collects its output.
+Result cli(const std::vector<std::string>& args, const testsupport::TempDir& dir) {
+    const std::string outPath = dir / "out.txt", errPath = dir / "err.txt";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        std::freopen(outPath.c_str(), "w", stdout);
+        std::freopen(errPath.c_str(), "w", stderr);
+        std::vector<char*> argv;
+        std::string exe = platform::programFolder() + "twinfold-cli";
+        argv.push_back(exe.data());
+        for (const auto& a : args) {
+            argv.push_back(const_cast<char*>(a.c_str()));
+        }
+        argv.push_back(nullptr);
+        ::execv(exe.c_str(), argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    Result r;
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = readFile(outPath);
+    r.err = readFile(errPath);
+    return r;
+}
+
+}  // namespace
+
+TEST(Cli, PlansThenMirrorsAndReportsInItsExitStatus) {
+    testsupport::TempDir dir;
+    makeTree(dir.path(), "main/a=1\nmain/d/b=22\nmain/skip.tmp=x\nmirror/old=3\n");
+    const std::string main = dir / "main", mirror = dir / "mirror";
+
+    Result plan = cli({"mirror", main, mirror, "--plan", "--exclude-types", "tmp"}, dir);
+    EXPECT_EQ(plan.status, 0) << plan.err;
+    EXPECT_THAT(plan.out, HasSubstr("[Create file]\t" + mirror + "/a\n"));
+    EXPECT_THAT(plan.out, HasSubstr("[Create directory]\t" + mirror + "/d\n"));
+    EXPECT_THAT(plan.out, HasSubstr("[Exclude]\t" + main + "/skip.tmp\n"));
+    EXPECT_THAT(plan.out, HasSubstr("[Delete file]\t" + mirror + "/old\n"));
+    EXPECT_THAT(plan.out, HasSubstr("4 files, 1 directories\n"));
+    EXPECT_TRUE(pathExists(mirror + "/old"));  // the plan changes nothing
+
+    Result run =
+        cli({"mirror", main, mirror, "--exclude-types", "tmp", "--log", dir / "t.log"}, dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_THAT(run.out, HasSubstr("4 done, 0 failed, 0 skipped"));
+    EXPECT_EQ(readFile(mirror + "/d/b"), "22");
+    EXPECT_FALSE(pathExists(mirror + "/old"));
+    EXPECT_FALSE(pathExists(mirror + "/skip.tmp"));
+    EXPECT_THAT(readFile(dir / "t.log"), HasSubstr("\t[Create file]" + mirror + "/a\n"));
+
+    Result again = cli({"mirror", main, mirror, "--plan", "--flags", "0x01101111"}, dir);
+    EXPECT_THAT(again.out, HasSubstr("[Create file]\t" + mirror + "/skip.tmp\n"));
+}
+
+TEST(Cli, SkippedPairsAndUsageErrorsHaveTheirOwnStatus) {
+    testsupport::TempDir dir;
+    makeTree(dir.path(), "mirror/precious=1\n");
+    Result missing = cli({"mirror", dir / "unplugged", dir / "mirror"}, dir);
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_THAT(missing.out, HasSubstr("0 done, 0 failed, 1 skipped"));
+    EXPECT_TRUE(pathExists(dir / "mirror/precious"));
+
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{},
+                                               {"mirror", "only-one"},
+                                               {"mirror", "a", "b", "--flags", "12x"},
+                                               {"mirror", "a", "b", "--bogus"},
+                                               {"frobnicate"},
+                                               {"mirror", "a", "b", "--name"}}) {
+        Result r = cli(args, dir);
+        EXPECT_EQ(r.status, 2) << ::testing::PrintToString(args);
+        EXPECT_THAT(r.err, HasSubstr("Usage:"));
+    }
+}

@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+
+#include "model/CopyPolicy.h"
+#include "model/Task.h"
+#include "model/TaskFolder.h"
+#include "model/TaskManager.h"
+#include "platform/Clock.h"
+
+TEST(Task, NewTaskHasAnIdentifierAndItsDefaults) {
+    const platform::FixedClock clock(platform::makeDateTime(2026, 3, 4, 10, 0, 0));
+    const Task task(clock);
+    const Task other(clock);
+    EXPECT_TRUE(std::regex_match(
+        task.id, std::regex("[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}")))
+        << task.id;
+    EXPECT_NE(task.id, other.id);
+    EXPECT_TRUE(task.name.empty());
+    EXPECT_EQ(task.getPolicy(), nullptr);
+    EXPECT_FALSE(task.enableLog);
+    EXPECT_TRUE(task.logFile.empty());
+    EXPECT_EQ(task.folderList.count(), 0u);
+    EXPECT_EQ(task.schedule.task(), &task);
+    EXPECT_DOUBLE_EQ(task.schedule.startTime(), platform::makeTime(10, 0, 0));
+}
+
+TEST(Task, GetPolicyNameGivesTheNameOfItsPolicy) {
+    CopyPolicy policy;
+    policy.name = "Mirror";
+    Task task;
+    task.setPolicy(&policy);
+    EXPECT_EQ(task.getPolicyName(), "Mirror");
+}
+
+TEST(TaskDeathTest, GetPolicyNameWithoutAPolicyIsABrokenInvariant) {
+    const Task task;
+    EXPECT_DEATH(task.getPolicyName(), "m_policy != nullptr");
+}
+
+TEST(Task, IncludeFolderStaysOneLevelInsideTheFirstMirror) {
+    Task task;
+    task.name = "Docs";
+    EXPECT_EQ(task.includeFolder(), "");
+    TaskFolderItem& first = task.folderList.addItem();
+    first.main = "/home/me/docs";
+    first.mirror = "/backup/docs";
+    TaskFolderItem& second = task.folderList.addItem();
+    second.main = "/home/me/music";
+    second.mirror = "/other/music";
+    EXPECT_EQ(task.includeFolder(), "/backup/docs/<Docs_append>");
+    first.mirror = "/backup/docs/";
+    EXPECT_EQ(task.includeFolder(), "/backup/docs/<Docs_append>");
+    task.name = "../../etc/x";
+    EXPECT_EQ(task.includeFolder(), "/backup/docs/<.._.._etc_x_append>");
+    first.mirror.clear();
+    EXPECT_EQ(task.includeFolder(), "");
+}
+
+TEST(TaskFolder, KeepsPairsInOrderUntilCleared) {
+    TaskFolder folders;
+    TaskFolderItem& a = folders.addItem();
+    EXPECT_TRUE(a.main.empty());
+    EXPECT_TRUE(a.mirror.empty());
+    a.main = "/a";
+    folders.addItem().main = "/b";
+    a.mirror = "/a-mirror";  // still valid after another pair was added
+    ASSERT_EQ(folders.count(), 2u);
+    EXPECT_EQ(folders.items()[0].mirror, "/a-mirror");
+    EXPECT_EQ(folders.items()[1].main, "/b");
+    folders.clearItems();
+    EXPECT_EQ(folders.count(), 0u);
+}
+
+// A mirror inside the main folder, or above it, would make a run copy into its
+// own source or delete the main folder as "found only in the mirror".
+TEST(TaskFolder, IsValidPairTable) {
+    const struct {
+        const char* main;
+        const char* mirror;
+        bool valid;
+    } rows[] = {
+        {"/data/work", "/data", false},      // direct parent
+        {"/data/work/sub", "/data", false},  // more distant ancestor
+        {"/data/work/", "/data/", false},
+        {"/data/work", "/", false},
+        {"/data", "/data", false},
+        {"/data", "/data/", false},
+        {"/data", "/data/backup", false},
+        {"/data", "/database", false},    // begins with the main folder's text
+        {"/data", "/Data/backup", true},  // letter case differs
+        {"/data/work", "/backup/work", true},
+        {"/data/work", "/dat", true},
+        {"/data/work", "/data/wor", true},  // sibling, shorter
+        {"/data", "", false},
+        {"", "/backup", false},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(TaskFolder::isValidPair(row.main, row.mirror), row.valid)
+            << row.main << " -> " << row.mirror;
+    }
+}
+
+TEST(TaskManager, DefaultNamesFillTheFirstGap) {
+    TaskManager manager;
+    Task& first = manager.addTask();
+    EXPECT_EQ(first.name, "New Task 1");
+    EXPECT_EQ(manager.addTask().name, "New Task 2");
+    first.name = "New Task 2";
+    EXPECT_EQ(manager.addTask().name, "New Task 1");
+    EXPECT_EQ(manager.addTask().name, "New Task 3");
+    manager.taskList()[1]->name = "new task 2";  // case counts
+    EXPECT_EQ(manager.uniqueTaskName(), "New Task 4");
+    manager.taskList()[0]->name = "Renamed";
+    EXPECT_EQ(manager.uniqueTaskName(), "New Task 2");
+}
+
+TEST(TaskManager, FindsTheFirstMatchOrNothing) {
+    TaskManager manager;
+    Task& a = manager.addTask();
+    Task& b = manager.addTask();
+    a.name = "Same";
+    b.name = "Same";
+    EXPECT_EQ(manager.findTaskByName("Same"), &a);
+    EXPECT_EQ(manager.findTaskByName("same"), nullptr);
+    EXPECT_EQ(manager.findTaskById(b.id), &b);
+    b.id = "stored-id";  // as the configuration store replaces it
+    EXPECT_EQ(manager.findTaskById("stored-id"), &b);
+    EXPECT_EQ(manager.findTaskById("STORED-ID"), nullptr);
+}
+
+TEST(TaskManager, RemoveTaskDestroysTheFirstWithTheIdentifier) {
+    TaskManager manager;
+    Task& a = manager.addTask();
+    Task& b = manager.addTask();
+    Task& c = manager.addTask();
+    const std::string cName = c.name;
+    b.id = a.id;
+    EXPECT_EQ(manager.removeTask("no such id"), 3u);
+    EXPECT_EQ(manager.removeTask(a.id), 2u);
+    ASSERT_EQ(manager.taskList().size(), 2u);
+    EXPECT_EQ(manager.taskList()[0].get(), &b);
+    EXPECT_EQ(manager.taskList()[1]->name, cName);
+}
+
+TEST(TaskManager, TasksReadItsClock) {
+    const platform::FixedClock clock(platform::makeTime(8, 30));
+    TaskManager manager(clock);
+    EXPECT_DOUBLE_EQ(manager.addTask().schedule.startTime(), platform::makeTime(8, 30));
+}
