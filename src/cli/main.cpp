@@ -8,21 +8,34 @@
 #include <vector>
 
 #include "cli/TaskRunner.h"
+#include "config/EDOMError.h"
+#include "config/EFileNotFound.h"
+#include "config/Support.h"
+#include "config/XMLConfig.h"
 #include "model/CopyPolicy.h"
+#include "model/PolicyManager.h"
 #include "model/Task.h"
+#include "model/TaskManager.h"
+#include "platform/Text.h"
 
 namespace {
 
 const char* const kUsage =
     "Usage:\n"
+    "  twinfold-cli [--config FILE] list\n"
+    "  twinfold-cli [--config FILE] plan TASK\n"
+    "  twinfold-cli [--config FILE] run TASK [--simulate]\n"
     "  twinfold-cli mirror MAIN MIRROR [--simulate] [--plan] [--name NAME] [--flags WORD]\n"
     "               [--exclude PATH]... [--exclude-types \"exe;bat\"]\n"
     "               [--exclude-attrs \"HIDDEN;SYSTEM\"] [--include FILE]... [--log FILE]\n"
     "\n"
-    "Mirrors MAIN into MIRROR under a copy policy. --plan prints the plan and\n"
-    "changes nothing. --flags is the policy's rule word (decimal or 0x-hex,\n"
-    "default 17830161). Exit status: 0 all done, 1 some operations failed or\n"
-    "were skipped, 2 wrong usage.\n";
+    "list shows the stored tasks; plan and run work on a stored task, named\n"
+    "by its identifier or its name. The configuration is read, never written.\n"
+    "mirror works on a task made from its arguments: MAIN is mirrored into\n"
+    "MIRROR under a copy policy whose rule word is --flags (decimal or 0x-hex,\n"
+    "default 17830161). --plan prints the plan and changes nothing.\n"
+    "Exit status: 0 all done, 1 some operations failed or were skipped,\n"
+    "2 wrong usage, 3 the configuration could not be loaded, 4 no such task.\n";
 
 int usage(const char* problem) {
     if (problem != nullptr) {
@@ -116,18 +129,108 @@ int mirrorCommand(const std::vector<std::string>& args) {
     return planOnly ? runner.printPlan(task) : runner.run(task, simulate);
 }
 
+// The stored tasks, read from the configuration file and never written.
+class StoredTasks {
+public:
+    // Loads the file; on failure prints the reason and returns false.
+    bool load(const std::string& configFile) {
+        m_tasks.setPolicys(&m_policies);
+        m_policies.setTaskManager(&m_tasks);
+        const std::string path =
+            configFile.empty() ? XMLConfig::configFolder() + std::string(XMLConfig::kConfigFileName)
+                               : configFile;
+        XMLConfig config(XMLConfig::ReadOnlyFile{path});
+        try {
+            config.load();
+            config.readTasks(m_tasks);
+        } catch (const EFileNotFound&) {
+            std::fprintf(stderr, "twinfold-cli: no configuration file at %s\n",
+                         platform::escapeControl(path).c_str());
+            return false;
+        } catch (const EDOMError&) {
+            std::fprintf(stderr, "twinfold-cli: %s: %s\n", platform::escapeControl(path).c_str(),
+                         std::string(config::kCannotParseMessage).c_str());
+            return false;
+        }
+        return true;
+    }
+
+    // A task by identifier or, failing that, the first of that name.
+    Task* find(const std::string& key) const {
+        Task* task = m_tasks.findTaskById(key);
+        return task != nullptr ? task : m_tasks.findTaskByName(key);
+    }
+
+    const TaskManager& tasks() const { return m_tasks; }
+
+private:
+    PolicyManager m_policies;
+    TaskManager m_tasks;
+};
+
+int taskCommand(const std::string& command, const std::string& configFile,
+                const std::vector<std::string>& args) {
+    bool simulate = false;
+    std::vector<std::string> positional;
+    for (const std::string& a : args) {
+        if (a == "--simulate" && command == "run") {
+            simulate = true;
+        } else if (a.starts_with("--")) {
+            return usage(("unknown option " + a).c_str());
+        } else {
+            positional.push_back(a);
+        }
+    }
+    if (positional.size() != (command == "list" ? 0u : 1u)) {
+        return usage(command == "list" ? "list takes no task" : "name one task");
+    }
+    StoredTasks stored;
+    if (!stored.load(configFile)) {
+        return TaskRunner::kConfig;
+    }
+    if (command == "list") {
+        for (const auto& task : stored.tasks().taskList()) {
+            const CopyPolicy* policy = task->getPolicy();
+            std::printf("%s\t%s\t%s\t%zu\n", task->id.c_str(),
+                        platform::escapeControl(task->name).c_str(),
+                        policy != nullptr ? platform::escapeControl(policy->name).c_str() : "",
+                        task->folderList.count());
+        }
+        return TaskRunner::kAllDone;
+    }
+    Task* task = stored.find(positional.front());
+    if (task == nullptr) {
+        std::fprintf(stderr, "twinfold-cli: no task %s\n",
+                     platform::escapeControl(positional.front()).c_str());
+        return TaskRunner::kNoTask;
+    }
+    TaskRunner runner(stdout, stderr);
+    return command == "plan" ? runner.printPlan(*task) : runner.run(*task, simulate);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     std::vector<std::string> args(argv + 1, argv + argc);
+    std::string configFile;
+    if (!args.empty() && args.front() == "--config") {
+        if (args.size() < 2 || args[1].empty()) {
+            return usage("--config needs a file");
+        }
+        configFile = args[1];
+        args.erase(args.begin(), args.begin() + 2);
+    }
     if (args.empty()) {
         return usage(nullptr);
     }
     const std::string command = args.front();
     args.erase(args.begin());
-    if (command == "mirror") {
+    if (command == "mirror" && configFile.empty()) {
         return mirrorCommand(args);
+    }
+    if (command == "list" || command == "plan" || command == "run") {
+        return taskCommand(command, configFile, args);
     }
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(kUsage, stdout);

@@ -99,3 +99,51 @@ TEST(Cli, SkippedPairsAndUsageErrorsHaveTheirOwnStatus) {
         EXPECT_THAT(r.err, HasSubstr("Usage:"));
     }
 }
+
+TEST(Cli, RunsStoredTasksFromAConfigurationItNeverWrites) {
+    testsupport::TempDir dir;
+    makeTree(dir.path(), "main/a=1\nmain/b.tmp=2\nmirror/\nlogs/\n");
+    const std::string config = dir / "config.xml";
+    const std::string xml =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<config><policyList>"
+        "<policy name=\"&lt; default copy policy &gt;\" value=\"17830161\"/>"
+        "<policy name=\"Keep\" value=\"1\"/></policyList><taskList>"
+        "<task name=\"Docs\" policy=\"Keep\" enableLog=\"true\" logFile=\"" +
+        dir / "logs/docs.log" +
+        "\" id=\"11111111-2222-3333-4444-555555555555\"><folderList><folder main=\"" +
+        dir / "main" + "\" mirror=\"" + dir / "mirror" +
+        "\"/></folderList><include><fileList/></include><exclude><fileList/>"
+        "<fileType type=\"tmp;\"/><fileAttr attr=\"\"/></exclude></task>"
+        "<task name=\"Docs\" policy=\"Keep\" enableLog=\"false\" logFile=\"\" id=\"second\">"
+        "<folderList/><include><fileList/></include><exclude><fileList/>"
+        "<fileType type=\"\"/><fileAttr attr=\"\"/></exclude></task></taskList>"
+        "<normalSetting showDetail=\"false\" showWizard=\"false\" "
+        "configVersion=\"1.0\"/></config>\n";
+    testsupport::writeFile(config, xml);
+
+    Result list = cli({"--config", config, "list"}, dir);
+    EXPECT_EQ(list.status, 0) << list.err;
+    EXPECT_EQ(list.out,
+              "11111111-2222-3333-4444-555555555555\tDocs\tKeep\t1\nsecond\tDocs\tKeep\t0\n");
+
+    // A name picks the first task bearing it.
+    Result plan = cli({"--config", config, "plan", "Docs"}, dir);
+    EXPECT_EQ(plan.status, 0) << plan.err;
+    EXPECT_THAT(plan.out, HasSubstr("[Create file]\t" + dir / "mirror/a\n"));
+    EXPECT_THAT(plan.out, HasSubstr("[Exclude]\t" + dir / "main/b.tmp\n"));
+
+    Result run = cli({"--config", config, "run", "11111111-2222-3333-4444-555555555555"}, dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(readFile(dir / "mirror/a"), "1");
+    EXPECT_FALSE(pathExists(dir / "mirror/b.tmp"));
+    EXPECT_THAT(readFile(dir / "logs/docs.log"), HasSubstr("---BEGIN---"));
+    EXPECT_EQ(readFile(config), xml);  // never written
+
+    EXPECT_EQ(cli({"--config", config, "run", "Nobody"}, dir).status, 4);
+    EXPECT_EQ(cli({"--config", dir / "missing.xml", "list"}, dir).status, 3);
+    testsupport::writeFile(dir / "broken.xml", "<config><policyList>");
+    Result broken = cli({"--config", dir / "broken.xml", "list"}, dir);
+    EXPECT_EQ(broken.status, 3);
+    EXPECT_THAT(broken.err, HasSubstr("can't parse XML document"));
+    EXPECT_EQ(cli({"--config", config, "plan"}, dir).status, 2);
+}

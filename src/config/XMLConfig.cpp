@@ -1,0 +1,403 @@
+#include "config/XMLConfig.h"
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <pugixml.hpp>
+#include <vector>
+
+#include "config/AttributeText.h"
+#include "config/EDOMError.h"
+#include "config/EFileNotFound.h"
+#include "config/NormalSetting.h"
+#include "model/CopyPolicy.h"
+#include "model/PolicyManager.h"
+#include "model/Task.h"
+#include "model/TaskManager.h"
+#include "platform/Assert.h"
+#include "platform/Path.h"
+#include "platform/ProgramFolder.h"
+
+namespace {
+
+XMLConfig* g_instance = nullptr;
+
+bool exists(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0;
+}
+
+bool isAbsolute(const char* path) {
+    return path != nullptr && path[0] == '/';
+}
+
+std::string homeFolder() {
+    if (const char* home = std::getenv("HOME"); isAbsolute(home)) {
+        return home;
+    }
+    std::vector<char> buffer(16384);
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+        found != nullptr && isAbsolute(found->pw_dir)) {
+        return found->pw_dir;
+    }
+    return {};
+}
+
+// Every attribute goes through the byte-preserving text form.
+std::string text(const pugi::xml_node& node, const char* attribute) {
+    return config::decodeAttributeText(node.attribute(attribute).value());
+}
+
+bool flag(const pugi::xml_node& node, const char* attribute) {
+    return std::string_view(node.attribute(attribute).value()) == "true";
+}
+
+void put(pugi::xml_node& node, const char* attribute, std::string_view value) {
+    node.append_attribute(attribute).set_value(config::encodeAttributeText(value).c_str());
+}
+
+void putFlag(pugi::xml_node& node, const char* attribute, bool value) {
+    node.append_attribute(attribute).set_value(value ? "true" : "false");
+}
+
+// The child elements of a container in document order, whatever their names;
+// comments, text and other nodes are passed over.
+template <typename Visit>
+void forEachElement(const pugi::xml_node& container, Visit visit) {
+    for (pugi::xml_node child = container.first_child(); child; child = child.next_sibling()) {
+        if (child.type() == pugi::node_element) {
+            visit(child);
+        }
+    }
+}
+
+// A decimal word; anything else (signs, other characters, a value beyond 32
+// bits, nothing at all) gives the default rule word. Blanks around it are
+// allowed, as a hand-edited file may have them.
+std::uint32_t policyWord(std::string_view value) {
+    while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) {
+        value.remove_prefix(1);
+    }
+    while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) {
+        value.remove_suffix(1);
+    }
+    std::uint32_t word = 0;
+    const char* end = value.data() + value.size();
+    const auto [stop, error] = std::from_chars(value.data(), end, word);
+    if (value.empty() || error != std::errc() || stop != end) {
+        return DefaultPolicyFlags;
+    }
+    return word;
+}
+
+void readTask(const pugi::xml_node& node, Task& task, const TaskManager& taskManager,
+              const PolicyManager& policys) {
+    task.name = text(node, "name");
+    task.setPolicy(policys.findPolicyOrDefault(text(node, "policy")));
+    task.enableLog = flag(node, "enableLog");
+    task.logFile = text(node, "logFile");
+    // Without a usable stored identifier the fresh one stays, so that no two
+    // tasks share one.
+    std::string id = text(node, "id");
+    if (!id.empty() && taskManager.findTaskById(id) == nullptr) {
+        task.id = std::move(id);
+    }
+
+    forEachElement(node.child("folderList"), [&task](const pugi::xml_node& folder) {
+        TaskFolderItem& item = task.folderList.addItem();
+        item.main = text(folder, "main");
+        item.mirror = text(folder, "mirror");
+    });
+    forEachElement(node.child("include").child("fileList"), [&task](const pugi::xml_node& file) {
+        task.include.addFile(text(file, "path"));
+    });
+    const pugi::xml_node exclude = node.child("exclude");
+    forEachElement(exclude.child("fileList"), [&task](const pugi::xml_node& file) {
+        task.exclude.addFile(text(file, "path"));
+    });
+    task.exclude.setFileTypes(text(exclude.child("fileType"), "type"));
+    task.exclude.setFileAttrs(text(exclude.child("fileAttr"), "attr"));
+
+    const pugi::xml_node schedule = node.child("schedule");
+    if (const pugi::xml_node interval = schedule.child("interval")) {
+        task.schedule.intervalEnabled = flag(interval, "enabled");
+        task.schedule.setInterval(text(interval, "value"));
+    }
+    if (const pugi::xml_node fixup = schedule.child("fixup")) {
+        task.schedule.fixupEnabled = flag(fixup, "enabled");
+        task.schedule.setFixup(text(fixup, "value"));
+    }
+    if (const pugi::xml_node simulate = schedule.child("simulate")) {
+        task.schedule.simulate = flag(simulate, "value");
+    }
+}
+
+void writeTask(pugi::xml_node& taskList, const Task& task) {
+    pugi::xml_node node = taskList.append_child("task");
+    put(node, "name", task.name);
+    put(node, "policy",
+        task.getPolicy() != nullptr ? std::string_view(task.getPolicyName()) : DefaultPolicyName);
+    putFlag(node, "enableLog", task.enableLog);
+    put(node, "logFile", task.logFile);
+    put(node, "id", task.id);
+
+    pugi::xml_node folderList = node.append_child("folderList");
+    for (const TaskFolderItem& item : task.folderList.items()) {
+        pugi::xml_node folder = folderList.append_child("folder");
+        put(folder, "main", item.main);
+        put(folder, "mirror", item.mirror);
+    }
+    pugi::xml_node includeFiles = node.append_child("include").append_child("fileList");
+    for (const std::string& path : task.include.fileList()) {
+        pugi::xml_node file = includeFiles.append_child("file");
+        put(file, "path", path);
+    }
+    pugi::xml_node exclude = node.append_child("exclude");
+    pugi::xml_node excludeFiles = exclude.append_child("fileList");
+    for (const std::string& path : task.exclude.fileList()) {
+        pugi::xml_node file = excludeFiles.append_child("file");
+        put(file, "path", path);
+    }
+    pugi::xml_node fileType = exclude.append_child("fileType");
+    put(fileType, "type", task.exclude.getFileTypes());
+    pugi::xml_node fileAttr = exclude.append_child("fileAttr");
+    put(fileAttr, "attr", task.exclude.getFileAttrs());
+
+    pugi::xml_node schedule = node.append_child("schedule");
+    pugi::xml_node interval = schedule.append_child("interval");
+    putFlag(interval, "enabled", task.schedule.intervalEnabled);
+    put(interval, "value", task.schedule.interval());
+    pugi::xml_node fixup = schedule.append_child("fixup");
+    putFlag(fixup, "enabled", task.schedule.fixupEnabled);
+    put(fixup, "value", task.schedule.fixup());
+    pugi::xml_node simulate = schedule.append_child("simulate");
+    putFlag(simulate, "value", task.schedule.simulate);
+}
+
+// A fresh declaration first in the document, naming the encoding the file
+// is written in.
+void setDeclaration(pugi::xml_document& document) {
+    while (document.first_child().type() == pugi::node_declaration) {
+        document.remove_child(document.first_child());
+    }
+    pugi::xml_node declaration = document.prepend_child(pugi::node_declaration);
+    declaration.append_attribute("version").set_value("1.0");
+    declaration.append_attribute("encoding").set_value("utf-16");
+}
+
+class StringWriter : public pugi::xml_writer {
+public:
+    void write(const void* data, std::size_t size) override {
+        bytes.append(static_cast<const char*>(data), size);
+    }
+    std::string bytes;
+};
+
+}  // namespace
+
+std::string XMLConfig::configFolderFor(const std::string& programFolder) {
+    if (!programFolder.empty() && exists(programFolder + std::string(kConfigFileName))) {
+        return programFolder;
+    }
+    std::string base;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); isAbsolute(xdg)) {
+        base = xdg;
+    } else if (const std::string home = homeFolder(); !home.empty()) {
+        base = platform::withTrailingSeparator(home) + ".config";
+    } else {
+        return programFolder;
+    }
+    return platform::withTrailingSeparator(base) + "twinfold/";
+}
+
+std::string XMLConfig::configFolder() {
+    return configFolderFor(platform::programFolder());
+}
+
+std::string XMLConfig::defaultFileFor(const std::string& programFolder) {
+    if (programFolder.empty()) {
+        return {};
+    }
+    const std::string beside = programFolder + std::string(kDefaultFileName);
+    std::string_view folder = programFolder;
+    folder.remove_suffix(folder.ends_with(platform::kSeparator) ? 1 : 0);
+    const std::string installed = std::string(platform::folderOf(folder)) + "/share/twinfold/" +
+                                  std::string(kDefaultFileName);
+    return !exists(beside) && exists(installed) ? installed : beside;
+}
+
+std::string XMLConfig::defaultFile() {
+    return defaultFileFor(platform::programFolder());
+}
+
+XMLConfig& XMLConfig::instance() {
+    if (g_instance == nullptr) {
+        g_instance = new XMLConfig(configFolder(), defaultFile());
+    }
+    return *g_instance;
+}
+
+void XMLConfig::releaseInstance() {
+    delete g_instance;  // the destructor clears the shared reference
+}
+
+XMLConfig::XMLConfig(std::string folder, std::string defaultFile)
+    : m_folder(folder.empty() ? std::string() : platform::withTrailingSeparator(folder)),
+      m_defaultFile(std::move(defaultFile)),
+      m_configPath(m_folder.empty() ? std::string() : m_folder + std::string(kConfigFileName)),
+      m_document(std::make_unique<pugi::xml_document>()) {}
+
+XMLConfig::XMLConfig(ReadOnlyFile file)
+    : m_configPath(std::move(file.path)),
+      m_readOnly(true),
+      m_document(std::make_unique<pugi::xml_document>()) {}
+
+XMLConfig::~XMLConfig() {
+    if (g_instance == this) {
+        g_instance = nullptr;
+    }
+}
+
+void XMLConfig::fail(bool notFound, const std::string& detail) {
+    m_hasError = true;
+    m_loaded = false;
+    m_document->reset();
+    if (notFound) {
+        throw EFileNotFound(detail);
+    }
+    throw EDOMError(detail);
+}
+
+void XMLConfig::load() {
+    m_hasError = false;
+    m_loaded = false;
+    m_document->reset();
+
+    // Without a folder there is no place for the file (never the root or the
+    // working folder).
+    if (!m_readOnly && m_folder.empty()) {
+        fail(true, "no folder for the configuration file");
+    }
+    if (!m_readOnly && !exists(m_configPath)) {
+        struct stat st {};
+        if (::lstat(m_configPath.c_str(), &st) != 0 && errno == ENOENT) {
+            if (!exists(m_defaultFile)) {
+                fail(true, "neither " + m_configPath + " nor " + m_defaultFile + " exists");
+            }
+            // A failed copy shows in the read below.
+            static_cast<void>(config::makeFolders(m_folder));
+            static_cast<void>(config::copyFileNoReplace(m_defaultFile, m_configPath));
+        }
+    }
+
+    std::string content;
+    const config::FileResult read = config::readWholeFile(m_configPath, content);
+    if (!read.ok()) {
+        fail(m_readOnly && read.error == ENOENT, read.message);
+    }
+    parse(content);
+    m_loaded = true;
+}
+
+void XMLConfig::parse(const std::string& content) {
+    const pugi::xml_parse_result result = m_document->load_buffer(
+        content.data(), content.size(), pugi::parse_default, pugi::encoding_auto);
+    if (!result) {
+        fail(false, m_configPath + ": " + result.description() + " at byte " +
+                        std::to_string(result.offset));
+    }
+    if (!m_document->child("config")) {
+        fail(false, m_configPath + ": no \"config\" element");
+    }
+}
+
+void XMLConfig::readNormalSetting(NormalSetting& setting) const {
+    const pugi::xml_node node = m_document->child("config").child("normalSetting");
+    setting.showDetail = flag(node, "showDetail");
+    setting.showWizard = flag(node, "showWizard");
+    setting.configVersion = text(node, "configVersion");
+}
+
+void XMLConfig::readTasks(TaskManager& taskManager) const {
+    PolicyManager* policys = taskManager.policys();
+    TF_ASSERT(policys != nullptr);
+    const pugi::xml_node root = m_document->child("config");
+
+    forEachElement(root.child("policyList"), [policys](const pugi::xml_node& node) {
+        CopyPolicy& policy = policys->addPolicy();
+        policy.name = text(node, "name");
+        policy.setFlags(policyWord(node.attribute("value").value()));
+    });
+    // Every fallback needs the default policy.
+    if (policys->defaultPolicy() == nullptr) {
+        policys->addPolicy().name = DefaultPolicyName;
+    }
+
+    forEachElement(root.child("taskList"), [&taskManager, policys](const pugi::xml_node& node) {
+        readTask(node, taskManager.addTask(), taskManager, *policys);
+    });
+}
+
+void XMLConfig::writeTasks(const TaskManager& taskManager) {
+    const PolicyManager* policys = taskManager.policys();
+    TF_ASSERT(policys != nullptr);
+    m_document->reset();
+    setDeclaration(*m_document);
+    pugi::xml_node root = m_document->append_child("config");
+
+    pugi::xml_node policyList = root.append_child("policyList");
+    for (const auto& policy : policys->policyList()) {
+        pugi::xml_node node = policyList.append_child("policy");
+        put(node, "name", policy->name);
+        put(node, "value", std::to_string(policy->getFlags()));
+    }
+    pugi::xml_node taskList = root.append_child("taskList");
+    for (const auto& task : taskManager.taskList()) {
+        writeTask(taskList, *task);
+    }
+}
+
+void XMLConfig::writeNormalSetting(const NormalSetting& setting) {
+    pugi::xml_node root = m_document->child("config");
+    if (!root) {
+        root = m_document->append_child("config");
+    }
+    while (pugi::xml_node old = root.child("normalSetting")) {
+        root.remove_child(old);
+    }
+    pugi::xml_node node = root.append_child("normalSetting");
+    putFlag(node, "showDetail", setting.showDetail);
+    putFlag(node, "showWizard", setting.showWizard);
+    put(node, "configVersion", NormalSetting::kCurrentVersion);
+}
+
+XMLConfig::SaveResult XMLConfig::save() {
+    if (m_readOnly) {
+        return SaveResult::failure(EROFS, "not saved, opened for reading only:", m_configPath);
+    }
+    if (!m_loaded || m_hasError || !m_document->child("config")) {
+        return SaveResult::failure(ECANCELED, "not saved, no configuration was loaded from",
+                                   m_configPath);
+    }
+    setDeclaration(*m_document);
+    StringWriter writer;
+    m_document->save(writer, "  ", pugi::format_indent | pugi::format_write_bom,
+                     pugi::encoding_utf16_le);
+    return config::replaceFile(m_configPath, writer.bytes);
+}
+
+XMLConfig::SaveResult XMLConfig::saveAll(const TaskManager& taskManager,
+                                         const NormalSetting& setting) {
+    if (m_readOnly || !m_loaded || m_hasError) {
+        return save();  // refused, and the document stays as loaded
+    }
+    writeTasks(taskManager);
+    writeNormalSetting(setting);
+    return save();
+}

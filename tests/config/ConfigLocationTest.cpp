@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "config/XMLConfig.h"
+#include "support/TempTree.h"
+
+namespace {
+
+// Sets (or, with nullopt, removes) an environment variable for one test.
+class EnvironmentVariable {
+public:
+    EnvironmentVariable(const char* name, const std::optional<std::string>& value) : m_name(name) {
+        if (const char* old = std::getenv(name)) {
+            m_old = old;
+        }
+        set(value);
+    }
+    ~EnvironmentVariable() { set(m_old); }
+    EnvironmentVariable(const EnvironmentVariable&) = delete;
+    EnvironmentVariable& operator=(const EnvironmentVariable&) = delete;
+
+    void set(const std::optional<std::string>& value) {
+        if (value) {
+            ::setenv(m_name, value->c_str(), 1);
+        } else {
+            ::unsetenv(m_name);
+        }
+    }
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+}  // namespace
+
+TEST(ConfigLocation, PortableFileFirstThenXdgThenHome) {
+    testsupport::TempDir dir;
+    testsupport::makeTree(dir.path(), "portable/config.xml=<config/>\ninstalled/bin/\nhome/\n");
+    EnvironmentVariable home("HOME", dir / "home");
+    EnvironmentVariable xdg("XDG_CONFIG_HOME", dir / "xdg");
+
+    EXPECT_EQ(XMLConfig::configFolderFor(dir / "portable/"), dir / "portable/");
+    EXPECT_EQ(XMLConfig::configFolderFor(dir / "installed/bin/"), dir / "xdg/twinfold/");
+    // A relative XDG_CONFIG_HOME is not to be used.
+    xdg.set("relative/place");
+    EXPECT_EQ(XMLConfig::configFolderFor(dir / "installed/bin/"), dir / "home/.config/twinfold/");
+    xdg.set(std::nullopt);
+    EXPECT_EQ(XMLConfig::configFolderFor(dir / "installed/bin/"), dir / "home/.config/twinfold/");
+}
+
+TEST(ConfigLocation, DefaultFileBesideTheProgramElseInTheDataFolder) {
+    testsupport::TempDir dir;
+    testsupport::makeTree(dir.path(),
+                          "beside/bin/default.xml\n"
+                          "beside/share/twinfold/default.xml\n"
+                          "installed/bin/\n"
+                          "installed/share/twinfold/default.xml\n"
+                          "nowhere/bin/\n");
+    EXPECT_EQ(XMLConfig::defaultFileFor(dir / "beside/bin/"), dir / "beside/bin/default.xml");
+    EXPECT_EQ(XMLConfig::defaultFileFor(dir / "installed/bin/"),
+              dir / "installed/share/twinfold/default.xml");
+    EXPECT_EQ(XMLConfig::defaultFileFor(dir / "nowhere/bin/"), dir / "nowhere/bin/default.xml");
+}
+
+TEST(ConfigLocation, ReleasedInstanceIsMadeAgainOnNextUse) {
+    testsupport::TempDir dir;
+    EnvironmentVariable xdg("XDG_CONFIG_HOME", dir / "first");
+    EXPECT_EQ(XMLConfig::instance().configPath(), dir / "first/twinfold/config.xml");
+    xdg.set(dir / "second");
+    EXPECT_EQ(XMLConfig::instance().configPath(), dir / "first/twinfold/config.xml");
+    XMLConfig::releaseInstance();
+    EXPECT_EQ(XMLConfig::instance().configPath(), dir / "second/twinfold/config.xml");
+    XMLConfig::releaseInstance();
+}
