@@ -38,7 +38,8 @@ void DirectoryOp::scanFolder(const platform::DirectoryHandle& folder,
         platform::FindRecord record;
     };
     std::vector<Child> children;
-    const std::size_t prefix = folderPath.size() + (folderPath.back() == platform::kSeparator ? 0 : 1);
+    const std::size_t prefix =
+        folderPath.size() + (folderPath.back() == platform::kSeparator ? 0 : 1);
     const int error = folder.forEach([&](const platform::DirectoryHandle::Entry& entry) {
         std::string path;
         path.reserve(prefix + entry.name.size());

@@ -50,6 +50,9 @@ public:
         // still to be made by the run.
         platform::MirrorTree tree;
         bool skipped = false;
+        // Temporary files of killed runs found in the mirror; a real run
+        // removes them for good before anything else.
+        std::vector<std::string> leftovers;
     };
     std::vector<Pair> pairs;
 

@@ -267,6 +267,12 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     m_timePrecision = std::max(platform::timePrecisionTicks(mainRoot),
                                opened.ok() ? platform::timePrecisionTicks(mirrorRoot) : 1);
 
+    for (const FileInfo& entry : scan.mirror.entries()) {
+        if (!entry.isDirectory() && platform::isTemporaryName(entry.fileName())) {
+            pair.leftovers.push_back(entry.path());
+        }
+    }
+
     UnknownPaths unknown;
     for (const auto& failure : scan.main.failures()) {
         unknown.add(failure.path.substr(mainRoot.size()));

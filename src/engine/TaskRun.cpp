@@ -133,7 +133,9 @@ bool TaskRun::openMirrors() {
                 continue;
             }
         }
-        pair.tree.removeLeftovers();
+        for (const std::string& leftover : pair.leftovers) {
+            pair.tree.remove(leftover, false);
+        }
     }
     return true;
 }

@@ -273,3 +273,16 @@ TEST_F(RunTest, ALinkInTheMirrorToAFolderOutsideLeavesThatFolderAlone) {
     EXPECT_EQ(readFile(outside / "precious"), "keep me");
     EXPECT_GE(run.failedCount(), 1);
 }
+
+TEST_F(RunTest, LeftoversOfAKilledRunGoForGoodInTheNextRealRun) {
+    const std::string leftover = mirrorPath("sub/.twinfold-partial-0123456789abcdef");
+    makeTree(mainDir(), "sub/a=1\nsub/.twinfold-partial-x=mine\n");
+    makeTree(mirrorDir(), "sub/.twinfold-partial-0123456789abcdef=half\n");
+    policy.setFlags(0x01101111 | 0x01000000);  // even when deletes go to the trash
+    runOnce(true);
+    EXPECT_TRUE(pathExists(leftover));
+    runOnce(false);
+    EXPECT_FALSE(pathExists(leftover));
+    EXPECT_EQ(readFile(mirrorPath("sub/.twinfold-partial-x")), "mine");  // not one of ours
+    EXPECT_EQ(readFile(mirrorPath("sub/a")), "1");
+}

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <linux/openat2.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -15,8 +16,11 @@
 #include <climits>
 #include <cstring>
 #include <random>
+#include <string_view>
 #include <thread>
+#include <unordered_set>
 #include <utility>
+#include <vector>
 
 #include "platform/FileSystem.h"
 #include "platform/posix/FileOpsInternal.h"
@@ -53,7 +57,16 @@ constexpr int kListFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 std::atomic<bool> g_openat2Missing{false};
 
 std::string temporaryName() {
-    thread_local std::mt19937_64 engine{std::random_device{}()};
+    thread_local std::mt19937_64 engine{[] {
+        std::uint64_t seed = 0;
+        if (::getrandom(&seed, sizeof seed, GRND_NONBLOCK) != sizeof seed) {
+            // Uniqueness does not rest on the seed: creation is exclusive.
+            seed = static_cast<std::uint64_t>(
+                       std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                   (static_cast<std::uint64_t>(::getpid()) << 32);
+        }
+        return seed;
+    }()};
     std::string name(kTemporaryPrefix);
     std::uint64_t bits = engine();
     for (std::size_t i = 0; i < kRandomLength; ++i) {
@@ -834,12 +847,11 @@ OpResult MirrorTree::finishDirectories() {
                          return depthOf(a.target) > depthOf(b.target);
                      });
     OpResult first;
-    std::vector<std::string> done;
+    std::unordered_set<std::string> done;
     for (const PendingDirectory& each : pending) {
-        if (std::find(done.begin(), done.end(), each.target) != done.end()) {
+        if (!done.insert(each.target).second) {
             continue;
         }
-        done.push_back(each.target);
         struct stat st;
         if (::lstat(each.source.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
             continue;  // the source went meanwhile: the folder keeps what it has
@@ -849,14 +861,19 @@ OpResult MirrorTree::finishDirectories() {
             keepFirst(first, notBeneathRoot());
             continue;
         }
+        // A folder deleted since it was made has nothing left to finish.
         UniqueFd parent;
         if (const int error = openBeneath(m_fd, path.parent, false, parent)) {
-            keepFirst(first, wayFailure(error));
+            if (error != ENOENT) {
+                keepFirst(first, wayFailure(error));
+            }
             continue;
         }
         UniqueFd dir(::openat(parent.get(), path.leaf.c_str(), kListFlags));
         if (!dir.valid()) {
-            keepFirst(first, OpResult::failure(errno));
+            if (errno != ENOENT) {
+                keepFirst(first, OpResult::failure(errno));
+            }
             continue;
         }
         const struct timespec times[2] = {st.st_atim, st.st_mtim};
