@@ -17,11 +17,17 @@ const std::string& Task::getPolicyName() const {
 std::string Task::includeFolder() const {
     // Without a mirror there is no folder to put the files in (an empty mirror
     // must not turn into the file-system root).
-    if (folderList.count() == 0 || folderList.items().front().mirror.empty()) {
+    if (folderList.count() == 0) {
         return {};
     }
-    std::string safeName = name;
+    return includeFolderFor(folderList.items().front().mirror, name);
+}
+
+std::string Task::includeFolderFor(std::string_view mirror, std::string_view name) {
+    if (mirror.empty()) {
+        return {};
+    }
+    std::string safeName(name);
     std::replace(safeName.begin(), safeName.end(), platform::kSeparator, '_');
-    return platform::withTrailingSeparator(folderList.items().front().mirror) + "<" + safeName +
-           "_append>";
+    return platform::withTrailingSeparator(mirror) + "<" + safeName + "_append>";
 }

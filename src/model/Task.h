@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "model/FileExclude.h"
 #include "model/FileInclude.h"
@@ -42,6 +43,8 @@ public:
     // level inside the mirror whatever the name holds. Empty when the task has
     // no folder pairs or the first pair has no mirror.
     std::string includeFolder() const;
+    // The same folder for a first mirror folder and a task name.
+    static std::string includeFolderFor(std::string_view mirror, std::string_view name);
 
 private:
     CopyPolicy* m_policy = nullptr;

@@ -21,6 +21,8 @@ public:
     void clearItems() { m_items.clear(); }
 
     const std::deque<TaskFolderItem>& items() const { return m_items; }
+    // A pair to edit in place; the index must be below count().
+    TaskFolderItem& item(std::size_t index) { return m_items.at(index); }
     std::size_t count() const { return m_items.size(); }
 
     // Whether a pair may be added: the mirror must be neither the main folder,

@@ -1,0 +1,97 @@
+#include "ui/dialogs/DialogSupport.h"
+
+#include <QCursor>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QScreen>
+#include <QWidget>
+#include <algorithm>
+
+#include "config/XMLConfig.h"
+#include "platform/Path.h"
+#include "platform/ProgramFolder.h"
+
+namespace dialogs {
+
+QString toQString(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string toModel(const QString& text) {
+    return text.toStdString();
+}
+
+std::string toModelKeeping(const QString& text, const std::string& original) {
+    return text == toQString(original) ? original : toModel(text);
+}
+
+QByteArray toBytes(std::string_view text) {
+    return {text.data(), static_cast<qsizetype>(text.size())};
+}
+
+std::string fromBytes(const QByteArray& bytes) {
+    return bytes.toStdString();
+}
+
+QString trimBlanks(const QString& text) {
+    const auto blank = [](QChar c) { return c.unicode() <= 0x20 || c.isSpace(); };
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && blank(text.at(begin))) {
+        ++begin;
+    }
+    while (end > begin && blank(text.at(end - 1))) {
+        --end;
+    }
+    return text.mid(begin, end - begin);
+}
+
+void makeSummaryField(QLineEdit* field) {
+    field->setReadOnly(true);
+    field->setFrame(false);
+    QPalette palette = field->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+    field->setPalette(palette);
+}
+
+QPoint placeAtMouse(QPoint mouse, QSize size, const QRect& screen) {
+    return {std::max(screen.left(), mouse.x() - size.width()),
+            std::max(screen.top(), mouse.y() - size.height())};
+}
+
+void placeWindowAtMouse(QWidget* window) {
+    const QPoint mouse = QCursor::pos();
+    const QScreen* screen = QGuiApplication::screenAt(mouse);
+    if (screen == nullptr) {
+        screen = window->screen();
+    }
+    const QRect area = screen != nullptr ? screen->geometry() : QRect(0, 0, 0, 0);
+    window->move(placeAtMouse(mouse, window->frameGeometry().size(), area));
+}
+
+QString findDataFile(const QString& name) {
+    const std::string programFolder = platform::programFolder();
+    if (programFolder.empty()) {
+        return {};
+    }
+    const QDir folder(QFile::decodeName(QByteArray::fromStdString(programFolder)));
+    for (const QString& relative : {QString(), QStringLiteral("../share/twinfold/")}) {
+        const QFileInfo file(folder.filePath(relative + name));
+        if (file.isFile()) {
+            return file.absoluteFilePath();
+        }
+    }
+    return {};
+}
+
+QString proposedLogFolder() {
+    // The program's folder is not the user's once installed; the
+    // configuration folder is.
+    return QFile::decodeName(
+        QByteArray::fromStdString(platform::withTrailingSeparator(XMLConfig::configFolder())));
+}
+
+}  // namespace dialogs

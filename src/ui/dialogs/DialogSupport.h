@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QByteArray>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <string>
+#include <string_view>
+#include <utility>
+
+class QLineEdit;
+class QWidget;
+
+// Small helpers shared by the dialogs.
+namespace dialogs {
+
+// A new widget named `name`, so that tests and style sheets find it.
+template <class Widget, class... Args>
+Widget* makeNamed(const char* name, Args&&... args) {
+    auto* widget = new Widget(std::forward<Args>(args)...);
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+// The model keeps text and paths as byte strings, UTF-8 as a rule but not
+// always (a file name may hold any byte); the windows show them as QString.
+QString toQString(std::string_view text);
+std::string toModel(const QString& text);
+// The model's bytes for a text shown in a control: `original` when the text
+// still shows it, so that bytes that are not UTF-8 survive being shown and
+// written back unchanged; the typed text otherwise.
+std::string toModelKeeping(const QString& text, const std::string& original);
+// Model bytes carried by a list row or an entry as they are.
+QByteArray toBytes(std::string_view text);
+std::string fromBytes(const QByteArray& bytes);
+
+// The text without leading and trailing blanks and control characters.
+QString trimBlanks(const QString& text);
+
+// Makes the field a read-only text without a border that blends with the
+// window, to show a value that can be selected and scrolled.
+void makeSummaryField(QLineEdit* field);
+
+// The top left corner for a window of `size` whose lower right corner is to
+// lie at `mouse`, moved right or down where it would start left of or above
+// `screen`.
+QPoint placeAtMouse(QPoint mouse, QSize size, const QRect& screen);
+// Moves the window there for the current mouse position and its screen.
+void placeWindowAtMouse(QWidget* window);
+
+// A file shipped with the program: beside the executable, else in the
+// installation's data folder ("../share/twinfold/" from there). Empty when it
+// is in neither.
+QString findDataFile(const QString& name);
+
+// The folder in which a new task log is proposed, with its trailing separator.
+QString proposedLogFolder();
+
+}  // namespace dialogs

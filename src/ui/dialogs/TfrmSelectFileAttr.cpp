@@ -1,0 +1,78 @@
+#include "ui/dialogs/TfrmSelectFileAttr.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "model/FileExclude.h"
+#include "ui/dialogs/DialogSupport.h"
+
+TfrmSelectFileAttr::TfrmSelectFileAttr(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("frmSelectFileAttr"));
+    setWindowTitle(tr("Select file attribute(s) "));
+
+    auto* label = new QLabel(tr("Please select file attributes(s) you want to exclude"), this);
+    // The rows are the filter's attribute names, in the order of its text form.
+    clbFileTypes = new QListWidget(this);
+    clbFileTypes->setObjectName(QStringLiteral("clbFileTypes"));
+    for (const FileExclude::AttrName& attr : FileExclude::attrNames()) {
+        auto* row = new QListWidgetItem(dialogs::toQString(attr.name), clbFileTypes);
+        row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+        row->setCheckState(Qt::Unchecked);
+    }
+    const QFontMetrics metrics(font());
+    clbFileTypes->setMinimumSize(metrics.averageCharWidth() * 36, metrics.lineSpacing() * 8);
+    btnOK = new QPushButton(tr("&OK"), this);
+    btnOK->setObjectName(QStringLiteral("btnOK"));
+    btnOK->setDefault(true);
+    btnCancel = new QPushButton(tr("&Cancel"), this);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(btnOK);
+    buttons->addWidget(btnCancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(label);
+    layout->addWidget(clbFileTypes);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(btnOK, &QPushButton::clicked, this, &TfrmSelectFileAttr::btnOKClick);
+    connect(btnCancel, &QPushButton::clicked, this, &TfrmSelectFileAttr::btnCancelClick);
+    FormCreate();
+}
+
+void TfrmSelectFileAttr::FormCreate() {
+    adjustSize();
+    dialogs::placeWindowAtMouse(this);
+}
+
+void TfrmSelectFileAttr::SetAttributes(std::uint32_t mask) {
+    const auto& attrs = FileExclude::attrNames();
+    for (std::size_t i = 0; i < attrs.size(); ++i) {
+        clbFileTypes->item(static_cast<int>(i))
+            ->setCheckState((mask & attrs[i].bit) != 0 ? Qt::Checked : Qt::Unchecked);
+    }
+}
+
+QString TfrmSelectFileAttr::GetAttributesText() const {
+    QString text;
+    for (int i = 0; i < clbFileTypes->count(); ++i) {
+        const QListWidgetItem* row = clbFileTypes->item(i);
+        if (row->checkState() == Qt::Checked) {
+            text += row->text() + QLatin1Char(';');
+        }
+    }
+    return text;
+}
+
+void TfrmSelectFileAttr::btnOKClick() {
+    accept();
+}
+
+void TfrmSelectFileAttr::btnCancelClick() {
+    reject();
+}

@@ -1,0 +1,55 @@
+#include "widgets/HelpPages.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUrl>
+
+#include "platform/ProgramFolder.h"
+#include "widgets/DialogService.h"
+
+namespace {
+
+QString pageName(HelpTopic topic) {
+    switch (topic) {
+        case HelpTopic::Overview:
+            return QStringLiteral("index.html");
+        case HelpTopic::CopyPolicies:
+            return QStringLiteral("copy-policies.html");
+        case HelpTopic::Exclusions:
+            return QStringLiteral("exclusions.html");
+        case HelpTopic::Schedules:
+            return QStringLiteral("schedules.html");
+        case HelpTopic::TaskLog:
+            return QStringLiteral("task-log.html");
+    }
+    return QStringLiteral("index.html");
+}
+
+}  // namespace
+
+QString helpPagePath(HelpTopic topic) {
+    const std::string folder = platform::programFolder();
+    if (folder.empty()) {
+        return {};
+    }
+    const QDir programDir(QFile::decodeName(QByteArray::fromStdString(folder)));
+    for (const QString& relative :
+         {QStringLiteral("help/"), QStringLiteral("../share/twinfold/help/")}) {
+        const QFileInfo page(programDir.filePath(relative + pageName(topic)));
+        if (page.isFile()) {
+            return page.absoluteFilePath();
+        }
+    }
+    return {};
+}
+
+bool showHelp(QWidget* parent, HelpTopic topic) {
+    const QString page = helpPagePath(topic);
+    if (!page.isEmpty() && DialogService::instance().openUrl(QUrl::fromLocalFile(page))) {
+        return true;
+    }
+    DialogService::instance().message(parent, QMessageBox::Information, QStringLiteral("Info"),
+                                      QString::fromLatin1(kHelpFailureMessage));
+    return false;
+}

@@ -1,0 +1,123 @@
+#include <QCursor>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+
+#include "DialogFixture.h"
+#include "ui/dialogs/DialogSupport.h"
+#include "ui/dialogs/TfrmSelectFileAttr.h"
+#include "ui/dialogs/TfrmSelectFileType.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QListWidget* rows(const QDialog& picker) {
+    return child<QListWidget>(picker, "clbFileTypes");
+}
+
+QStringList ticked(const QDialog& picker) {
+    QStringList texts;
+    for (int i = 0; i < rows(picker)->count(); ++i) {
+        if (rows(picker)->item(i)->checkState() == Qt::Checked) {
+            texts << rows(picker)->item(i)->text();
+        }
+    }
+    return texts;
+}
+
+}  // namespace
+
+class PickerTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void typePickerTicksExactTypes() {
+        TfrmSelectFileType picker;
+        QCOMPARE(picker.windowTitle(), u"Select file type(s)"_s);
+        QCOMPARE(picker.GetSelectedTypes(), QString());  // no rows: the empty text
+
+        picker.AddTypes({u"TXT"_s, u"doc"_s, u"txt"_s});
+        QCOMPARE(rows(picker)->count(), 3);
+        QCOMPARE(ticked(picker), QStringList());
+        picker.CheckTypes({u"txt"_s, u"xls"_s});
+        QCOMPARE(ticked(picker), QStringList{u"txt"_s});
+
+        rows(picker)->item(1)->setCheckState(Qt::Checked);
+        QCOMPARE(picker.GetSelectedTypes(), u"doc;txt;"_s);  // row order
+        picker.CheckTypes({});
+        QCOMPARE(picker.GetSelectedTypes(), QString());
+    }
+
+    void attributePicker_data() {
+        QTest::addColumn<std::uint32_t>("mask");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("system and hidden") << std::uint32_t(0x6) << u"SYSTEM;HIDDEN;"_s;
+        QTest::newRow("archive bit only: nothing") << std::uint32_t(0x20) << QString();
+        QTest::newRow("none") << std::uint32_t(0) << QString();
+        QTest::newRow("all six in row order")
+            << std::uint32_t(0x4907 | 0x20)
+            << u"TEMPORARY;SYSTEM;HIDDEN;READONLY;ENCRYPTED;COMPRESSED;"_s;
+    }
+
+    void attributePicker() {
+        QFETCH(std::uint32_t, mask);
+        QFETCH(QString, text);
+        TfrmSelectFileAttr picker;
+        QCOMPARE(picker.windowTitle(), u"Select file attribute(s) "_s);
+        QCOMPARE(rows(picker)->count(), 6);
+        picker.SetAttributes(mask);
+        QCOMPARE(picker.GetAttributesText(), text);
+    }
+
+    void placement_data() {
+        QTest::addColumn<QPoint>("mouse");
+        QTest::addColumn<QRect>("screen");
+        QTest::addColumn<QPoint>("topLeft");
+        QTest::newRow("room above and left")
+            << QPoint(500, 400) << QRect(0, 0, 1920, 1080) << QPoint(300, 300);
+        QTest::newRow("near the top left corner")
+            << QPoint(50, 30) << QRect(0, 0, 1920, 1080) << QPoint(0, 0);
+        QTest::newRow("near the left edge only")
+            << QPoint(50, 700) << QRect(0, 0, 1920, 1080) << QPoint(0, 600);
+        QTest::newRow("second screen's corner")
+            << QPoint(1950, 20) << QRect(1920, 0, 1280, 1024) << QPoint(1920, 0);
+    }
+
+    void placement() {
+        QFETCH(QPoint, mouse);
+        QFETCH(QRect, screen);
+        QFETCH(QPoint, topLeft);
+        QCOMPARE(dialogs::placeAtMouse(mouse, QSize(200, 100), screen), topLeft);
+    }
+
+    void pickersOpenAtTheMouse() {
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        const QPoint mouse = screen.center();
+        QCursor::setPos(mouse);
+        if (QCursor::pos() != mouse) {
+            QSKIP("this platform does not let the test move the mouse");
+        }
+        TfrmSelectFileType types;
+        QCOMPARE(types.frameGeometry().bottomRight() + QPoint(1, 1), mouse);
+        TfrmSelectFileAttr attrs;
+        QCOMPARE(attrs.frameGeometry().bottomRight() + QPoint(1, 1), mouse);
+
+        QCursor::setPos(screen.topLeft() + QPoint(5, 5));
+        TfrmSelectFileType cornered;
+        QCOMPARE(cornered.pos(), screen.topLeft());
+    }
+
+    void okConfirmsAndCancelDoesNot() {
+        TfrmSelectFileType types;
+        child<QPushButton>(types, "btnOK")->click();
+        QCOMPARE(types.result(), int(QDialog::Accepted));
+        TfrmSelectFileAttr attrs;
+        child<QPushButton>(attrs, "btnCancel")->click();
+        QCOMPARE(attrs.result(), int(QDialog::Rejected));
+    }
+};
+
+QTEST_MAIN(PickerTest)
+#include "PickerTest.moc"
