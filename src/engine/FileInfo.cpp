@@ -19,8 +19,6 @@ FileInfo::FileInfo(std::string path, const platform::FindRecord& record) : m_pat
 
 void FileInfo::setRecord(const platform::FindRecord& record) {
     m_attributes = record.attributes;
-    m_creationTime = record.creationTime;
-    m_lastAccessTime = record.lastAccessTime;
     m_lastWriteTime = record.lastWriteTime;
     m_size = record.size;
 }
@@ -28,8 +26,6 @@ void FileInfo::setRecord(const platform::FindRecord& record) {
 platform::FindRecord FileInfo::record() const {
     platform::FindRecord r;
     r.attributes = m_attributes;
-    r.creationTime = m_creationTime;
-    r.lastAccessTime = m_lastAccessTime;
     r.lastWriteTime = m_lastWriteTime;
     r.size = m_size;
     return r;

@@ -30,6 +30,9 @@ public:
     bool isDirectory() const { return hasAttribute(platform::kAttrDirectory); }
     std::uint64_t size() const { return m_size; }
     std::uint64_t lastWriteTime() const { return m_lastWriteTime; }
+    // The record as kept: attributes, last-write time and size. Creation and
+    // access times are not kept, since no decision reads them and a snapshot
+    // holds one record per entry.
     platform::FindRecord record() const;
 
     // How the lookup that made this entry went: Found for listed entries;
@@ -64,8 +67,6 @@ private:
     std::uint32_t m_attributes = 0;
     platform::LookupStatus m_status = platform::LookupStatus::Found;
     std::uint8_t m_error = 0;
-    std::uint64_t m_creationTime = 0;
-    std::uint64_t m_lastAccessTime = 0;
     std::uint64_t m_lastWriteTime = 0;
     std::uint64_t m_size = 0;
 };

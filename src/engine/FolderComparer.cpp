@@ -13,6 +13,7 @@
 #include "platform/Assert.h"
 #include "platform/FileOps.h"
 #include "platform/Path.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -280,7 +281,11 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
 
     // Main pass.
     const SnapshotIndex mirrorIndex(scan.mirror);
+    // Mirror entries a main entry was matched with under another spelling
+    // (a mirror that ignores letter case): by device and inode, and, for file
+    // systems whose inode numbers follow the spelling, by lower-cased path.
     std::set<std::pair<std::uint64_t, std::uint64_t>> matchedByLookup;
+    std::set<std::string> matchedNames;
     for (const FileInfo& entry : scan.main.entries()) {
         const std::string_view relative = relativeOf(entry, mainRoot);
         if (neverPlanned(relative, false)) {
@@ -298,6 +303,7 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
         const FileInfo counterpart(std::move(counterpartPath), lookup);
         if (lookup.status == LookupStatus::Found) {
             matchedByLookup.emplace(lookup.device, lookup.inode);
+            matchedNames.insert(platform::lowerCase(relative));
         }
         compareMain(entry, counterpart, counterpart.existence());
     }
@@ -326,8 +332,9 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
             // On a mirror that ignores letter case, the very entry a main
             // entry was matched with must not be deleted for its spelling.
             const platform::Lookup self = platform::lookupEntry(entry.path());
-            if (self.status == LookupStatus::Found &&
-                matchedByLookup.count({self.device, self.inode}) != 0) {
+            if ((self.status == LookupStatus::Found &&
+                 matchedByLookup.count({self.device, self.inode}) != 0) ||
+                matchedNames.count(platform::lowerCase(relative)) != 0) {
                 status = LookupStatus::Found;
             }
         }

@@ -1,3 +1,4 @@
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -285,4 +286,48 @@ TEST_F(RunTest, LeftoversOfAKilledRunGoForGoodInTheNextRealRun) {
     EXPECT_FALSE(pathExists(leftover));
     EXPECT_EQ(readFile(mirrorPath("sub/.twinfold-partial-x")), "mine");  // not one of ours
     EXPECT_EQ(readFile(mirrorPath("sub/a")), "1");
+}
+
+// A mirror on a FAT file system (through FUSE, so the test needs no kernel
+// module): it keeps last-write times in steps of two seconds and ignores
+// letter case in names.
+class FatMirrorTest : public RunTest {
+protected:
+    void SetUp() override {
+        const std::string image = dir / "fat.img";
+        const std::string make = "truncate -s 16M '" + image + "' && mkfs.vfat '" + image +
+                                 "' >/dev/null && fusefat -o rw+ '" + image + "' '" + mirrorDir() +
+                                 "' >/dev/null";
+        ASSERT_EQ(std::system(make.c_str()), 0) << "needs dosfstools and fusefat";
+        mounted = true;
+    }
+    void TearDown() override {
+        if (mounted) {
+            ::umount2(mirrorDir().c_str(), MNT_DETACH);
+        }
+    }
+    bool mounted = false;
+};
+
+TEST_F(FatMirrorTest, CoarseTimesAndRenamedCaseDoNotCopyOrDeleteAgain) {
+    makeTree(mainDir(), "Photos/a.jpg=picture\nnotes.txt=n\n");
+    testsupport::setWriteTime(mainPath("Photos/a.jpg"), 1700000001, 500000000);
+    testsupport::setWriteTime(mainPath("notes.txt"), 1700000003, 999999999);
+    runOnce();
+    ASSERT_EQ(run.failedCount(), 0);
+    EXPECT_EQ(readFile(mirrorPath("Photos/a.jpg")), "picture");
+    // The mirror's times are coarser: the next run must not copy again.
+    EXPECT_THAT(planLines(), ::testing::IsEmpty());
+
+    // The user renames the folder's case in main: the mirror's entry is the
+    // same one, and must be neither deleted nor copied again.
+    ASSERT_EQ(::rename(mainPath("Photos").c_str(), mainPath("photos").c_str()), 0);
+    EXPECT_THAT(planLines(), ::testing::IsEmpty());
+    runOnce();
+    EXPECT_EQ(readFile(mirrorPath("Photos/a.jpg")), "picture");
+
+    // A real change is still seen.
+    testsupport::writeFile(mainPath("notes.txt"), "m");
+    testsupport::setWriteTime(mainPath("notes.txt"), 1700000009);
+    EXPECT_THAT(planLines(), ElementsAre("[Update file]mirror/notes.txt"));
 }

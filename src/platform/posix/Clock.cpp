@@ -114,9 +114,13 @@ std::string formatDateTime(DateTime value, const char* format) {
     return std::string(buffer, n);
 }
 
-std::string timeText(DateTime value) { return formatDateTime(value, "%X"); }
+std::string timeText(DateTime value) {
+    return formatDateTime(value, "%X");
+}
 
-std::string dateTimeText(DateTime value) { return formatDateTime(value, "%x %X"); }
+std::string dateTimeText(DateTime value) {
+    return formatDateTime(value, "%x %X");
+}
 
 std::optional<DateTime> readTimeOfDay(std::string_view text) {
     std::optional<DateTime> result;

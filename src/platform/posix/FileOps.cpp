@@ -80,10 +80,11 @@ bool runningAsRoot() {
     return ::geteuid() == 0;
 }
 
-// Owner changes that a file system cannot store (no owners at all, or ids it
-// cannot map) do not fail a copy: the content matters more.
-bool ownerNotStorable(int error) {
-    return error == EPERM || error == EINVAL || error == EOPNOTSUPP;
+// Owners, permission bits or times that a file system cannot store (FAT has
+// no owners or permission bits, some FUSE file systems implement none of
+// them) do not fail a copy: the content matters more.
+bool notStorable(int error) {
+    return error == EPERM || error == EINVAL || error == EOPNOTSUPP || error == ENOSYS;
 }
 
 OpResult wayFailure(int error) {
@@ -559,15 +560,14 @@ int copyRegular(int source, const struct stat& st, int dirFd, FolderUnlock& unlo
     if (const int error = detail::copyContent(source, out.get(), st)) {
         return error;
     }
-    if (runningAsRoot() && ::fchown(out.get(), st.st_uid, st.st_gid) != 0 &&
-        !ownerNotStorable(errno)) {
+    if (runningAsRoot() && ::fchown(out.get(), st.st_uid, st.st_gid) != 0 && !notStorable(errno)) {
         return errno;
     }
-    if (::fchmod(out.get(), st.st_mode & 07777) != 0) {
+    if (::fchmod(out.get(), st.st_mode & 07777) != 0 && !notStorable(errno)) {
         return errno;
     }
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (::futimens(out.get(), times) != 0) {
+    if (::futimens(out.get(), times) != 0 && !notStorable(errno)) {
         return errno;
     }
     if (const int error = out.close()) {
@@ -612,14 +612,16 @@ int copySpecial(const std::string& source, const struct stat& st, int dirFd, Fol
     }
     if (runningAsRoot() &&
         ::fchownat(dirFd, temporary.name(), st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW) != 0 &&
-        !ownerNotStorable(errno)) {
+        !notStorable(errno)) {
         return errno;
     }
-    if (!isLink && ::fchmodat(dirFd, temporary.name(), st.st_mode & 07777, 0) != 0) {
+    if (!isLink && ::fchmodat(dirFd, temporary.name(), st.st_mode & 07777, 0) != 0 &&
+        !notStorable(errno)) {
         return errno;
     }
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (::utimensat(dirFd, temporary.name(), times, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (::utimensat(dirFd, temporary.name(), times, AT_SYMLINK_NOFOLLOW) != 0 &&
+        !notStorable(errno)) {
         return errno;
     }
     return temporary.replace(leaf);
@@ -878,10 +880,13 @@ OpResult MirrorTree::finishDirectories() {
         }
         const struct timespec times[2] = {st.st_atim, st.st_mtim};
         if (runningAsRoot() && ::fchown(dir.get(), st.st_uid, st.st_gid) != 0 &&
-            !ownerNotStorable(errno)) {
+            !notStorable(errno)) {
             keepFirst(first, OpResult::failure(errno));
         }
-        if (::fchmod(dir.get(), st.st_mode & 07777) != 0 || ::futimens(dir.get(), times) != 0) {
+        if (::fchmod(dir.get(), st.st_mode & 07777) != 0 && !notStorable(errno)) {
+            keepFirst(first, OpResult::failure(errno));
+        }
+        if (::futimens(dir.get(), times) != 0 && !notStorable(errno)) {
             keepFirst(first, OpResult::failure(errno));
         }
     }

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -92,20 +93,80 @@ Lookup lookupEntryAt(int dirFd, const char* name) {
     return statxAt(dirFd, name, name);
 }
 
+namespace {
+
+constexpr std::uint64_t kTwoSeconds = 20000000;
+constexpr std::uint64_t kOneSecond = 10000000;
+
+// The type name of the file system mounted with `mountId`, as the kernel's
+// mount table shows it ("ext4", "vfat", "fuse.sshfs", ...); empty when not
+// found.
+std::string mountType(std::uint64_t mountId) {
+    std::FILE* table = std::fopen("/proc/self/mountinfo", "re");
+    if (table == nullptr) {
+        return {};
+    }
+    std::string type;
+    char* line = nullptr;
+    std::size_t capacity = 0;
+    while (::getline(&line, &capacity, table) > 0) {
+        const std::string_view text(line);
+        if (std::strtoull(line, nullptr, 10) != mountId) {
+            continue;
+        }
+        // The type follows the " - " that ends the optional fields.
+        const auto dash = text.find(" - ");
+        if (dash != std::string_view::npos) {
+            const auto start = dash + 3;
+            type = std::string(text.substr(start, text.find(' ', start) - start));
+        }
+        break;
+    }
+    std::free(line);
+    std::fclose(table);
+    return type;
+}
+
+std::uint64_t precisionOfType(std::string_view type) {
+    if (type.starts_with("fuse.") || type.starts_with("fuseblk")) {
+        const auto dot = type.find('.');
+        type = dot == std::string_view::npos ? std::string_view{} : type.substr(dot + 1);
+    }
+    if (type == "vfat" || type == "msdos" || type == "fat" || type == "fusefat" ||
+        type == "exfat" || type == "umsdos") {
+        return kTwoSeconds;
+    }
+    if (type == "hfsplus" || type == "hfs" || type == "iso9660" || type == "sshfs" ||
+        type == "minix") {
+        return kOneSecond;
+    }
+    return 1;
+}
+
+}  // namespace
+
 std::uint64_t timePrecisionTicks(const std::string& path) {
+    // The mount table names the file system even behind FUSE, where the
+    // kernel's type number only says "fuse".
+    struct statx st;
+    if (::statx(AT_FDCWD, path.c_str(), AT_NO_AUTOMOUNT, STATX_MNT_ID, &st) == 0 &&
+        (st.stx_mask & STATX_MNT_ID) != 0) {
+        const std::string type = mountType(st.stx_mnt_id);
+        if (!type.empty()) {
+            return precisionOfType(type);
+        }
+    }
     struct statfs fs;
     if (::statfs(path.c_str(), &fs) != 0) {
         return 1;
     }
     switch (static_cast<unsigned long>(fs.f_type)) {
         case 0x4d44:      // FAT (msdos, vfat)
-        case 0x2011BAB0:  // exFAT keeps 10 ms in newer drivers, but 2 s on many devices
-            return 20000000;
+        case 0x2011BAB0:  // exFAT
+            return kTwoSeconds;
         case 0x482b:  // HFS+
         case 0x9660:  // ISO 9660
-        case 0x137F:  // Minix
-        case 0x137D:  // ext (old)
-            return 10000000;
+            return kOneSecond;
         default:
             return 1;
     }
