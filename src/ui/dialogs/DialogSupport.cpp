@@ -1,12 +1,18 @@
 #include "ui/dialogs/DialogSupport.h"
 
 #include <QCursor>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <QScreen>
+#include <QVBoxLayout>
 #include <QWidget>
 #include <algorithm>
 
@@ -70,6 +76,29 @@ void placeWindowAtMouse(QWidget* window) {
     }
     const QRect area = screen != nullptr ? screen->geometry() : QRect(0, 0, 0, 0);
     window->move(placeAtMouse(mouse, window->frameGeometry().size(), area));
+}
+
+PickerButtons layOutPicker(QDialog* dialog, const QString& prompt, QListWidget* list,
+                           int visibleRows) {
+    auto* label = new QLabel(prompt, dialog);
+    const QFontMetrics metrics(dialog->font());
+    list->setMinimumSize(metrics.averageCharWidth() * 36, metrics.lineSpacing() * visibleRows);
+    PickerButtons buttons{new QPushButton(QDialog::tr("&OK"), dialog),
+                          new QPushButton(QDialog::tr("&Cancel"), dialog)};
+    buttons.ok->setObjectName(QStringLiteral("btnOK"));
+    buttons.ok->setDefault(true);
+    buttons.cancel->setObjectName(QStringLiteral("btnCancel"));
+
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(buttons.ok);
+    row->addWidget(buttons.cancel);
+    auto* layout = new QVBoxLayout(dialog);
+    layout->addWidget(label);
+    layout->addWidget(list);
+    layout->addLayout(row);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    return buttons;
 }
 
 QString findDataFile(const QString& name) {

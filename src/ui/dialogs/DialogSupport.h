@@ -9,6 +9,10 @@
 #include <string_view>
 #include <utility>
 
+class QDialog;
+class QListWidget;
+class QPushButton;
+
 class QLineEdit;
 class QWidget;
 
@@ -48,6 +52,16 @@ void makeSummaryField(QLineEdit* field);
 QPoint placeAtMouse(QPoint mouse, QSize size, const QRect& screen);
 // Moves the window there for the current mouse position and its screen.
 void placeWindowAtMouse(QWidget* window);
+
+// Lays out a picker: the prompt, the list of check boxes (sized for
+// `visibleRows` rows) and an OK and a Cancel button below it on the right.
+// The buttons are made here, named "btnOK" and "btnCancel"; OK is the default.
+struct PickerButtons {
+    QPushButton* ok;
+    QPushButton* cancel;
+};
+PickerButtons layOutPicker(QDialog* dialog, const QString& prompt, QListWidget* list,
+                           int visibleRows);
 
 // A file shipped with the program: beside the executable, else in the
 // installation's data folder ("../share/twinfold/" from there). Empty when it

@@ -1,10 +1,7 @@
 #include "ui/dialogs/TfrmSelectFileAttr.h"
 
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 #include "model/FileExclude.h"
 #include "ui/dialogs/DialogSupport.h"
@@ -13,7 +10,7 @@ TfrmSelectFileAttr::TfrmSelectFileAttr(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmSelectFileAttr"));
     setWindowTitle(tr("Select file attribute(s) "));
 
-    auto* label = new QLabel(tr("Please select file attributes(s) you want to exclude"), this);
+    const QString prompt = tr("Please select file attributes(s) you want to exclude");
     // The rows are the filter's attribute names, in the order of its text form.
     clbFileTypes = new QListWidget(this);
     clbFileTypes->setObjectName(QStringLiteral("clbFileTypes"));
@@ -22,23 +19,9 @@ TfrmSelectFileAttr::TfrmSelectFileAttr(QWidget* parent) : QDialog(parent) {
         row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         row->setCheckState(Qt::Unchecked);
     }
-    const QFontMetrics metrics(font());
-    clbFileTypes->setMinimumSize(metrics.averageCharWidth() * 36, metrics.lineSpacing() * 8);
-    btnOK = new QPushButton(tr("&OK"), this);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnOK->setDefault(true);
-    btnCancel = new QPushButton(tr("&Cancel"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(label);
-    layout->addWidget(clbFileTypes);
-    layout->addLayout(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    const auto buttons = dialogs::layOutPicker(this, prompt, clbFileTypes, 8);
+    btnOK = buttons.ok;
+    btnCancel = buttons.cancel;
 
     connect(btnOK, &QPushButton::clicked, this, &TfrmSelectFileAttr::btnOKClick);
     connect(btnCancel, &QPushButton::clicked, this, &TfrmSelectFileAttr::btnCancelClick);

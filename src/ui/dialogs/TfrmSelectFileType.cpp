@@ -1,10 +1,7 @@
 #include "ui/dialogs/TfrmSelectFileType.h"
 
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 #include "ui/dialogs/DialogSupport.h"
 
@@ -12,26 +9,12 @@ TfrmSelectFileType::TfrmSelectFileType(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmSelectFileType"));
     setWindowTitle(tr("Select file type(s)"));
 
-    auto* label = new QLabel(tr("Please select file type(s) you want to exclude"), this);
+    const QString prompt = tr("Please select file type(s) you want to exclude");
     clbFileTypes = new QListWidget(this);
     clbFileTypes->setObjectName(QStringLiteral("clbFileTypes"));
-    const QFontMetrics metrics(font());
-    clbFileTypes->setMinimumSize(metrics.averageCharWidth() * 36, metrics.lineSpacing() * 14);
-    btnOK = new QPushButton(tr("&OK"), this);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnOK->setDefault(true);
-    btnCancel = new QPushButton(tr("&Cancel"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(label);
-    layout->addWidget(clbFileTypes);
-    layout->addLayout(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    const auto buttons = dialogs::layOutPicker(this, prompt, clbFileTypes, 14);
+    btnOK = buttons.ok;
+    btnCancel = buttons.cancel;
 
     connect(btnOK, &QPushButton::clicked, this, &TfrmSelectFileType::btnOKClick);
     connect(btnCancel, &QPushButton::clicked, this, &TfrmSelectFileType::btnCancelClick);
