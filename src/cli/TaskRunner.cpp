@@ -75,9 +75,9 @@ int TaskRunner::printPlan(Task& task) {
         const std::string name(item.operationName());
         std::fprintf(m_out, "%s\t%s\n", name.c_str(),
                      platform::escapeControl(item.logPath()).c_str());
-        if (!item.reason.empty()) {
+        if (!item.reason().empty()) {
             std::fprintf(m_err, "%s: %s\n", platform::escapeControl(item.source()).c_str(),
-                         item.reason.c_str());
+                         item.reason().c_str());
         }
     }
     std::fprintf(m_out, "%d files, %d directories\n", list->fileCount(), list->directoryCount());

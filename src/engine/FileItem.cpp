@@ -13,13 +13,36 @@ void FileItem::setOperation(std::int32_t code) {
     m_operation = code;
 }
 
-const std::string& FileItem::logPath() const {
+void FileItem::setSource(std::string_view path) {
+    std::string paths;
+    paths.reserve(path.size() + m_paths.size() - m_sourceSize);
+    paths.append(path);
+    paths.append(m_paths, m_sourceSize);
+    m_paths = std::move(paths);
+    m_sourceSize = static_cast<std::uint32_t>(path.size());
+}
+
+void FileItem::setTarget(std::string_view path) {
+    m_paths.resize(m_sourceSize);
+    m_paths.append(path);
+}
+
+std::string FileItem::logPath() const {
     switch (m_operation) {
         case opCreateFile:
         case opUpdateFile:
         case opCreateDirectory:
-            return m_target;
+            return target();
         default:
-            return m_source;
+            return source();
     }
+}
+
+const std::string& FileItem::reason() const {
+    static const std::string none;
+    return m_reason ? *m_reason : none;
+}
+
+void FileItem::setReason(std::string reason) {
+    m_reason = reason.empty() ? nullptr : std::make_unique<std::string>(std::move(reason));
 }

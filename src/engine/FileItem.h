@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -18,16 +19,21 @@ enum OperationCode : std::int32_t {
 // Display names of the operations, indexed by code.
 extern const char* const operationNames[7];
 
-// One operation of a change plan.
+// One operation of a change plan. Kept small, since a first run over a large
+// tree plans one item per entry: both paths share one buffer.
 class FileItem {
 public:
     // Whether the entry the item concerns is a directory.
     bool isDirectory = false;
+    // Index of the folder pair the item belongs to, or -1.
+    std::int32_t pair = -1;
 
-    void setSource(std::string path) { m_source = std::move(path); }
-    const std::string& source() const { return m_source; }
-    void setTarget(std::string path) { m_target = std::move(path); }
-    const std::string& target() const { return m_target; }
+    // The entry that was judged.
+    void setSource(std::string_view path);
+    std::string source() const { return m_paths.substr(0, m_sourceSize); }
+    // Its counterpart on the other side.
+    void setTarget(std::string_view path);
+    std::string target() const { return m_paths.substr(m_sourceSize); }
 
     void setOperation(std::int32_t code);
     std::int32_t operation() const { return m_operation; }
@@ -35,15 +41,15 @@ public:
 
     // The path the task log and listings show: the target for the items that
     // create or update, the source for the others.
-    const std::string& logPath() const;
+    std::string logPath() const;
 
-    // Index of the folder pair the item belongs to, or -1.
-    std::int32_t pair = -1;
     // Why an item is skipped, for the error line of the log; empty otherwise.
-    std::string reason;
+    const std::string& reason() const;
+    void setReason(std::string reason);
 
 private:
-    std::string m_source;
-    std::string m_target;
+    std::string m_paths;  // the source, then the target
+    std::uint32_t m_sourceSize = 0;
     std::int32_t m_operation = opSkip;
+    std::unique_ptr<std::string> m_reason;
 };

@@ -190,7 +190,7 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
         item.setSource(mainPath.empty() ? pair.mainRoot : mainPath);
         item.setTarget(std::string(platform::folderOf(pair.mirrorRoot)));
         item.setOperation(opSkip);
-        item.reason = std::move(reason);
+        item.setReason(std::move(reason));
     };
 
     std::string reason;
@@ -352,7 +352,7 @@ void FolderComparer::compareEntry(const FileInfo& entry, const FileInfo& counter
         FileItem& item = addItem(entry, counterpart, opExclude);
         if (status == LookupStatus::Unknown) {
             item.setOperation(opSkip);
-            item.reason = systemReason(counterpart.lookupError());
+            item.setReason(systemReason(counterpart.lookupError()));
         } else if (!isExcluded(entry)) {
             item.setOperation(entry.isDirectory() ? opDeleteDirectory : opDeleteFile);
         }
@@ -460,7 +460,7 @@ void FolderComparer::addSkip(const std::string& path, std::string reason) {
     item.pair = m_pair;
     item.setSource(path);
     item.setOperation(opSkip);
-    item.reason = std::move(reason);
+    item.setReason(std::move(reason));
 }
 
 bool FolderComparer::isExcluded(const FileInfo& entry) const {

@@ -160,8 +160,8 @@ void TaskRun::execute(const FileItem& item) {
 
     if (item.operation() == opSkip) {
         ++m_skipped;
-        if (!item.reason.empty()) {
-            logLine("[Error]" + platform::escapeControl(item.source()) + ": " + item.reason);
+        if (!item.reason().empty()) {
+            logLine("[Error]" + platform::escapeControl(item.source()) + ": " + item.reason());
         }
         return;
     }

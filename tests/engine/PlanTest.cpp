@@ -120,7 +120,7 @@ TEST_F(PlanTest, MissingOrEmptyMainFolderNeverEmptiesTheMirror) {
     ASSERT_EQ(list->size(), 1u);
     EXPECT_EQ((*list)[0].operation(), opSkip);
     EXPECT_TRUE((*list)[0].isDirectory);
-    EXPECT_FALSE((*list)[0].reason.empty());
+    EXPECT_FALSE((*list)[0].reason().empty());
     // An empty main folder over an empty mirror is simply in step.
     testsupport::makeDirs(mainDir());
     testsupport::removeTree(mirrorDir());
@@ -176,7 +176,7 @@ TEST_F(PlanTest, OverlappingPairsAreRefused) {
         auto list = plan();
         ASSERT_EQ(list->size(), 1u) << c.main << " " << c.mirror;
         EXPECT_EQ((*list)[0].operation(), opSkip);
-        EXPECT_FALSE((*list)[0].reason.empty());
+        EXPECT_FALSE((*list)[0].reason().empty());
     }
     // A second pair writing into the first pair's mirror is refused as well.
     task.folderList.clearItems();
