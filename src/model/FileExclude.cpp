@@ -88,7 +88,8 @@ bool FileExclude::isTypeExcluded(std::string_view extension) const {
     if (extension.starts_with('.')) {
         extension.remove_prefix(1);
     }
-    return !extension.empty() && m_lowerTypes.contains(platform::lowerCase(extension));
+    return !extension.empty() && !m_lowerTypes.empty() &&
+           m_lowerTypes.contains(platform::lowerCase(extension));
 }
 
 bool FileExclude::isExcluded(const FileInfo& entry) const {
