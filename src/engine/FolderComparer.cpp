@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <functional>
+#include <optional>
 #include <thread>
 #include <unordered_set>
 
@@ -32,40 +34,50 @@ std::string_view relativeOf(const FileInfo& entry, const std::string& root) {
     return std::string_view(entry.path()).substr(root.size());
 }
 
-// The entries of a snapshot, sorted by their path relative to the root, so
-// that a counterpart is found without asking the file system again.
+// The entries of a snapshot by their path relative to the root, so that a
+// counterpart is found without asking the file system again: an open-address
+// hash table of entry numbers, twice as many slots as entries.
 class SnapshotIndex {
 public:
-    explicit SnapshotIndex(const DirectoryInfo& info) : m_info(info) {
-        const auto& entries = info.entries();
-        m_order.resize(entries.size());
-        for (std::uint32_t i = 0; i < m_order.size(); ++i) {
-            m_order[i] = i;
+    explicit SnapshotIndex(const DirectoryInfo& info)
+        : m_entries(info.entries()), m_rootSize(info.root().size()) {
+        std::size_t slots = 16;
+        while (slots < m_entries.size() * 2) {
+            slots *= 2;
         }
-        // All paths share the root: comparing whole paths orders the
-        // relative parts.
-        std::sort(m_order.begin(), m_order.end(), [&](std::uint32_t a, std::uint32_t b) {
-            return entries[a].path() < entries[b].path();
-        });
+        m_slots.assign(slots, kEmpty);
+        m_mask = slots - 1;
+        for (std::uint32_t i = 0; i < m_entries.size(); ++i) {
+            std::size_t slot = hashOf(relative(i)) & m_mask;
+            while (m_slots[slot] != kEmpty) {
+                slot = (slot + 1) & m_mask;
+            }
+            m_slots[slot] = i;
+        }
     }
 
-    const FileInfo* find(std::string_view relative) const {
-        const auto& entries = m_info.entries();
-        const std::size_t rootSize = m_info.root().size();
-        const auto it = std::lower_bound(
-            m_order.begin(), m_order.end(), relative, [&](std::uint32_t i, std::string_view rel) {
-                return std::string_view(entries[i].path()).substr(rootSize) < rel;
-            });
-        if (it == m_order.end() ||
-            std::string_view(entries[*it].path()).substr(rootSize) != relative) {
-            return nullptr;
+    const FileInfo* find(std::string_view wanted) const {
+        for (std::size_t slot = hashOf(wanted) & m_mask; m_slots[slot] != kEmpty;
+             slot = (slot + 1) & m_mask) {
+            if (relative(m_slots[slot]) == wanted) {
+                return &m_entries[m_slots[slot]];
+            }
         }
-        return &entries[*it];
+        return nullptr;
     }
 
 private:
-    const DirectoryInfo& m_info;
-    std::vector<std::uint32_t> m_order;
+    static constexpr std::uint32_t kEmpty = 0xFFFFFFFF;
+
+    static std::size_t hashOf(std::string_view text) { return std::hash<std::string_view>{}(text); }
+    std::string_view relative(std::uint32_t i) const {
+        return std::string_view(m_entries[i].path()).substr(m_rootSize);
+    }
+
+    const std::deque<FileInfo>& m_entries;
+    std::size_t m_rootSize;
+    std::vector<std::uint32_t> m_slots;
+    std::size_t m_mask = 0;
 };
 
 // Relative paths whose content could not be read on the main side: unknown is
@@ -214,13 +226,25 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     // deleted, since looking counterparts up in a listing is far cheaper than
     // asking the file system for each.
     PairScan scan(pair.mainRoot, pair.mirrorRoot);
+    // Each side's index is built on the thread that listed it.
+    std::optional<SnapshotIndex> mirrorIndex;
+    std::optional<SnapshotIndex> mainIndex;
     std::thread mirrorScanner;
     if (opened.ok()) {
-        mirrorScanner = std::thread([&scan] { scanInto(scan.mirror); });
+        mirrorScanner = std::thread([&scan, &mirrorIndex] {
+            scanInto(scan.mirror);
+            mirrorIndex.emplace(scan.mirror);
+        });
     }
     scanInto(scan.main);
+    if (m_policy.isDeleteMirrorOnly()) {
+        mainIndex.emplace(scan.main);
+    }
     if (mirrorScanner.joinable()) {
         mirrorScanner.join();
+    }
+    if (!mirrorIndex) {
+        mirrorIndex.emplace(scan.mirror);
     }
 
     const std::string& mainRoot = scan.main.root();
@@ -280,7 +304,6 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     }
 
     // Main pass.
-    const SnapshotIndex mirrorIndex(scan.mirror);
     // Mirror entries a main entry was matched with under another spelling
     // (a mirror that ignores letter case): by device and inode, and, for file
     // systems whose inode numbers follow the spelling, by lower-cased path.
@@ -291,7 +314,7 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
         if (neverPlanned(relative, false)) {
             continue;
         }
-        if (const FileInfo* found = mirrorIndex.find(relative)) {
+        if (const FileInfo* found = mirrorIndex->find(relative)) {
             compareMain(entry, *found, LookupStatus::Found);
             continue;
         }
@@ -305,7 +328,9 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
             matchedByLookup.emplace(lookup.device, lookup.inode);
             matchedNames.insert(platform::lowerCase(relative));
         }
-        compareMain(entry, counterpart, counterpart.existence());
+        // The counterpart's own record decides how it is tested, so what the
+        // lookup found is what exists.
+        compareMain(entry, counterpart, lookup.status);
     }
     for (const auto& failure : scan.main.failures()) {
         addSkip(failure.path, systemReason(failure.error));
@@ -315,19 +340,17 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     if (!m_policy.isDeleteMirrorOnly() || !opened.ok()) {
         return;
     }
-    const SnapshotIndex mainIndex(scan.main);
     for (const FileInfo& entry : scan.mirror.entries()) {
         const std::string_view relative = relativeOf(entry, mirrorRoot);
         if (neverPlanned(relative, true) || unknown.covers(relative)) {
             continue;
         }
-        if (mainIndex.find(relative) != nullptr) {
+        if (mainIndex->find(relative) != nullptr) {
             continue;
         }
         std::string counterpartPath = mainRoot;
         counterpartPath.append(relative);
-        const FileInfo counterpart(std::move(counterpartPath));
-        LookupStatus status = counterpart.existence();
+        LookupStatus status = platform::lookupEntry(counterpartPath).status;
         if (status == LookupStatus::Absent && !matchedByLookup.empty()) {
             // On a mirror that ignores letter case, the very entry a main
             // entry was matched with must not be deleted for its spelling.
