@@ -81,18 +81,18 @@ TEST(TaskFolder, IsValidPairTable) {
         const char* mirror;
         bool valid;
     } rows[] = {
-        {"/data/work", "/data", false},      // direct parent
-        {"/data/work/sub", "/data", false},  // more distant ancestor
-        {"/data/work/", "/data/", false},
-        {"/data/work", "/", false},
+        {"/data/album", "/data", false},      // direct parent
+        {"/data/album/sub", "/data", false},  // more distant ancestor
+        {"/data/album/", "/data/", false},
+        {"/data/album", "/", false},
         {"/data", "/data", false},
         {"/data", "/data/", false},
         {"/data", "/data/backup", false},
         {"/data", "/database", false},    // begins with the main folder's text
         {"/data", "/Data/backup", true},  // letter case differs
-        {"/data/work", "/backup/work", true},
-        {"/data/work", "/dat", true},
-        {"/data/work", "/data/wor", true},  // sibling, shorter
+        {"/data/album", "/backup/album", true},
+        {"/data/album", "/dat", true},
+        {"/data/album", "/data/albu", true},  // sibling, shorter
         {"/data", "", false},
         {"", "/backup", false},
     };

@@ -101,6 +101,17 @@ PickerButtons layOutPicker(QDialog* dialog, const QString& prompt, QListWidget* 
     return buttons;
 }
 
+QString checkedRowsText(const QListWidget* list) {
+    QString text;
+    for (int i = 0; i < list->count(); ++i) {
+        const QListWidgetItem* row = list->item(i);
+        if (row->checkState() == Qt::Checked) {
+            text += row->text() + QLatin1Char(';');
+        }
+    }
+    return text;
+}
+
 QString findDataFile(const QString& name) {
     const std::string programFolder = platform::programFolder();
     if (programFolder.empty()) {

@@ -63,6 +63,9 @@ struct PickerButtons {
 PickerButtons layOutPicker(QDialog* dialog, const QString& prompt, QListWidget* list,
                            int visibleRows);
 
+// The texts of the ticked rows of a picker, each followed by ";".
+QString checkedRowsText(const QListWidget* list);
+
 // A file shipped with the program: beside the executable, else in the
 // installation's data folder ("../share/twinfold/" from there). Empty when it
 // is in neither.

@@ -42,14 +42,7 @@ void TfrmSelectFileAttr::SetAttributes(std::uint32_t mask) {
 }
 
 QString TfrmSelectFileAttr::GetAttributesText() const {
-    QString text;
-    for (int i = 0; i < clbFileTypes->count(); ++i) {
-        const QListWidgetItem* row = clbFileTypes->item(i);
-        if (row->checkState() == Qt::Checked) {
-            text += row->text() + QLatin1Char(';');
-        }
-    }
-    return text;
+    return dialogs::checkedRowsText(clbFileTypes);
 }
 
 void TfrmSelectFileAttr::btnOKClick() {

@@ -43,14 +43,7 @@ void TfrmSelectFileType::CheckTypes(const QStringList& types) {
 }
 
 QString TfrmSelectFileType::GetSelectedTypes() const {
-    QString text;
-    for (int i = 0; i < clbFileTypes->count(); ++i) {
-        const QListWidgetItem* row = clbFileTypes->item(i);
-        if (row->checkState() == Qt::Checked) {
-            text += row->text() + QLatin1Char(';');
-        }
-    }
-    return text;
+    return dialogs::checkedRowsText(clbFileTypes);
 }
 
 void TfrmSelectFileType::btnOKClick() {

@@ -373,7 +373,7 @@ private slots:
         d.clickNode(u"Task folder"_s);
 
         d.addPair(u"/data"_s, u"/data/backup"_s);  // inside the main folder
-        d.addPair(u"/data/work"_s, u"/data"_s);    // its parent
+        d.addPair(u"/data/album"_s, u"/data"_s);   // its parent
         d.addPair(u"/data"_s, u"/database"_s);     // begins with the main folder's text
         QCOMPARE(rows->count(), 0);
         QCOMPARE(DialogService::instance().messageCount(), 0);
