@@ -85,7 +85,9 @@ void TaskRun::run() {
 
     m_running = true;
     notifyBegin();
-    const bool mirrorsReady = m_simulate || openMirrors();
+    if (!m_simulate) {
+        openMirrors();
+    }
     for (const FileItem& item : list) {
         {
             std::unique_lock<std::mutex> lock(m_pauseMutex);
@@ -101,9 +103,7 @@ void TaskRun::run() {
             ++info.fileDone;
         }
         notifyUpdate(&info);
-        if (mirrorsReady) {
-            execute(item);
-        }
+        execute(item);
     }
     if (!m_simulate) {
         finishMirrors();
@@ -115,7 +115,7 @@ void TaskRun::run() {
     notifyEnd();
 }
 
-bool TaskRun::openMirrors() {
+void TaskRun::openMirrors() {
     // A pair whose mirror folder did not exist when the plan was made gets it
     // now; leftovers of killed runs go before anything else is written.
     for (FileItemList::Pair& pair : m_list->pairs) {
@@ -137,7 +137,6 @@ bool TaskRun::openMirrors() {
             pair.tree.remove(leftover, false);
         }
     }
-    return true;
 }
 
 void TaskRun::finishMirrors() {

@@ -56,7 +56,7 @@ private:
     void execute(const FileItem& item);
     bool perform(const FileItem& item, platform::OpResult& result);
     void logLine(std::string_view text);
-    bool openMirrors();
+    void openMirrors();
     void finishMirrors();
 
     std::atomic<bool> m_aborting{false};
