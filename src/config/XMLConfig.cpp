@@ -58,6 +58,18 @@ bool flag(const pugi::xml_node& node, const char* attribute) {
     return std::string_view(node.attribute(attribute).value()) == "true";
 }
 
+// A whole number within [low, high]; anything else gives `fallback`.
+int number(const pugi::xml_node& node, const char* attribute, int low, int high, int fallback) {
+    const std::string_view value = node.attribute(attribute).value();
+    int result = 0;
+    const auto [stop, error] = std::from_chars(value.data(), value.data() + value.size(), result);
+    if (value.empty() || error != std::errc() || stop != value.data() + value.size() ||
+        result < low || result > high) {
+        return fallback;
+    }
+    return result;
+}
+
 void put(pugi::xml_node& node, const char* attribute, std::string_view value) {
     node.append_attribute(attribute).set_value(config::encodeAttributeText(value).c_str());
 }
@@ -322,6 +334,14 @@ void XMLConfig::readNormalSetting(NormalSetting& setting) const {
     setting.showDetail = flag(node, "showDetail");
     setting.showWizard = flag(node, "showWizard");
     setting.configVersion = text(node, "configVersion");
+    const NormalSetting defaults;
+    setting.maxDeletePercent =
+        number(node, "maxDeletePercent", 0, 100, defaults.maxDeletePercent);
+    setting.maxDeleteMinimum =
+        number(node, "maxDeleteMinimum", 0, 1000000000, defaults.maxDeleteMinimum);
+    setting.overdueDays = number(node, "overdueDays", 0, 36500, defaults.overdueDays);
+    setting.startWithSession = flag(node, "startWithSession");
+    setting.runMissedDefault = flag(node, "runMissedDefault");
 }
 
 void XMLConfig::readTasks(TaskManager& taskManager) const {
@@ -375,6 +395,11 @@ void XMLConfig::writeNormalSetting(const NormalSetting& setting) {
     putFlag(node, "showDetail", setting.showDetail);
     putFlag(node, "showWizard", setting.showWizard);
     put(node, "configVersion", NormalSetting::kCurrentVersion);
+    put(node, "maxDeletePercent", std::to_string(setting.maxDeletePercent));
+    put(node, "maxDeleteMinimum", std::to_string(setting.maxDeleteMinimum));
+    put(node, "overdueDays", std::to_string(setting.overdueDays));
+    putFlag(node, "startWithSession", setting.startWithSession);
+    putFlag(node, "runMissedDefault", setting.runMissedDefault);
 }
 
 XMLConfig::SaveResult XMLConfig::save() {

@@ -280,7 +280,9 @@ TEST_F(XMLConfigTest, WrittenFileIsUtf16WithItsDeclarationAndTheFixedOrder) {
         "config/taskList/task/schedule/interval enabled=false value=5",
         "config/taskList/task/schedule/fixup enabled=false value=07:30:00",
         "config/taskList/task/schedule/simulate value=true",
-        "config/normalSetting showDetail=false showWizard=false configVersion=1.0",
+        "config/normalSetting showDetail=false showWizard=false configVersion=1.0 "
+        "maxDeletePercent=50 maxDeleteMinimum=10 overdueDays=7 startWithSession=false "
+        "runMissedDefault=false",
     };
     EXPECT_EQ(elements, expected);
 }
@@ -459,6 +461,29 @@ TEST_F(XMLConfigTest, HandEditedTasksReadSafelyAndAreWrittenBackWhole) {
     EXPECT_STREQ(root.child("taskList").last_child().attribute("policy").value(),
                  "< default copy policy >");
     EXPECT_STREQ(root.child("normalSetting").attribute("configVersion").value(), "1.0");
+}
+
+TEST_F(XMLConfigTest, GeneralSettingsRoundTripAndOutOfRangeValuesReadAsDefaults) {
+    writeConfig(R"(<config><normalSetting maxDeletePercent="101" maxDeleteMinimum="-1"
+        overdueDays="x" startWithSession="true" runMissedDefault="true"/></config>)");
+    XMLConfig config(folder(), defaultFile());
+    auto model = loadModel(config);
+    const NormalSetting defaults;
+    EXPECT_EQ(model->setting.maxDeletePercent, defaults.maxDeletePercent);
+    EXPECT_EQ(model->setting.maxDeleteMinimum, defaults.maxDeleteMinimum);
+    EXPECT_EQ(model->setting.overdueDays, defaults.overdueDays);
+    EXPECT_TRUE(model->setting.startWithSession);
+    EXPECT_TRUE(model->setting.runMissedDefault);
+
+    model->setting.maxDeletePercent = 100;
+    model->setting.maxDeleteMinimum = 0;
+    model->setting.overdueDays = 0;
+    ASSERT_TRUE(config.saveAll(model->tasks, model->setting).ok());
+    XMLConfig again(folder(), defaultFile());
+    const auto reread = loadModel(again);
+    EXPECT_EQ(reread->setting.maxDeletePercent, 100);
+    EXPECT_EQ(reread->setting.maxDeleteMinimum, 0);
+    EXPECT_EQ(reread->setting.overdueDays, 0);
 }
 
 TEST_F(XMLConfigTest, ReadsEveryEncodingTheParserKnows) {
