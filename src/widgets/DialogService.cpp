@@ -24,7 +24,8 @@ QMessageBox::StandardButton DialogService::cancelAnswer(QMessageBox::StandardBut
 
 QMessageBox::StandardButton DialogService::message(QWidget* parent, QMessageBox::Icon icon,
                                                    const QString& caption, const QString& text,
-                                                   QMessageBox::StandardButtons buttons) {
+                                                   QMessageBox::StandardButtons buttons,
+                                                   QMessageBox::StandardButton defaultButton) {
     if (m_unattended) {
         const QByteArray line = (caption + QStringLiteral(": ") + text).toLocal8Bit();
         std::fprintf(stderr, "twinfold: %s\n", line.constData());
@@ -39,6 +40,9 @@ QMessageBox::StandardButton DialogService::message(QWidget* parent, QMessageBox:
         return answer;
     }
     QMessageBox box(icon, caption, text, buttons, parent);
+    if (defaultButton != QMessageBox::NoButton) {
+        box.setDefaultButton(defaultButton);
+    }
     execTracked(box);
     // A box closed without a button press (by closeOpenDialogs(), or by the
     // window manager) answers as if cancelled.

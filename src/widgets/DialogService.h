@@ -21,10 +21,11 @@ public:
     static DialogService& instance();
 
     // A message box with the given icon, caption, text and buttons; returns
-    // the button pressed.
-    QMessageBox::StandardButton message(QWidget* parent, QMessageBox::Icon icon,
-                                        const QString& caption, const QString& text,
-                                        QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+    // the button pressed. `defaultButton` is the one Enter presses.
+    QMessageBox::StandardButton message(
+        QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text,
+        QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
     // An "about" box: the application's icon, a caption and a text, with OK.
     void about(QWidget* parent, const QString& caption, const QString& text);
