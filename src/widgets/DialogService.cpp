@@ -33,6 +33,7 @@ QMessageBox::StandardButton DialogService::message(QWidget* parent, QMessageBox:
     }
     m_lastCaption = caption;
     m_lastText = text;
+    m_lastDefault = defaultButton;
     ++m_messageCount;
     if (!m_answers.empty()) {
         const QMessageBox::StandardButton answer = m_answers.front();
@@ -171,6 +172,7 @@ void DialogService::reset() {
     m_lastCaption.clear();
     m_lastText.clear();
     m_lastUrl = QUrl();
+    m_lastDefault = QMessageBox::NoButton;
     m_messageCount = 0;
     m_unattended = false;
 }

@@ -68,6 +68,7 @@ public:
     QString lastCaption() const { return m_lastCaption; }
     QString lastText() const { return m_lastText; }
     QUrl lastUrl() const { return m_lastUrl; }
+    QMessageBox::StandardButton lastDefaultButton() const { return m_lastDefault; }
     int messageCount() const { return m_messageCount; }
     // Forgets queued answers and what was shown, and clears unattended.
     void reset();
@@ -78,6 +79,7 @@ private:
     std::optional<QStringList> takeFileNames();
 
     std::deque<QMessageBox::StandardButton> m_answers;
+    QMessageBox::StandardButton m_lastDefault = QMessageBox::NoButton;
     std::deque<QStringList> m_fileNames;
     std::optional<bool> m_urlResult;
     QString m_lastCaption;
