@@ -1,7 +1,7 @@
 #include "history/RunHistory.h"
 
 #include <sqlite3.h>
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -379,9 +379,16 @@ std::string mirrorTaskKey(const std::string& mainFolder, const std::string& mirr
         }
     };
     const auto resolved = [](const std::string& folder) {
-        std::string path = platform::resolvePath(folder);
+        std::string absolute = folder;
+        if (!absolute.starts_with('/')) {
+            char cwd[4096];
+            if (::getcwd(cwd, sizeof cwd) != nullptr) {
+                absolute = platform::withTrailingSeparator(cwd) + folder;
+            }
+        }
+        std::string path = platform::resolvePath(absolute);
         if (path.empty()) {
-            path = folder;  // relative and unresolvable: the text as given
+            path = absolute;
         }
         while (path.size() > 1 && path.back() == '/') {
             path.pop_back();
