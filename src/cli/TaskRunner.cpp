@@ -77,7 +77,7 @@ int TaskRunner::printPlan(Task& task) {
                      platform::escapeControl(item.logPath()).c_str());
         if (!item.reason().empty()) {
             std::fprintf(m_err, "%s: %s\n", platform::escapeControl(item.source()).c_str(),
-                         item.reason().c_str());
+                         platform::escapeControl(item.reason()).c_str());
         }
     }
     std::fprintf(m_out, "%d files, %d directories\n", list->fileCount(), list->directoryCount());

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "engine/FileItemList.h"
 #include "engine/TaskRunObserver.h"
@@ -72,4 +74,7 @@ private:
     std::atomic<std::int32_t> m_done{0};
     std::atomic<std::int32_t> m_failed{0};
     std::atomic<std::int32_t> m_skipped{0};
+    // Per pair, why none of its items may be carried out (its root now leads
+    // to another folder than the plan's); empty when it may.
+    std::vector<std::string> m_pairFailures;
 };
