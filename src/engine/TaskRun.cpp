@@ -55,6 +55,11 @@ void TaskRun::start(bool simulate) {
     m_done = 0;
     m_failed = 0;
     m_skipped = 0;
+    m_wasAborted = false;
+    {
+        std::lock_guard<std::mutex> lock(m_problemMutex);
+        m_problems.clear();
+    }
     m_thread = std::make_unique<TaskRunThread>(&TaskRun::runBody, this);
     m_thread->resume();
 }
@@ -105,6 +110,7 @@ void TaskRun::run() {
             m_pauseChanged.wait(lock, [this] { return !m_paused || m_aborting; });
         }
         if (m_aborting) {
+            m_wasAborted = true;
             break;
         }
         info.current = &item;
@@ -162,6 +168,7 @@ void TaskRun::openMirrors() {
             if (!result.ok()) {
                 ++m_failed;
                 logLine(errorLine(leftover, result.message));
+                recordProblem(true, leftover, result.message);
             }
         }
     }
@@ -174,8 +181,25 @@ void TaskRun::finishMirrors() {
             if (!result.ok()) {
                 ++m_failed;
                 logLine(errorLine(pair.mirrorRoot, result.message));
+                recordProblem(true, pair.mirrorRoot, result.message);
             }
         }
+    }
+}
+
+std::vector<RunProblem> TaskRun::problems() const {
+    std::lock_guard<std::mutex> lock(m_problemMutex);
+    return m_problems;
+}
+
+void TaskRun::recordProblem(bool failed, std::string path, std::string reason) {
+    RunProblem problem{failed, std::move(path), std::move(reason)};
+    if (m_problemSink) {
+        m_problemSink(problem);
+    }
+    std::lock_guard<std::mutex> lock(m_problemMutex);
+    if (m_problems.size() < RunResult::kMaxProblems) {
+        m_problems.push_back(std::move(problem));
     }
 }
 
@@ -198,6 +222,7 @@ void TaskRun::execute(const FileItem& item) {
         if (!item.reason().empty()) {
             logLine(errorLine(item.source(), item.reason()));
         }
+        recordProblem(item.failure, item.source(), item.reason());
         return;
     }
     if (item.operation() == opExclude) {
@@ -218,6 +243,7 @@ void TaskRun::execute(const FileItem& item) {
     }
     ++m_failed;
     logLine(errorLine(item.logPath(), result.message));
+    recordProblem(true, item.logPath(), result.message);
 }
 
 bool TaskRun::perform(const FileItem& item, platform::OpResult& result) {

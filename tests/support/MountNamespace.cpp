@@ -8,8 +8,8 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <exception>
 #include <cstring>
+#include <exception>
 #include <string>
 
 namespace testsupport {
