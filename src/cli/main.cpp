@@ -46,19 +46,9 @@ int usage(const char* problem) {
 }
 
 bool parseFlags(const std::string& text, std::uint32_t& out) {
-    if (text.empty()) {
-        return false;
-    }
-    char* end = nullptr;
-    errno = 0;
-    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    const unsigned long long value = std::strtoull(text.c_str(), &end, hex ? 16 : 10);
-    if (errno != 0 || end == nullptr || *end != '\0' || value > 0xFFFFFFFFull ||
-        text.front() == '-' || text.front() == '+') {
-        return false;
-    }
-    out = static_cast<std::uint32_t>(value);
-    return true;
+    const auto flags = CopyPolicy::parseFlags(text);
+    out = flags.value_or(out);
+    return flags.has_value();
 }
 
 int mirrorCommand(const std::vector<std::string>& args) {
@@ -120,9 +110,7 @@ int mirrorCommand(const std::vector<std::string>& args) {
     if (positional.size() != 2) {
         return usage("mirror needs a main folder and a mirror folder");
     }
-    TaskFolderItem& pair = task.folderList.addItem();
-    pair.main = positional[0];
-    pair.mirror = positional[1];
+    task.folderList.addItem(positional[0], positional[1]);
     task.setPolicy(&policy);
 
     TaskRunner runner(stdout, stderr);
@@ -143,6 +131,9 @@ public:
         try {
             config.load();
             config.readTasks(m_tasks);
+            for (const std::string& notice : config.notices()) {
+                std::fprintf(stderr, "twinfold-cli: %s\n", notice.c_str());
+            }
         } catch (const EFileNotFound&) {
             std::fprintf(stderr, "twinfold-cli: no configuration file at %s\n",
                          platform::escapeControl(path).c_str());
