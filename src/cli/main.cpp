@@ -153,7 +153,7 @@ int mirrorCommand(const std::vector<std::string>& args) {
     if (positional.size() != 2) {
         return usage("mirror needs a main folder and a mirror folder");
     }
-    task.folderList.addItem(positional[0], positional[1]);
+    const TaskFolderItem& pair = task.folderList.addItem(positional[0], positional[1]);
     task.setPolicy(&policy);
     // Runs of the same folders share one history whatever the name.
     const TaskFolderItem& pair = task.folderList.items().front();
