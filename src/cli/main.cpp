@@ -156,7 +156,6 @@ int mirrorCommand(const std::vector<std::string>& args) {
     const TaskFolderItem& pair = task.folderList.addItem(positional[0], positional[1]);
     task.setPolicy(&policy);
     // Runs of the same folders share one history whatever the name.
-    const TaskFolderItem& pair = task.folderList.items().front();
     task.id = mirrorTaskKey(pair.main, pair.mirror);
 
     const std::unique_ptr<RunHistory> history = openHistory();
