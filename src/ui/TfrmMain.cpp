@@ -439,6 +439,12 @@ void TfrmMain::showInfo(const QString& text) {
     DialogService::instance().message(this, QMessageBox::Information, QStringLiteral("Info"), text);
 }
 
+Task& TfrmMain::addNewTask() {
+    Task& task = m_tasks->addTask();
+    task.schedule.runMissed = m_setting.runMissedDefault;
+    return task;
+}
+
 int TfrmMain::execDialog(QDialog& dialog) {
     if (m_unattended) {
         return QDialog::Rejected;
@@ -495,7 +501,7 @@ void TfrmMain::btnAddTaskClick() {
     if (m_tasks == nullptr || isBusy()) {
         return;
     }
-    Task& task = m_tasks->addTask();
+    Task& task = addNewTask();
     const std::string id = task.id;
     if (execTaskDefine(task) == QDialog::Accepted) {
         watchTask(task);
@@ -551,7 +557,7 @@ void TfrmMain::btnTaskWizardClick() {
     if (Task* selected = selectedTask()) {
         confirmed = execTaskWizard(selected, policiesChanged) == QDialog::Accepted;
     } else {
-        Task& task = m_tasks->addTask();
+        Task& task = addNewTask();
         const std::string id = task.id;
         confirmed = execTaskWizard(&task, policiesChanged) == QDialog::Accepted;
         if (confirmed) {

@@ -176,6 +176,8 @@ private:
     void runPauseChanged(bool paused);
     void reportRunProblems(const RunOutcome& outcome);
 
+    // A task made for a dialog, with the general settings' defaults.
+    Task& addNewTask();
     // Runs a dialog modally; refused (rejected) while closing unattended.
     int execDialog(QDialog& dialog);
     int execTaskDefine(Task& task);

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -125,6 +126,14 @@ QString findDataFile(const QString& name) {
         }
     }
     return {};
+}
+
+QString userTimeFormat() {
+    // The long format has the seconds; its time zone means nothing for a
+    // time of every day.
+    QString format = QLocale().timeFormat(QLocale::LongFormat);
+    format.remove(QLatin1Char('t'));
+    return format.trimmed();
 }
 
 QString proposedLogFolder() {

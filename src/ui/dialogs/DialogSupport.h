@@ -71,6 +71,10 @@ QString checkedRowsText(const QListWidget* list);
 // is in neither.
 QString findDataFile(const QString& name);
 
+// The user's time-of-day format with seconds and without a time zone, for
+// time pickers and clocks.
+QString userTimeFormat();
+
 // The folder in which a new task log is proposed, with its trailing separator.
 QString proposedLogFolder();
 

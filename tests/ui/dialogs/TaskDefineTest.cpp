@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
@@ -182,6 +183,7 @@ private slots:
         QCOMPARE(task.schedule.interval(), std::string("17"));
         QVERIFY(task.schedule.fixupEnabled);
         QCOMPARE(*task.schedule.fixupTime(), platform::makeTime(21, 29, 8));
+        QCOMPARE(task.schedule.fixup(), std::string("21:29:08"));
         QVERIFY(!task.schedule.simulate);
     }
 
@@ -264,6 +266,30 @@ private slots:
         // Midnight is a time like any other: the stored text still holds it.
         QCOMPARE(*task.schedule.fixupTime(), platform::makeTime(0, 0, 0));
         QVERIFY(!task.schedule.simulate);
+    }
+
+    // The schedule page reads the model's clock, shows times in the user's
+    // format and keeps them in the one stored form.
+    void scheduleReadsTheInjectedClockAndKeepsMissedRuns() {
+        platform::FixedClock clock(platform::makeDateTime(2026, 12, 10, 21, 29, 8, 400));
+        Model model(clock);
+        Task& task = model.tasks.addTask();
+        DefineDialog d(model, task);
+        auto* picker = d.get<QTimeEdit>("dtFixup");
+        QCOMPARE(picker->time(), QTime(21, 29, 8));
+        QCOMPARE(d.get<QLabel>("stCurrentTime")->text(),
+                 QLocale().toString(QTime(21, 29, 8), picker->displayFormat()));
+        QVERIFY(!d.get<QCheckBox>("chkRunMissed")->isChecked());
+
+        clock.advanceSeconds(60);
+        picker->setTime(QTime(7, 5, 0));
+        d.get<QCheckBox>("chkFixup")->click();
+        d.get<QCheckBox>("chkRunMissed")->click();
+        d.button("btnOK")->click();
+        QCOMPARE(task.schedule.fixup(), std::string("07:05:00"));
+        QVERIFY(task.schedule.runMissed);
+        // This morning's 07:05 was not missed: the time was set only now.
+        QCOMPARE(task.schedule.fixupHandledUntil(), clock.now());
     }
 
     void okFallsBackWhenTheChosenPolicyWasDeleted() {
