@@ -664,7 +664,10 @@ void TfrmTaskDefine::btnAddMainFolderClick() {
     if (mirror.isEmpty()) {
         return;
     }
-    if (!TaskFolder::isValidPair(toModel(main), toModel(mirror))) {
+    const TaskFolder::PairProblem problem = TaskFolder::pairProblem(toModel(main), toModel(mirror));
+    if (problem != TaskFolder::PairProblem::None) {
+        service.message(this, QMessageBox::Information, tr("Info"),
+                        dialogs::pairProblemText(problem));
         return;
     }
     addFolderRow(lstMainFolders, toModel(main), toModel(mirror));
@@ -806,6 +809,13 @@ void TfrmTaskDefine::btnOKClick() {
         service.message(this, QMessageBox::Information, tr("Information"),
                         tr("Please specify a task name !"));
         edtTaskName->setFocus();
+        return;
+    }
+    std::vector<std::string> mains;
+    for (int i = 0; i < lstMainFolders->count(); ++i) {
+        mains.push_back(bytesOf(lstMainFolders->item(i), kMainRole));
+    }
+    if (!dialogs::confirmTaskThatCannotRun(this, mains)) {
         return;
     }
     Task& task = *FTaskDefined;
