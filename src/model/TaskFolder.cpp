@@ -22,17 +22,20 @@ TaskFolder::PairProblem textProblem(std::string_view main, std::string_view mirr
 
 }  // namespace
 
-TaskFolder::PairProblem TaskFolder::pairProblem(std::string_view main, std::string_view mirror) {
-    if (main.empty() || mirror.empty()) {
+TaskFolder::PairProblem TaskFolder::pairProblem(std::string_view mainText,
+                                                std::string_view mirrorText) {
+    if (mainText.empty() || mirrorText.empty()) {
         return PairProblem::Empty;
     }
+    const std::string main(mainText);
+    const std::string mirror(mirrorText);
     if (const PairProblem written = textProblem(main, mirror); written != PairProblem::None) {
         return written;
     }
     // A link can make two unrelated texts the same folder, or one inside
     // the other.
-    const std::string realMain = platform::resolvePath(std::string(main));
-    const std::string realMirror = platform::resolvePath(std::string(mirror));
+    const std::string realMain = platform::resolvePath(main);
+    const std::string realMirror = platform::resolvePath(mirror);
     if (realMain.empty() || realMirror.empty()) {
         return PairProblem::None;  // relative texts: nothing to resolve
     }

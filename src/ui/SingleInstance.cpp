@@ -22,7 +22,8 @@ SingleInstance::~SingleInstance() {
 }
 
 std::string SingleInstance::lockPath(const std::string& configFolder) {
-    platform::makeDirectories(configFolder);
+    // A folder that cannot be made shows when the lock file is opened in it.
+    [[maybe_unused]] const platform::OpResult made = platform::makeDirectories(configFolder);
     return platform::withTrailingSeparator(configFolder) + kLockName;
 }
 
