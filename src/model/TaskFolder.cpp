@@ -3,6 +3,17 @@
 #include "platform/FileSystem.h"
 #include "platform/Path.h"
 
+void TaskFolderItem::set(std::string_view mainFolder, std::string_view mirrorFolder) {
+    main = platform::lexicallyNormal(mainFolder);
+    mirror = platform::lexicallyNormal(mirrorFolder);
+}
+
+TaskFolderItem& TaskFolder::addItem(std::string_view main, std::string_view mirror) {
+    TaskFolderItem& item = m_items.emplace_back();
+    item.set(main, mirror);
+    return item;
+}
+
 namespace {
 
 TaskFolder::PairProblem textProblem(std::string_view main, std::string_view mirror) {
@@ -27,8 +38,9 @@ TaskFolder::PairProblem TaskFolder::pairProblem(std::string_view mainText,
     if (mainText.empty() || mirrorText.empty()) {
         return PairProblem::Empty;
     }
-    const std::string main(mainText);
-    const std::string mirror(mirrorText);
+    // "/data//a/" and "/data/./a" are one folder.
+    const std::string main = platform::lexicallyNormal(mainText);
+    const std::string mirror = platform::lexicallyNormal(mirrorText);
     if (const PairProblem written = textProblem(main, mirror); written != PairProblem::None) {
         return written;
     }
