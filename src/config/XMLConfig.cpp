@@ -19,6 +19,7 @@
 #include "model/Task.h"
 #include "model/TaskManager.h"
 #include "platform/Assert.h"
+#include "platform/InstallLayout.h"
 #include "platform/Path.h"
 #include "platform/ProgramFolder.h"
 
@@ -233,15 +234,7 @@ std::string XMLConfig::configFolder() {
 }
 
 std::string XMLConfig::defaultFileFor(const std::string& programFolder) {
-    if (programFolder.empty()) {
-        return {};
-    }
-    const std::string beside = programFolder + std::string(kDefaultFileName);
-    std::string_view folder = programFolder;
-    folder.remove_suffix(folder.ends_with(platform::kSeparator) ? 1 : 0);
-    const std::string installed = std::string(platform::folderOf(folder)) + "/share/twinfold/" +
-                                  std::string(kDefaultFileName);
-    return !exists(beside) && exists(installed) ? installed : beside;
+    return platform::locateShippedFile(programFolder, platform::Shipped::Data, kDefaultFileName);
 }
 
 std::string XMLConfig::defaultFile() {
@@ -335,8 +328,7 @@ void XMLConfig::readNormalSetting(NormalSetting& setting) const {
     setting.showWizard = flag(node, "showWizard");
     setting.configVersion = text(node, "configVersion");
     const NormalSetting defaults;
-    setting.maxDeletePercent =
-        number(node, "maxDeletePercent", 0, 100, defaults.maxDeletePercent);
+    setting.maxDeletePercent = number(node, "maxDeletePercent", 0, 100, defaults.maxDeletePercent);
     setting.maxDeleteMinimum =
         number(node, "maxDeleteMinimum", 0, 1000000000, defaults.maxDeleteMinimum);
     setting.overdueDays = number(node, "overdueDays", 0, 36500, defaults.overdueDays);
