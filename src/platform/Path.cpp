@@ -41,4 +41,28 @@ bool isSameOrInside(std::string_view path, std::string_view folder) {
     return folder.back() == kSeparator || path[folder.size()] == kSeparator;
 }
 
+std::string absolutePath(std::string_view path, std::string_view base) {
+    std::string joined;
+    if (path.empty() || path.front() != kSeparator) {
+        joined.append(base);
+        joined += kSeparator;
+    }
+    joined.append(path);
+    std::string out;
+    std::size_t begin = 0;
+    while (begin <= joined.size()) {
+        std::size_t end = joined.find(kSeparator, begin);
+        if (end == std::string::npos) {
+            end = joined.size();
+        }
+        const std::string_view part(joined.data() + begin, end - begin);
+        if (!part.empty() && part != ".") {
+            out += kSeparator;
+            out.append(part);
+        }
+        begin = end + 1;
+    }
+    return out.empty() ? std::string(1, kSeparator) : out;
+}
+
 }  // namespace platform

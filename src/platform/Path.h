@@ -28,4 +28,9 @@ std::string_view extensionOf(std::string_view name);
 // "/data" does not contain "/database").
 bool isSameOrInside(std::string_view path, std::string_view folder);
 
+// `path` made absolute against the folder `base` (itself absolute) when it is
+// relative, with "." components, repeated separators and a trailing separator
+// dropped. ".." stays: through a symbolic link it is not the lexical parent.
+std::string absolutePath(std::string_view path, std::string_view base);
+
 }  // namespace platform
