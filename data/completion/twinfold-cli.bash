@@ -17,7 +17,7 @@ _twinfold_cli() {
         case ${words[i]} in
             --config) config=${words[i + 1]} ;;
             --config=*) config=${words[i]#--config=} ;;
-            list | plan | run | mirror) [[ -z $command ]] && command=${words[i]} ;;
+            list | plan | run | mirror | history | status) [[ -z $command ]] && command=${words[i]} ;;
         esac
     done
 
@@ -30,7 +30,7 @@ _twinfold_cli() {
             COMPREPLY=($(compgen -W "size time attributes size,time size,time,attributes" -- "$cur"))
             return
             ;;
-        --name | --flags | --max-delete | --exclude-types | --exclude-attrs)
+        --name | --flags | --max-delete | --exclude-types | --exclude-attrs | --limit)
             return
             ;;
     esac
@@ -39,6 +39,7 @@ _twinfold_cli() {
         local options=$global
         case $command in
             plan) options+=" --max-delete" ;;
+            history) options+=" --limit" ;;
             run) options+=" --max-delete --simulate" ;;
             mirror)
                 options+=" --simulate --plan --name --flags --delete --trash --compare
@@ -52,8 +53,8 @@ _twinfold_cli() {
     fi
 
     case $command in
-        "") COMPREPLY=($(compgen -W "list plan run mirror" -- "$cur")) ;;
-        plan | run)
+        "") COMPREPLY=($(compgen -W "list plan run mirror history status" -- "$cur")) ;;
+        plan | run | history)
             local IFS=$'\n'
             COMPREPLY=($(compgen -W "$(_twinfold_cli_tasks "$config")" -- "$cur"))
             compopt -o filenames 2>/dev/null

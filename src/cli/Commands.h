@@ -9,3 +9,5 @@ std::unique_ptr<Command> makeListCommand();
 std::unique_ptr<Command> makePlanCommand();
 std::unique_ptr<Command> makeRunCommand();
 std::unique_ptr<Command> makeMirrorCommand();
+std::unique_ptr<Command> makeHistoryCommand();
+std::unique_ptr<Command> makeStatusCommand();

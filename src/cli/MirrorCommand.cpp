@@ -155,8 +155,12 @@ public:
         pair.mirror = platform::absolutePath(m_mirror, cwd);
         CopyPolicy policy = makePolicy();
         task.setPolicy(&policy);
+        // Runs of the same folders share one history whatever the name.
+        task.id = mirrorTaskKey(pair.main, pair.mirror);
 
+        const std::unique_ptr<RunHistory> history = openHistory();
         TaskRunner runner = makeRunner(global);
+        runner.setHistory(history.get());
         runner.setDeleteLimit(m_maxDelete.empty() ? settingLimit(NormalSetting())
                                                   : *DeleteLimit::parse(m_maxDelete));
         return m_planOnly ? runner.printPlan(task) : runner.run(task, m_simulate);

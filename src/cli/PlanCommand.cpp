@@ -16,7 +16,7 @@ public:
     }
 
     int execute(const GlobalOptions& global) override {
-        return withTask(global,
+        return withTask(global, false,
                         [](TaskRunner& runner, Task& task) { return runner.printPlan(task); });
     }
 };

@@ -16,7 +16,7 @@ public:
     }
 
     int execute(const GlobalOptions& global) override {
-        return withTask(global, [this](TaskRunner& runner, Task& task) {
+        return withTask(global, true, [this](TaskRunner& runner, Task& task) {
             return runner.run(task, m_simulate);
         });
     }

@@ -1,8 +1,26 @@
 #pragma once
 
+#include <cstdio>
+#include <memory>
+#include <string>
 #include "cli/Command.h"
 #include "cli/TaskRunner.h"
+
 #include "config/NormalSetting.h"
+#include "config/XMLConfig.h"
+#include "history/RunHistory.h"
+#include "platform/Text.h"
+
+// The run history of this program; its first failure is told once on the
+// error stream and never changes a run's exit status.
+inline std::unique_ptr<RunHistory> openHistory() {
+    auto history =
+        std::make_unique<RunHistory>(XMLConfig::stateFolder() + std::string(RunHistory::kFileName));
+    history->setReporter([](const std::string& problem) {
+        std::fprintf(stderr, "twinfold-cli: %s\n", platform::escapeControl(problem).c_str());
+    });
+    return history;
+}
 
 // The deletion limit of the general settings.
 inline DeleteLimit settingLimit(const NormalSetting& setting) {

@@ -28,8 +28,9 @@ protected:
     }
 
     // Loads the configuration and runs `body` on the task; the exit status.
+    // With `record`, runs go to the run history.
     template <typename Body>
-    int withTask(const GlobalOptions& global, Body body) {
+    int withTask(const GlobalOptions& global, bool record, Body body) {
         StoredTasks stored;
         if (!stored.load(global.configFile)) {
             return kConfig;
@@ -40,7 +41,9 @@ protected:
                          platform::escapeControl(m_key).c_str());
             return kNoTask;
         }
+        const std::unique_ptr<RunHistory> history = record ? openHistory() : nullptr;
         TaskRunner runner = makeRunner(global);
+        runner.setHistory(history.get());
         runner.setDeleteLimit(m_maxDelete.empty() ? settingLimit(stored.setting())
                                                   : *DeleteLimit::parse(m_maxDelete));
         return body(runner, *task);

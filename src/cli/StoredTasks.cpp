@@ -14,7 +14,7 @@ StoredTasks::StoredTasks() {
     m_policies.setTaskManager(&m_tasks);
 }
 
-bool StoredTasks::load(const std::string& configFile) {
+bool StoredTasks::load(const std::string& configFile, bool mayBeMissing) {
     const std::string path =
         configFile.empty() ? XMLConfig::configFolder() + std::string(XMLConfig::kConfigFileName)
                            : configFile;
@@ -24,6 +24,9 @@ bool StoredTasks::load(const std::string& configFile) {
         config.readNormalSetting(m_setting);
         config.readTasks(m_tasks);
     } catch (const EFileNotFound&) {
+        if (mayBeMissing) {
+            return true;
+        }
         std::fprintf(stderr, "twinfold-cli: no configuration file at %s\n",
                      platform::escapeControl(path).c_str());
         return false;

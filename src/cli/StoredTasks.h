@@ -14,8 +14,9 @@ public:
     StoredTasks();
 
     // Loads the file (the user's own when `configFile` is empty); on failure
-    // prints the reason, with the parser's position, and returns false.
-    bool load(const std::string& configFile);
+    // prints the reason, with the parser's position, and returns false. A
+    // missing file counts as no task when `mayBeMissing`.
+    bool load(const std::string& configFile, bool mayBeMissing = false);
 
     // A task by identifier or, failing that, the first of that name.
     Task* find(const std::string& key) const;

@@ -17,6 +17,7 @@
 #include "engine/FileItemList.h"
 #include "engine/RunStarter.h"
 #include "engine/TaskRun.h"
+#include "history/RunHistory.h"
 #include "model/Task.h"
 #include "platform/Text.h"
 
@@ -284,6 +285,7 @@ int TaskRunner::run(Task& task, bool simulate) {
     PlanOutcome outcome = buildPlan(task, kMirrorLockWaitMs);
     if (!outcome.plan) {
         m_result = starter.fail(outcome.failure);
+        record();
         std::fprintf(m_err, "twinfold-cli: %s\n", platform::escapeControl(outcome.failure).c_str());
         printJsonResult({{true, std::string(), outcome.failure}}, kSomeFailed);
         return kSomeFailed;
@@ -315,6 +317,7 @@ int TaskRunner::run(Task& task, bool simulate) {
         m_result.failed = 0;
         m_result.aborted = true;
     }
+    record();
     const int signal = interrupts.signal();
 
     int status = m_result.failed > 0 || m_result.skipped > 0 ? kSomeFailed : kAllDone;
@@ -348,4 +351,12 @@ void TaskRunner::printJsonResult(const std::vector<RunProblem>& problems, int st
                  static_cast<long long>(r.heldDeletions), r.aborted ? "true" : "false",
                  jsonProblems(problems).c_str(),
                  r.logFile.empty() ? "null" : json::quote(r.logFile).c_str(), status);
+}
+
+void TaskRunner::record() {
+    // A history that cannot be written never changes the run's outcome; its
+    // reporter tells why once.
+    if (m_history != nullptr) {
+        m_history->record(m_result);
+    }
 }

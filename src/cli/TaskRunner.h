@@ -7,6 +7,7 @@
 #include "engine/RunResult.h"
 #include "engine/RunStarter.h"
 
+class RunHistory;
 class Task;
 
 // Plans a task and prints or carries out the plan, for the command line.
@@ -23,6 +24,8 @@ public:
     void setVerbosity(Verbosity verbosity) { m_verbosity = verbosity; }
     // One JSON object on the output at the end instead of the text.
     void setJson(bool json) { m_json = json; }
+    // Where each run() records its result; none by default.
+    void setHistory(RunHistory* history) { m_history = history; }
 
     // Prints one line per item (the operation's name, a tab, the path the
     // task log shows), then the counts, and on the error stream the reasons
@@ -44,11 +47,13 @@ public:
 
 private:
     void printJsonResult(const std::vector<RunProblem>& problems, int status) const;
+    void record();
 
     std::FILE* m_out;
     std::FILE* m_err;
     DeleteLimit m_limit;
     Verbosity m_verbosity = Verbosity::Normal;
     bool m_json = false;
+    RunHistory* m_history = nullptr;
     RunResult m_result;
 };

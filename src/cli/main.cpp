@@ -34,6 +34,8 @@ int main(int argc, char** argv) {
     commands.push_back(makePlanCommand());
     commands.push_back(makeRunCommand());
     commands.push_back(makeMirrorCommand());
+    commands.push_back(makeHistoryCommand());
+    commands.push_back(makeStatusCommand());
     std::map<const CLI::App*, Command*> byApp;
     for (const auto& command : commands) {
         CLI::App* sub = command->setUp(app);
