@@ -22,19 +22,9 @@
 namespace {
 
 bool parseFlags(const std::string& text, std::uint32_t& out) {
-    if (text.empty()) {
-        return false;
-    }
-    char* end = nullptr;
-    errno = 0;
-    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    const unsigned long long value = std::strtoull(text.c_str(), &end, hex ? 16 : 10);
-    if (errno != 0 || end == nullptr || *end != '\0' || value > 0xFFFFFFFFull ||
-        text.front() == '-' || text.front() == '+') {
-        return false;
-    }
-    out = static_cast<std::uint32_t>(value);
-    return true;
+    const auto flags = CopyPolicy::parseFlags(text);
+    out = flags.value_or(out);
+    return flags.has_value();
 }
 
 // The working directory; "/" when it cannot be told.
@@ -150,9 +140,8 @@ public:
                 }
             }
         }
-        TaskFolderItem& pair = task.folderList.addItem();
-        pair.main = platform::absolutePath(m_main, cwd);
-        pair.mirror = platform::absolutePath(m_mirror, cwd);
+        TaskFolderItem& pair = task.folderList.addItem(platform::absolutePath(m_main, cwd),
+                                                       platform::absolutePath(m_mirror, cwd));
         CopyPolicy policy = makePolicy();
         task.setPolicy(&policy);
         // Runs of the same folders share one history whatever the name.

@@ -23,6 +23,9 @@ bool StoredTasks::load(const std::string& configFile, bool mayBeMissing) {
         config.load();
         config.readNormalSetting(m_setting);
         config.readTasks(m_tasks);
+        for (const std::string& notice : config.notices()) {
+            std::fprintf(stderr, "twinfold-cli: %s\n", platform::escapeControl(notice).c_str());
+        }
     } catch (const EFileNotFound&) {
         if (mayBeMissing) {
             return true;

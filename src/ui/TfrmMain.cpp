@@ -327,6 +327,15 @@ void TfrmMain::FormCreate() {
 
         chkShowDetail->setChecked(m_setting.showDetail);
         refreshTaskList();
+        if (!m_config->notices().empty()) {
+            QString text = QStringLiteral(
+                "Some copy policies or tasks could not be used as stored. Until you pick or save "
+                "a policy for them, these run with deletion off:\n");
+            for (const std::string& notice : m_config->notices()) {
+                text += QStringLiteral("\n") + fromModel(notice);
+            }
+            showInfo(text);
+        }
 
         if (m_setting.showWizard) {
             btnTaskWizardClick();

@@ -95,6 +95,9 @@ TEST(TaskFolder, IsValidPairTable) {
         {"/data/album", "/data/albu", true},  // sibling, shorter
         {"/data", "", false},
         {"", "/backup", false},
+        {"/data/./album", "/data//album/sub", false},  // spelled apart, still inside
+        {"/data//", "/data/./backup/", false},
+        {"/data/album/..", "/data/backup", true},  // ".." is not resolved
     };
     for (const auto& row : rows) {
         EXPECT_EQ(TaskFolder::isValidPair(row.main, row.mirror), row.valid)
