@@ -40,12 +40,15 @@
 #include "model/Task.h"
 #include "model/TaskManager.h"
 #include "platform/Assert.h"
+#include "platform/Autostart.h"
 #include "platform/Clock.h"
+#include "platform/ProgramFolder.h"
 #include "ui/RunStatusText.h"
 #include "ui/TfrmGatherInfo.h"
 #include "ui/TfrmProgress.h"
 #include "ui/Version.h"
 #include "ui/dialogs/TfrmCopyPolicy.h"
+#include "ui/dialogs/TfrmSettings.h"
 #include "ui/dialogs/TfrmTaskDefine.h"
 #include "ui/dialogs/TfrmTaskWizard.h"
 #include "widgets/DialogService.h"
@@ -149,6 +152,8 @@ void TfrmMain::buildWindow() {
     btnEditTask = button("btnEditTask", "&Edit task...", false, &TfrmMain::btnEditTaskClick);
     btnTaskWizard = button("btnTaskWizard", "&Wizard...", true, &TfrmMain::btnTaskWizardClick);
     btnCopyPolicy = button("btnCopyPolicy", "&Copy policy", true, &TfrmMain::btnCopyPolicyClick);
+    btnSettings = button("btnSettings", "", true, &TfrmMain::btnSettingsClick);
+    btnSettings->setText(tr("Settin&gs..."));
     btnAbout = button("btnAbout", "Ab&out", true, &TfrmMain::btnAboutClick);
 
     prgTaskRun = named(new TGauge(this), "prgTaskRun");
@@ -212,7 +217,8 @@ void TfrmMain::buildWindow() {
     lblRunNotice->hide();
 
     auto* buttons = new QVBoxLayout;
-    for (QPushButton* b : {btnAddTask, btnRemoveTask, btnEditTask, btnTaskWizard, btnCopyPolicy}) {
+    for (QPushButton* b :
+         {btnAddTask, btnRemoveTask, btnEditTask, btnTaskWizard, btnCopyPolicy, btnSettings}) {
         buttons->addWidget(b);
     }
     buttons->addStretch(1);
@@ -282,6 +288,8 @@ void TfrmMain::buildTrayMenu() {
     mnuShowDetail = item("mnuShowDetail", "Show progress detail", &TfrmMain::mnuShowDetailClick);
     mnuShowDetail->setCheckable(true);
     popMenuTray->addSeparator();
+    mnuTraySettings = item("mnuTraySettings", "", &TfrmMain::btnSettingsClick);
+    mnuTraySettings->setText(tr("Settings..."));
     mnuTrayShow = item("mnuTrayShow", "Show main window", &TfrmMain::mnuTrayShowClick);
     mnuTrayQuit = item("mnuTrayQuit", "Quit", &TfrmMain::mnuTrayQuitClick);
     connect(popMenuTray, &QMenu::aboutToShow, this, &TfrmMain::popMenuTrayPopup);
@@ -629,6 +637,18 @@ void TfrmMain::btnCopyPolicyClick() {
         return;
     }
     execCopyPolicy();
+}
+
+void TfrmMain::btnSettingsClick() {
+    if (m_tasks == nullptr) {
+        return;
+    }
+    TfrmSettings dialog(platform::programFolder() + "twinfold", platform::autostartFolder(), this);
+    dialog.SetSetting(m_setting);
+    if (execDialog(dialog) == QDialog::Accepted) {
+        dialog.GetSetting(m_setting);
+        saveConfiguration();
+    }
 }
 
 void TfrmMain::btnRunTaskClick() {

@@ -168,6 +168,8 @@ public Q_SLOTS:
     void btnRemoveTaskClick();
     void btnTaskWizardClick();
     void btnCopyPolicyClick();
+    // Opens the Settings dialog; OK saves the configuration at once.
+    void btnSettingsClick();
     void btnRunTaskClick();
     void btnSimulateRunClick();
     void btnPreviewClick();
@@ -284,6 +286,7 @@ private:
     QPushButton* btnEditTask;
     QPushButton* btnTaskWizard;
     QPushButton* btnCopyPolicy;
+    QPushButton* btnSettings;
     QPushButton* btnAbout;
     TGauge* prgTaskRun;
     QToolButton* btnRunTask;
@@ -303,6 +306,7 @@ private:
     QAction* mnuTrayRun;
     QAction* mnuTrayStop;
     QAction* mnuShowDetail;
+    QAction* mnuTraySettings;
     QAction* mnuTrayShow;
     QAction* mnuTrayQuit;
     TTrayIcon* TrayIcon1;

@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -21,11 +22,13 @@
 #include "engine/TaskRun.h"
 #include "model/Task.h"
 #include "model/TaskManager.h"
+#include "platform/Autostart.h"
 #include "platform/Clock.h"
 #include "platform/ProgramFolder.h"
 #include "support/TempTree.h"
 #include "ui/TfrmMain.h"
 #include "ui/TfrmProgress.h"
+#include "ui/dialogs/TfrmSettings.h"
 #include "ui/dialogs/TfrmTaskWizard.h"
 #include "widgets/DialogService.h"
 #include "widgets/TGauge.h"
@@ -575,6 +578,93 @@ private Q_SLOTS:
         const Task& a = *window->taskManager()->taskList().front();
         QCOMPARE(a.name, std::string("A"));
         QCOMPARE(a.folderList.count(), 1u);
+    }
+
+    // Opened from the tray and from the button; OK saves the file at once and
+    // writes or removes the session's autostart entry, and a failure to write
+    // it is told with the dialog left open.
+    void settingsAreSavedAtOnceWithTheAutostartEntry() {
+        writeConfig(m_dir->path(), {task("A", 1)});
+        const std::string xdg = *m_dir / "xdg";
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(xdg));
+        const std::string entry = xdg + "/autostart/" + platform::kAutostartEntryName;
+        auto window = makeWindow();
+
+        const auto drive = [](std::function<void(TfrmSettings&)> act) {
+            auto done = std::make_shared<bool>(false);
+            auto* timer = new QTimer;
+            QObject::connect(timer, &QTimer::timeout, timer, [timer, done, act] {
+                if (auto* dialog = qobject_cast<TfrmSettings*>(QApplication::activeModalWidget())) {
+                    timer->stop();
+                    timer->deleteLater();
+                    *done = true;
+                    act(*dialog);
+                    if (dialog->isVisible()) {
+                        dialog->reject();
+                    }
+                }
+            });
+            timer->start(10);
+            return done;
+        };
+        const auto spin = [](TfrmSettings& d, const char* name) {
+            return child<QSpinBox>(d, name);
+        };
+
+        auto done = drive([&](TfrmSettings& d) {
+            QCOMPARE(spin(d, "spnDeletePercent")->value(), 50);
+            QCOMPARE(spin(d, "spnDeleteMinimum")->value(), 10);
+            QCOMPARE(spin(d, "spnOverdueDays")->value(), 7);
+            QVERIFY(!child<QCheckBox>(d, "chkStartWithSession")->isChecked());
+            spin(d, "spnDeletePercent")->setValue(30);
+            spin(d, "spnDeleteMinimum")->setValue(200);
+            spin(d, "spnOverdueDays")->setValue(0);
+            child<QCheckBox>(d, "chkStartWithSession")->setChecked(true);
+            child<QCheckBox>(d, "chkRunMissed")->setChecked(true);
+            child<QPushButton>(d, "btnOK")->click();
+        });
+        window->trayMenu()->findChild<QAction*>(u"mnuTraySettings"_s)->trigger();
+        QVERIFY(*done);
+        SavedConfig saved = readSaved(m_dir->path(), m_defaultFile);
+        QCOMPARE(saved.setting.maxDeletePercent, 30);
+        QCOMPARE(saved.setting.maxDeleteMinimum, 200);
+        QCOMPARE(saved.setting.overdueDays, 0);
+        QVERIFY(saved.setting.startWithSession);
+        QVERIFY(saved.setting.runMissedDefault);
+        QVERIFY(testsupport::pathExists(entry));
+        QVERIFY(testsupport::readFile(entry).find(platform::programFolder() + "twinfold") !=
+                std::string::npos);
+
+        done = drive([&](TfrmSettings& d) {
+            QCOMPARE(spin(d, "spnDeleteMinimum")->value(), 200);
+            child<QCheckBox>(d, "chkStartWithSession")->setChecked(false);
+            child<QPushButton>(d, "btnOK")->click();
+        });
+        child<QPushButton>(*window, "btnSettings")->click();
+        QVERIFY(*done);
+        QVERIFY(!readSaved(m_dir->path(), m_defaultFile).setting.startWithSession);
+        QVERIFY(!testsupport::pathExists(entry));
+
+        // The autostart folder's place is taken by a file.
+        testsupport::removeTree(xdg + "/autostart");
+        testsupport::writeFile(xdg + "/autostart", "not a folder");
+        DialogService::instance().setNextAnswer(QMessageBox::Ok);
+        bool stayedOpen = false;
+        done = drive([&](TfrmSettings& d) {
+            child<QCheckBox>(d, "chkStartWithSession")->setChecked(true);
+            spin(d, "spnOverdueDays")->setValue(3);
+            child<QPushButton>(d, "btnOK")->click();
+            stayedOpen = d.isVisible();
+        });
+        window->btnSettingsClick();
+        QVERIFY(*done);
+        QVERIFY(stayedOpen);
+        QVERIFY(DialogService::instance().lastText().contains(u"autostart"_s));
+        // Cancelled: nothing changed.
+        saved = readSaved(m_dir->path(), m_defaultFile);
+        QCOMPARE(saved.setting.overdueDays, 0);
+        QVERIFY(!saved.setting.startWithSession);
+        qunsetenv("XDG_CONFIG_HOME");
     }
 
     void aFailedSaveIsTold() {
