@@ -513,10 +513,10 @@ int TfrmMain::execDialog(QDialog& dialog) {
     return dialog.exec();
 }
 
-int TfrmMain::execTaskDefine(Task& task) {
+int TfrmMain::execTaskDefine(Task& task, bool newTask) {
     TfrmTaskDefine dialog(this);
     dialog.SetTasks(m_tasks.get());
-    dialog.SetTaskDefined(&task);
+    dialog.SetTaskDefined(&task, newTask);
     return execDialog(dialog);
 }
 
@@ -563,7 +563,7 @@ void TfrmMain::btnAddTaskClick() {
     }
     Task& task = addNewTask();
     const std::string id = task.id;
-    if (execTaskDefine(task) == QDialog::Accepted) {
+    if (execTaskDefine(task, true) == QDialog::Accepted) {
         watchTask(task);
         refreshTaskList();
         saveConfiguration();

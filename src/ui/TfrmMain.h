@@ -236,7 +236,7 @@ private:
     Task& addNewTask();
     // Runs a dialog modally; refused (rejected) while closing unattended.
     int execDialog(QDialog& dialog);
-    int execTaskDefine(Task& task);
+    int execTaskDefine(Task& task, bool newTask = false);
     int execTaskWizard(Task* task, bool& policiesChanged);
     void execCopyPolicy();
     // A task the user has just confirmed is watched by the scheduler.

@@ -263,6 +263,11 @@ void TfrmTaskDefine::buildGeneralPage(QWidget* page) {
     layout->addStretch();
 
     connect(chkLog, &QCheckBox::toggled, this, &TfrmTaskDefine::chkLogClick);
+    connect(edtTaskName, &QLineEdit::textChanged, this, [this] {
+        if (!m_proposedLog.isEmpty()) {
+            proposeLogFile();
+        }
+    });
     connect(btnLog, &QPushButton::clicked, this, &TfrmTaskDefine::btnLogClick);
     connect(stCopyPolicy, &LinkLabel::clicked, this, &TfrmTaskDefine::stCopyPolicyClick);
 }
@@ -526,7 +531,7 @@ void TfrmTaskDefine::SetTasks(TaskManager* taskManager) {
     cboCopyPolicy->setCurrentIndex(0);
 }
 
-void TfrmTaskDefine::SetTaskDefined(Task* task) {
+void TfrmTaskDefine::SetTaskDefined(Task* task, bool newTask) {
     TF_ASSERT(Tasks != nullptr);
     TF_ASSERT(task != nullptr);
     TF_ASSERT(FTaskDefined == nullptr);
@@ -550,6 +555,10 @@ void TfrmTaskDefine::SetTaskDefined(Task* task) {
     chkLog->setChecked(task->enableLog);
     btnLog->setEnabled(task->enableLog);
     edtLogPath->setText(toQString(task->logFile));
+    if (newTask) {
+        chkLog->setChecked(true);
+        proposeLogFile();
+    }
     for (const std::string& path : task->include.fileList()) {
         addFileRow(lvIncludeFiles, path);
     }
@@ -633,12 +642,18 @@ void TfrmTaskDefine::chkLogClick() {
     const bool enabled = chkLog->isChecked();
     btnLog->setEnabled(enabled);
     edtLogPath->setEnabled(enabled);
-    if (FTaskDefined != nullptr && FTaskDefined->logFile.empty()) {
-        // One file in the configuration folder, whatever the name holds.
-        QString fileName = toQString(FTaskDefined->name);
-        fileName.replace(QLatin1Char(platform::kSeparator), QLatin1Char('_'));
-        edtLogPath->setText(dialogs::proposedLogFolder() + fileName + QStringLiteral(".log"));
+    if (enabled && edtLogPath->text().isEmpty()) {
+        proposeLogFile();
     }
+}
+
+void TfrmTaskDefine::proposeLogFile() {
+    if (FTaskDefined == nullptr ||
+        (!edtLogPath->text().isEmpty() && edtLogPath->text() != m_proposedLog)) {
+        return;
+    }
+    m_proposedLog = dialogs::proposedLogFile(edtTaskName->text(), Tasks, FTaskDefined);
+    edtLogPath->setText(m_proposedLog);
 }
 
 void TfrmTaskDefine::btnLogClick() {
@@ -849,6 +864,9 @@ void TfrmTaskDefine::btnOKClick() {
 
     task.enableLog = chkLog->isChecked();
     task.logFile = dialogs::toModelKeeping(edtLogPath->text(), task.logFile);
+    if (task.enableLog) {
+        dialogs::makeProposedLogFolder(task.logFile);
+    }
     if (task.enableLog && !logFolderExists(task.logFile)) {
         service.message(this, QMessageBox::Information, tr("Information"),
                         tr("Log path is invalid, task log is disabled"));

@@ -39,8 +39,9 @@ public:
     // The task manager (not owned, must not be null); lists its policies.
     void SetTasks(TaskManager* taskManager);
     // Binds the task to edit (not owned, must not be null) and loads it. A
-    // dialog is bound once, after SetTasks.
-    void SetTaskDefined(Task* task);
+    // dialog is bound once, after SetTasks. A new task (`newTask`) starts with
+    // its log on, in a file proposed after the name as it is typed.
+    void SetTaskDefined(Task* task, bool newTask = false);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -60,6 +61,9 @@ private:
     void tmeButtonStatusTimer();
     void edtTaskNameExit();
     void chkLogClick();
+    // Follows the typed name with the proposed log file, until the user
+    // chooses another file.
+    void proposeLogFile();
     void btnLogClick();
     void stCopyPolicyClick();
     void btnAddMainFolderClick();
@@ -84,6 +88,9 @@ private:
     TaskManager* Tasks = nullptr;
     PolicyManager* policyManager = nullptr;
     Task* FTaskDefined = nullptr;
+    // The log file last proposed; the path field still showing it means the
+    // user has not chosen another.
+    QString m_proposedLog;
     QMap<QString, int> pageIndex;
     QMap<QString, QString> pageHint;
     ControlTip tips;

@@ -363,6 +363,15 @@ void TfrmTaskWizard::btnFinishClick() {
     TaskFolderItem* pair = GetFolderItem();
     pair->set(dialogs::toModelKeeping(edtMainFolder->text(), pair->main),
               dialogs::toModelKeeping(edtMirrorFolder->text(), pair->mirror));
+    // Every new task logs, to a file of its own named after it; the task
+    // dialog can turn that off or choose another file. A bound task that
+    // has a log file keeps it.
+    if (defined->logFile.empty()) {
+        defined->enableLog = true;
+        defined->logFile =
+            dialogs::toModel(dialogs::proposedLogFile(edtTaskName->text(), taskManager, defined));
+        dialogs::makeProposedLogFolder(defined->logFile);
+    }
     accept();
 }
 

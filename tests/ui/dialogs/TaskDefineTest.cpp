@@ -33,9 +33,9 @@ QString q(const std::string& text) {
 
 // A task definition dialog bound to a task of the model.
 struct DefineDialog {
-    DefineDialog(Model& model, Task& task) {
+    DefineDialog(Model& model, Task& task, bool newTask = false) {
         dialog.SetTasks(&model.tasks);
-        dialog.SetTaskDefined(&task);
+        dialog.SetTaskDefined(&task, newTask);
     }
 
     template <class T>
@@ -692,26 +692,29 @@ private slots:
 
     void logPathProposalAndCheck() {
         testsupport::TempDir temp;
+        const StateHome state(temp / "state");
         Model model;
         Task& task = model.tasks.addTask();
-        task.name = "Docs/2024";
+        task.name = "Docs";
         DefineDialog d(model, task);
         auto* log = d.get<QCheckBox>("chkLog");
         QLineEdit* path = d.edit("edtLogPath");
+        QVERIFY(!log->isChecked());  // a task being edited keeps its log off
 
-        d.edit("edtTaskName")->setText(u"Typed"_s);
+        // Ticked: the typed name (one file name), not the stored one.
+        d.edit("edtTaskName")->setText(u"Docs/2024"_s);
         log->click();
         QVERIFY(path->isEnabled() && d.button("btnLog")->isEnabled());
-        // The configuration folder, the stored name (one file name) and ".log".
-        QCOMPARE(path->text(),
-                 QString::fromStdString(XMLConfig::configFolder()) + u"Docs_2024.log"_s);
-        QCOMPARE(d.edit("edtTaskName")->text(), u"Typed"_s);
+        QCOMPARE(path->text(), q(temp / "state/twinfold/logs/Docs_2024.log"));
 
         DialogService::instance().setNextFileName(q(temp / "chosen.log"));
         d.button("btnLog")->click();
         QCOMPARE(path->text(), q(temp / "chosen.log"));
         DialogService::instance().setNextFileName(QString());  // cancelled
         d.button("btnLog")->click();
+        QCOMPARE(path->text(), q(temp / "chosen.log"));
+        // A chosen file no longer follows the name.
+        d.edit("edtTaskName")->setText(u"Other"_s);
         QCOMPARE(path->text(), q(temp / "chosen.log"));
 
         path->setText(q(temp / "missing/task.log"));
@@ -724,6 +727,45 @@ private slots:
         QCOMPARE(d.dialog.result(), int(QDialog::Accepted));
         QVERIFY(task.enableLog);
         QCOMPARE(task.logFile, temp / "missing/task.log");
+        QVERIFY(!testsupport::pathExists(temp / "missing"));  // the user's folder is not made
+    }
+
+    // New tasks log by default, each to its own file named as typed, in a
+    // folder the program makes; the user can still turn the log off.
+    void newTasksLogToFilesOfTheirOwn() {
+        testsupport::TempDir temp;
+        const StateHome state(temp / "state");
+        const std::string logs = temp / "state/twinfold/logs/";
+        testsupport::makeDirs(temp / "main");
+        Model model;
+        Task& old = model.tasks.addTask();
+        old.name = "Photos";
+        old.logFile = logs + "Photos.log";
+        int loggedByDefault = 0;
+        const auto define = [&](const QString& name, bool keepLog) -> Task& {
+            Task& task = model.tasks.addTask();
+            DefineDialog d(model, task, /*newTask=*/true);
+            loggedByDefault += d.get<QCheckBox>("chkLog")->isChecked() ? 1 : 0;
+            d.edit("edtTaskName")->setText(name);
+            if (!keepLog) {
+                d.get<QCheckBox>("chkLog")->click();
+            }
+            d.dialog.show();
+            DialogService::instance().setNextAnswer(QMessageBox::Yes);  // no folder pair
+            d.button("btnOK")->click();
+            return task;
+        };
+        const Task& first = define(u"Photos"_s, true);
+        QVERIFY(first.enableLog);
+        QCOMPARE(first.logFile, logs + "Photos (2).log");
+        QVERIFY(testsupport::pathExists(logs));
+        const Task& second = define(u"Photos"_s, true);
+        QCOMPARE(second.logFile, logs + "Photos (3).log");
+        const Task& third = define(u"Music"_s, true);
+        QCOMPARE(third.logFile, logs + "Music.log");
+        const Task& off = define(u"Quiet"_s, false);
+        QVERIFY(!off.enableLog);
+        QCOMPARE(loggedByDefault, 4);
     }
 
     void policyHelpLinkIsQuietWhenItCannotOpen() {

@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "DialogFixture.h"
+#include "support/TempTree.h"
 #include "ui/dialogs/TfrmCopyPolicy.h"
 #include "ui/dialogs/TfrmTaskWizard.h"
 
@@ -261,6 +262,26 @@ private slots:
         QCOMPARE(made->getPolicy(), model.policies.defaultPolicy());
         QCOMPARE(made->folderList.count(), 1u);
         QCOMPARE(made->folderList.items()[0].mirror, std::string("/backup"));
+    }
+
+    // Each new task logs to its own file, named as typed, in a folder the
+    // program makes.
+    void newTasksLogToFilesOfTheirOwn() {
+        testsupport::TempDir temp;
+        const StateHome state(temp / "state");
+        const std::string logs = temp / "state/twinfold/logs/";
+        Model model;
+        std::vector<std::string> files;
+        for (int i = 0; i < 2; ++i) {
+            Wizard w(model);
+            w.walkToSummary(u"Docs"_s, u"/data"_s, u"/backup"_s);
+            w.finishAnyway();
+            const Task* made = w.wizard.GetTask();
+            QVERIFY(made->enableLog);
+            files.push_back(made->logFile);
+        }
+        QCOMPARE(files, (std::vector<std::string>{logs + "Docs.log", logs + "Docs (2).log"}));
+        QVERIFY(testsupport::pathExists(logs));
     }
 
     void confirmedPolicyDialogRefreshesTheList() {
