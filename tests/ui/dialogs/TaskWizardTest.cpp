@@ -264,6 +264,24 @@ private slots:
         QCOMPARE(made->folderList.items()[0].mirror, std::string("/backup"));
     }
 
+    // Enter moves on and the typed text lands in the page's first field.
+    void eachPageFocusesItsFirstField() {
+        Model model;
+        Wizard w(model);
+        w.wizard.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w.wizard));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), w.edit("edtTaskName"));
+        QTest::keyClicks(QApplication::focusWidget(), u"Typed"_s);
+        QCOMPARE(w.edit("edtTaskName")->text(), u"Typed"_s);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), w.edit("edtMainFolder"));
+        QTest::keyClicks(QApplication::focusWidget(), u"/data"_s);
+        QCOMPARE(w.edit("edtMainFolder")->text(), u"/data"_s);
+        w.button("btnPriv")->click();
+        QCOMPARE(QApplication::focusWidget(), w.edit("edtTaskName"));
+    }
+
     // Each new task logs to its own file, named as typed, in a folder the
     // program makes.
     void newTasksLogToFilesOfTheirOwn() {
