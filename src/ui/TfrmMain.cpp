@@ -3,14 +3,18 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QEventLoop>
 #include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHelpEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
@@ -888,14 +892,40 @@ void TfrmMain::lblURLClick() {
 }
 
 void TfrmMain::lblSuggestionClick() {
+    // The address is shown in a field the user can copy from: whether a
+    // mail program opened cannot be told.
     const QString address = latin1(config::kSupportAddress);
-    QUrl mail(QStringLiteral("mailto:") + address);
-    QUrlQuery query;
-    query.addQueryItem(QStringLiteral("subject"), QStringLiteral("I have a good idea"));
-    mail.setQuery(query);
-    if (!DialogService::instance().openUrl(mail)) {
-        showInfo(QStringLiteral("Can't open a new mail message, please write to ") + address);
-    }
+    QDialog box(this);
+    box.setObjectName(QStringLiteral("frmSuggestion"));
+    box.setWindowTitle(tr("Your suggestion"));
+    auto* text = new QLabel(tr("Please write your suggestion to this address:"), &box);
+    auto* field = named(new QLineEdit(address, &box), "edtMailAddress");
+    field->setReadOnly(true);
+    field->selectAll();
+    auto* write = named(new QPushButton(tr("&Write mail..."), &box), "btnWriteMail");
+    auto* copy = named(new QPushButton(tr("&Copy"), &box), "btnCopyAddress");
+    auto* close = named(new QPushButton(tr("Close"), &box), "btnClose");
+    close->setDefault(true);
+    connect(write, &QPushButton::clicked, &box, [address] {
+        QUrl mail(QStringLiteral("mailto:") + address);
+        QUrlQuery query;
+        query.addQueryItem(QStringLiteral("subject"), QStringLiteral("I have a good idea"));
+        mail.setQuery(query);
+        DialogService::instance().openUrl(mail);
+    });
+    connect(copy, &QPushButton::clicked, &box,
+            [address] { QGuiApplication::clipboard()->setText(address); });
+    connect(close, &QPushButton::clicked, &box, &QDialog::accept);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(write);
+    buttons->addWidget(copy);
+    buttons->addStretch(1);
+    buttons->addWidget(close);
+    auto* layout = new QVBoxLayout(&box);
+    layout->addWidget(text);
+    layout->addWidget(field);
+    layout->addLayout(buttons);
+    execDialog(box);
 }
 
 void TfrmMain::clearTraySubmenus() {

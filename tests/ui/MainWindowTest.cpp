@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,6 +10,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrlQuery>
@@ -31,6 +33,7 @@
 #include "ui/dialogs/TfrmSettings.h"
 #include "ui/dialogs/TfrmTaskWizard.h"
 #include "widgets/DialogService.h"
+#include "widgets/HelpWindow.h"
 #include "widgets/TGauge.h"
 #include "widgets/TTrayIcon.h"
 
@@ -690,20 +693,39 @@ private Q_SLOTS:
         QCOMPARE(window->trayIcon()->hint(), QStringLiteral("Twinfold! (v1.2)"));
         QVERIFY(!window->windowIcon().isNull());  // the icon built into the program
 
+        // The address shows in a field to copy from; the mail program is
+        // only a button away.
         DialogService& service = DialogService::instance();
-        service.setOpenUrlResult(true);
+        service.setOpenUrlResult(false);
+        const QString address = QString::fromLatin1(config::kSupportAddress.data());
+        QString shown;
+        auto* driver = new QTimer(window.get());
+        QObject::connect(driver, &QTimer::timeout, driver, [&, driver] {
+            QWidget* box = QApplication::activeModalWidget();
+            if (box == nullptr || box->objectName() != u"frmSuggestion"_s) {
+                return;
+            }
+            driver->stop();
+            shown = child<QLineEdit>(*box, "edtMailAddress")->text();
+            child<QPushButton>(*box, "btnCopyAddress")->click();
+            child<QPushButton>(*box, "btnWriteMail")->click();
+            child<QPushButton>(*box, "btnClose")->click();
+        });
+        driver->start(10);
         window->lblSuggestionClick();
+        QCOMPARE(shown, address);
+        QCOMPARE(QGuiApplication::clipboard()->text(), address);
         QCOMPARE(service.lastUrl().scheme(), QStringLiteral("mailto"));
-        QCOMPARE(service.lastUrl().path(), QString::fromLatin1(config::kSupportAddress.data()));
+        QCOMPARE(service.lastUrl().path(), address);
         QCOMPARE(QUrlQuery(service.lastUrl()).queryItemValue(QStringLiteral("subject")),
                  QStringLiteral("I have a good idea"));
         QCOMPARE(service.messageCount(), 0);
 
-        service.setOpenUrlResult(false);
-        service.setNextAnswer(QMessageBox::Ok);
         window->lblURLClick();
-        QCOMPARE(service.lastCaption(), QStringLiteral("Info"));
-        QCOMPARE(service.lastText(), QStringLiteral("Can't display help, please contract us !"));
+        QCOMPARE(service.messageCount(), 0);
+        auto* help = window->findChild<HelpWindow*>();
+        QVERIFY(help != nullptr && help->isVisible());
+        QVERIFY(help->browser()->source().path().endsWith(u"/help/index.html"_s));
     }
 
     void aMissingLogLibraryIsToldInTheNoticeLineNotInABox() {

@@ -667,11 +667,7 @@ void TfrmTaskDefine::btnLogClick() {
 }
 
 void TfrmTaskDefine::stCopyPolicyClick() {
-    // Without the help pages this link does nothing.
-    const QString page = helpPagePath(HelpTopic::CopyPolicies);
-    if (!page.isEmpty()) {
-        DialogService::instance().openUrl(QUrl::fromLocalFile(page));
-    }
+    showHelp(this, HelpTopic::CopyPolicies);
 }
 
 void TfrmTaskDefine::btnAddMainFolderClick() {

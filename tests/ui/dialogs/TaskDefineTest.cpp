@@ -11,6 +11,7 @@
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimeEdit>
 #include <QTreeWidget>
 
@@ -22,6 +23,7 @@
 #include "ui/dialogs/TfrmSelectFileAttr.h"
 #include "ui/dialogs/TfrmSelectFileType.h"
 #include "ui/dialogs/TfrmTaskDefine.h"
+#include "widgets/HelpWindow.h"
 
 using namespace Qt::StringLiterals;
 
@@ -768,12 +770,15 @@ private slots:
         QCOMPARE(loggedByDefault, 4);
     }
 
-    void policyHelpLinkIsQuietWhenItCannotOpen() {
+    void policyHelpLinkShowsThePage() {
         Model model;
         Task& task = model.tasks.addTask();
         DefineDialog d(model, task);
         DialogService::instance().setOpenUrlResult(false);
         QTest::mouseClick(d.get<QLabel>("stCopyPolicy"), Qt::LeftButton);
+        auto* help = d.dialog.findChild<HelpWindow*>();
+        QVERIFY(help != nullptr && help->isVisible());
+        QVERIFY(help->browser()->source().path().endsWith(u"/help/copy-policies.html"_s));
         QCOMPARE(DialogService::instance().messageCount(), 0);
     }
 
