@@ -510,7 +510,7 @@ Task& TfrmMain::addNewTask() {
 }
 
 int TfrmMain::execDialog(QDialog& dialog) {
-    if (m_unattended) {
+    if (m_unattended || m_quitting) {
         return QDialog::Rejected;
     }
     const LoopGuard guard(m_loopDepth);
@@ -669,7 +669,7 @@ void TfrmMain::btnSimulateRunClick() {
 
 bool TfrmMain::canStartRun(const Task& task) const {
     // A task without a policy is still being made in a dialog.
-    return !isBusy() && !m_unattended && !m_shutDown && m_taskRun != nullptr &&
+    return !isBusy() && !m_unattended && !m_quitting && !m_shutDown && m_taskRun != nullptr &&
            task.getPolicy() != nullptr;
 }
 
@@ -714,7 +714,7 @@ bool TfrmMain::startRun(Task& task, bool simulate, RunOrigin origin, const QStri
     PlanOutcome outcome;
     waitAside(waitText, [&outcome, &makePlan] { outcome = makePlan(); });
 
-    if (m_unattended || m_shutDown) {
+    if (m_unattended || m_quitting || m_shutDown) {
         m_gathering = false;
         return false;
     }
@@ -1000,10 +1000,55 @@ void TfrmMain::mnuTrayShowClick() {
 }
 
 void TfrmMain::mnuTrayQuitClick() {
-    if (m_runPaused) {
+    if (m_runPaused || m_quitting || m_shutDown) {
+        return;
+    }
+    if (m_loopDepth == 0 && !m_inCloseQuery) {
+        close();
+        return;
+    }
+    // A dialog is open: it goes as if cancelled, and the program quits once
+    // its handler has finished. A run is only stopped if the user agrees.
+    if (m_runActive) {
+        m_askingStop = true;
+        m_taskRun->setPaused(true);
+        const bool quit =
+            askConfirm(QStringLiteral("Task is running,are you sure stop it and quit Twinfold?"));
+        m_taskRun->setPaused(false);
+        m_askingStop = false;
+        if (!quit) {
+            return;
+        }
+        m_taskRun->abort();
+    }
+    m_quitting = true;
+    continueQuit();
+}
+
+void TfrmMain::continueQuit() {
+    if (m_shutDown) {
+        return;
+    }
+    if (closeOpenDialogs()) {
+        QTimer::singleShot(kCloseRetryMs, this, &TfrmMain::continueQuit);
         return;
     }
     close();
+}
+
+bool TfrmMain::closeOpenDialogs() {
+    if (QWidget* popup = QApplication::activePopupWidget()) {
+        popup->close();
+    }
+    DialogService::instance().closeOpenDialogs();
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows) {
+        auto* dialog = qobject_cast<QDialog*>(window);
+        if (dialog != nullptr && dialog->isVisible() && dialog->isModal()) {
+            dialog->reject();
+        }
+    }
+    return m_loopDepth > 0 || m_inCloseQuery;
 }
 
 void TfrmMain::tmeButtonStatusTimer() {
@@ -1038,7 +1083,8 @@ bool TfrmMain::FormCloseQuery() {
     if (loadFailed() || !m_runActive) {
         return true;
     }
-    if (m_unattended) {
+    if (m_unattended || m_quitting) {
+        // Nobody to ask, or the user agreed already.
         m_taskRun->abort();
         return true;
     }
@@ -1109,18 +1155,7 @@ void TfrmMain::continueUnattendedClose() {
     if (m_shutDown) {
         return;
     }
-    if (QWidget* popup = QApplication::activePopupWidget()) {
-        popup->close();
-    }
-    DialogService::instance().closeOpenDialogs();
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (QWidget* window : windows) {
-        auto* dialog = qobject_cast<QDialog*>(window);
-        if (dialog != nullptr && dialog->isVisible() && dialog->isModal()) {
-            dialog->reject();
-        }
-    }
-    if (m_loopDepth > 0 || m_inCloseQuery) {
+    if (closeOpenDialogs()) {
         QTimer::singleShot(kCloseRetryMs, this, &TfrmMain::continueUnattendedClose);
         return;
     }

@@ -206,6 +206,12 @@ private:
     bool FormCloseQuery();
     void FormDestroy();
     void continueUnattendedClose();
+    // Quitting from the tray while a dialog is open: cancels the open
+    // dialogs and closes once their handlers have finished.
+    void continueQuit();
+    // Cancels the open dialogs, questions and menus; true while a handler
+    // of this window is still inside one.
+    bool closeOpenDialogs();
 
     // Handlers of the run's notifications, on the user-interface thread.
     void runBegan();
@@ -270,6 +276,8 @@ private:
     bool m_previewing = false;
     bool m_runPaused = false;
     bool m_unattended = false;
+    // Quit was chosen from the tray while a dialog was open.
+    bool m_quitting = false;
     bool m_inCloseQuery = false;
     bool m_shutDown = false;
     // Nested event loops this window has opened (dialogs, questions, the

@@ -370,6 +370,56 @@ private Q_SLOTS:
         }
     }
 
+    // Quit from the tray while a dialog is open cancels the dialog and
+    // quits; during a run it asks first.
+    void trayQuitClosesAnOpenDialog_data() {
+        QTest::addColumn<bool>("running");
+        QTest::addColumn<bool>("agree");
+        QTest::newRow("idle") << false << true;
+        QTest::newRow("run, quit agreed") << true << true;
+        QTest::newRow("run, quit refused") << true << false;
+    }
+    void trayQuitClosesAnOpenDialog() {
+        QFETCH(bool, running);
+        QFETCH(bool, agree);
+        writeConfig(m_dir->path(), {task("A", 30)});
+        auto window = makeWindow(kSlowItem);
+        select(*window, {0});
+        if (running) {
+            window->btnSimulateRunClick();
+            QTRY_VERIFY(m_recorder->count('U') >= 1);
+            DialogService::instance().setNextAnswer(agree ? QMessageBox::Yes : QMessageBox::No);
+        }
+        bool quitChosen = false;
+        QTimer::singleShot(50, window.get(), [&] {
+            QVERIFY(qobject_cast<QDialog*>(QApplication::activeModalWidget()) != nullptr);
+            quitChosen = true;
+            window->trayMenu()->findChild<QAction*>(u"mnuTrayQuit"_s)->trigger();
+            if (!agree) {
+                QApplication::activeModalWidget()->close();  // the dialog stays: the test ends it
+            }
+        });
+        window->btnSettingsClick();  // a dialog, answered by nobody
+        QVERIFY(quitChosen);
+        if (running) {
+            QCOMPARE(DialogService::instance().lastText(),
+                     u"Task is running,are you sure stop it and quit Twinfold?"_s);
+        }
+        if (agree) {
+            QTRY_VERIFY(window->isShutDown());
+            QVERIFY(!window->trayIcon()->visible());
+            if (running) {
+                QCOMPARE(m_recorder->count('E'), 1);
+                QVERIFY(m_recorder->updates().size() < 30);
+            }
+        } else {
+            QTest::qWait(100);
+            QVERIFY(!window->isShutDown());
+            QTRY_COMPARE_WITH_TIMEOUT(m_recorder->count('E'), 1, kRunTimeoutMs);
+            QCOMPARE(m_recorder->updates(), planSources(*window));
+        }
+    }
+
     // The end of the session while the stop question is open: the question
     // goes as if answered No, then the program closes without asking.
     void unattendedCloseAnswersTheOpenQuestionAndSaves() {
