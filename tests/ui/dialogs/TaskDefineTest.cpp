@@ -659,13 +659,13 @@ private slots:
                     tickedAtStart << rows->item(i)->text();
                 }
             }
-            rows->item(1)->setCheckState(Qt::Checked);  // SYSTEM
+            rows->item(1)->setCheckState(Qt::Checked);  // READONLY
             child<QPushButton>(picker, "btnOK")->click();
         });
         d.button("btnExcludeFileAttrs")->click();
         QVERIFY(*ran);
         QCOMPARE(tickedAtStart, QStringList{u"HIDDEN"_s});
-        QCOMPARE(d.edit("edtExcludeFileAttrs")->text(), u"SYSTEM;HIDDEN;"_s);
+        QCOMPARE(d.edit("edtExcludeFileAttrs")->text(), u"HIDDEN;READONLY;"_s);
         QCOMPARE(task.exclude.fileAttr(), 0x2u);  // stored only on OK
     }
 
