@@ -29,8 +29,6 @@
 #include <string>
 #include <system_error>
 
-#include "engine/DirectoryInfo.h"
-#include "engine/DirectoryOp.h"
 #include "model/PolicyManager.h"
 #include "model/Task.h"
 #include "model/TaskManager.h"
@@ -42,6 +40,7 @@
 #include "ui/dialogs/LinkLabel.h"
 #include "ui/dialogs/TfrmSelectFileAttr.h"
 #include "ui/dialogs/TfrmSelectFileType.h"
+#include "ui/dialogs/TypeScan.h"
 #include "widgets/DialogService.h"
 #include "widgets/HelpPages.h"
 
@@ -139,15 +138,6 @@ QGroupBox* pageGroup(QWidget* page, const QString& caption) {
     layout->addWidget(group);
     return group;
 }
-
-// Shows a wait cursor while a long synchronous job runs.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 }  // namespace
 
@@ -757,28 +747,19 @@ void TfrmTaskDefine::btnExcludeFileTypesClick() {
                         tr("Please select main folder first !"));
         return;
     }
-    service.message(this, QMessageBox::Information, tr("Info"),
-                    tr("Twinfold will gather file information,please wait a moment."));
     if (service.unattended()) {
         return;  // the program is ending: nobody is there to pick types
     }
-    std::set<std::string> found;
-    {
-        const WaitCursor wait;
-        for (const TaskFolderItem& pair : FTaskDefined->folderList.items()) {
-            // An empty main folder is no folder: scanning it would scan "/".
-            if (pair.main.empty()) {
-                continue;
-            }
-            DirectoryInfo snapshot(pair.main);
-            DirectoryOp scanner;
-            scanner.attach(&snapshot);
-            scanner.scan();
-            found.merge(snapshot.fileTypes());
-        }
+    std::vector<std::string> roots;
+    for (const TaskFolderItem& pair : FTaskDefined->folderList.items()) {
+        roots.push_back(pair.main);
+    }
+    const std::optional<std::set<std::string>> found = dialogs::scanFileTypesWaiting(this, roots);
+    if (!found) {
+        return;
     }
     QStringList types;
-    for (const std::string& type : found) {
+    for (const std::string& type : *found) {
         types << toQString(type);
     }
     QStringList chosen;

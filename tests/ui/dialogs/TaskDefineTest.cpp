@@ -1,11 +1,13 @@
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
 #include <QMouseEvent>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -14,6 +16,9 @@
 #include <QTextBrowser>
 #include <QTimeEdit>
 #include <QTreeWidget>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "DialogFixture.h"
 #include "config/XMLConfig.h"
@@ -23,6 +28,7 @@
 #include "ui/dialogs/TfrmSelectFileAttr.h"
 #include "ui/dialogs/TfrmSelectFileType.h"
 #include "ui/dialogs/TfrmTaskDefine.h"
+#include "ui/dialogs/TypeScan.h"
 #include "widgets/HelpWindow.h"
 
 using namespace Qt::StringLiterals;
@@ -587,7 +593,6 @@ private slots:
 
         QStringList offered;
         QStringList tickedAtStart;
-        DialogService::instance().setNextAnswer(QMessageBox::Ok);
         auto ran = whenModal<TfrmSelectFileType>([&](TfrmSelectFileType& picker) {
             auto* rows = child<QListWidget>(picker, "clbFileTypes");
             for (int i = 0; i < rows->count(); ++i) {
@@ -601,15 +606,14 @@ private slots:
         });
         d.button("btnExcludeFileTypes")->click();
         QVERIFY(*ran);
-        QCOMPARE(DialogService::instance().lastText(),
-                 u"Twinfold will gather file information,please wait a moment."_s);
-        // Main folders only, sorted by byte value, letter case kept.
-        QCOMPARE(offered, (QStringList{u"TXT"_s, u"doc"_s, u"old"_s, u"pdf"_s, u"txt"_s}));
+        QCOMPARE(DialogService::instance().messageCount(), 0);
+        // Files of the main folders only (not the folder "sub.old"), sorted by
+        // byte value, letter case kept.
+        QCOMPARE(offered, (QStringList{u"TXT"_s, u"doc"_s, u"pdf"_s, u"txt"_s}));
         QCOMPARE(tickedAtStart, (QStringList{u"TXT"_s, u"txt"_s}));
         QCOMPARE(field->text(), u"TXT;txt;"_s);  // "exe" was not found: gone
 
         // Cancelling the picker leaves the field alone.
-        DialogService::instance().setNextAnswer(QMessageBox::Ok);
         ran = whenModal<TfrmSelectFileType>(
             [](TfrmSelectFileType& picker) { child<QPushButton>(picker, "btnCancel")->click(); });
         d.button("btnExcludeFileTypes")->click();
@@ -626,7 +630,6 @@ private slots:
         DefineDialog d(model, task);
         d.edit("edtExcludeFileTypes")->setText(u"exe;"_s);
         int rowCount = -1;
-        DialogService::instance().setNextAnswer(QMessageBox::Ok);
         auto ran = whenModal<TfrmSelectFileType>([&](TfrmSelectFileType& picker) {
             rowCount = child<QListWidget>(picker, "clbFileTypes")->count();
             child<QPushButton>(picker, "btnOK")->click();
@@ -635,6 +638,54 @@ private slots:
         QVERIFY(*ran);
         QCOMPARE(rowCount, 0);
         QCOMPARE(d.edit("edtExcludeFileTypes")->text(), QString());
+    }
+
+    // The scan runs aside behind a wait with Cancel; cancelling it ends the
+    // scan and opens no picker.
+    void typeScanCanBeCancelled() {
+        testsupport::TempDir temp;
+        testsupport::makeTree(temp.path(), "main/a.txt\nmirror/\n");
+        Model model;
+        Task& task = model.tasks.addTask();
+        task.folderList.addItem() = {temp / "main", temp / "mirror"};
+        DefineDialog d(model, task);
+        d.edit("edtExcludeFileTypes")->setText(u"exe;"_s);
+        // The helper waits until the wait window has been cancelled.
+        std::atomic<bool> released{false};
+        std::atomic<bool> helperRan{false};
+        dialogs::setTypeScanStartHook([&] {
+            helperRan = true;
+            QElapsedTimer clock;
+            clock.start();
+            while (!released && !clock.hasExpired(5000)) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
+        bool pickerShown = false;
+        auto picker =
+            whenModal<TfrmSelectFileType>([&](TfrmSelectFileType&) { pickerShown = true; });
+        auto cancelled = whenModal<QProgressDialog>([&](QProgressDialog& wait) {
+            QCOMPARE(wait.objectName(), u"dlgTypeScan"_s);
+            wait.cancel();
+            released = true;
+        });
+        d.button("btnExcludeFileTypes")->click();
+        dialogs::setTypeScanStartHook({});
+        QVERIFY(*cancelled);
+        QVERIFY(helperRan);
+        QVERIFY(!pickerShown);
+        QCOMPARE(d.edit("edtExcludeFileTypes")->text(), u"exe;"_s);
+        QTest::qWait(50);  // the picker's watcher gives up on its own
+    }
+
+    void typeScanListsFilesNotFoldersAndStopsWhenCancelled() {
+        testsupport::TempDir temp;
+        testsupport::makeTree(temp.path(), "a/x.jpg\na/dir.d/y.png\na/z\nb/w.JPG\n");
+        std::atomic<bool> cancelled{false};
+        QCOMPARE(dialogs::scanFileTypes({temp / "a", temp / "missing", temp / "b"}, cancelled),
+                 (std::set<std::string>{"JPG", "jpg", "png"}));
+        cancelled = true;
+        QVERIFY(dialogs::scanFileTypes({temp / "a"}, cancelled).empty());
     }
 
     void typeFieldIsNormalisedOnLeaving() {
