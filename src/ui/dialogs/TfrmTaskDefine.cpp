@@ -16,6 +16,8 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QStyle>
@@ -24,6 +26,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -172,7 +175,13 @@ TfrmTaskDefine::TfrmTaskDefine(QWidget* parent) : QDialog(parent) {
     buildSchedulePage(nbOption->widget(kSchedulePage));
     // As large as the largest page, whichever is shown: the pages' word-wrapped
     // labels would otherwise let the dialog change size from page to page.
-    nbOption->setMinimumSize(nbOption->sizeHint());
+    // The pages scroll when that is more than the screen holds (a large
+    // scale on a small screen).
+    scrOption = makeNamed<QScrollArea>("scrOption", this);
+    scrOption->setFrameShape(QFrame::NoFrame);
+    scrOption->setWidgetResizable(true);
+    scrOption->setWidget(nbOption);
+    scrOption->setMinimumSize(nbOption->sizeHint());
 
     imgTip = makeNamed<QLabel>("imgTip", this);
     const int iconSize = style()->pixelMetric(QStyle::PM_SmallIconSize);
@@ -189,7 +198,7 @@ TfrmTaskDefine::TfrmTaskDefine(QWidget* parent) : QDialog(parent) {
 
     auto* top = new QHBoxLayout;
     top->addWidget(tvOption);
-    top->addWidget(nbOption, 1);
+    top->addWidget(scrOption, 1);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(imgTip, 0, Qt::AlignTop);
     bottom->addWidget(lblTip, 1);
@@ -199,6 +208,7 @@ TfrmTaskDefine::TfrmTaskDefine(QWidget* parent) : QDialog(parent) {
     layout->addLayout(top, 1);
     layout->addLayout(bottom);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    fitToScreen();
 
     connect(tvOption, &QTreeWidget::itemClicked, this, &TfrmTaskDefine::tvOptionClick);
     connect(tvOption, &QTreeWidget::currentItemChanged, this, &TfrmTaskDefine::tvOptionClick);
@@ -435,6 +445,28 @@ void TfrmTaskDefine::buildSchedulePage(QWidget* page) {
     layout->addStretch();
 
     connect(edtInterval, &QSpinBox::editingFinished, this, &TfrmTaskDefine::edtIntervalExit);
+}
+
+void TfrmTaskDefine::fitToScreen() {
+    const QScreen* shown = screen();
+    if (shown == nullptr) {
+        return;
+    }
+    // Room for the window's frame and title, which are not known before the
+    // window shows.
+    const int frame = style()->pixelMetric(QStyle::PM_TitleBarHeight) * 2;
+    const QSize room = shown->availableGeometry().size() - QSize(frame, frame);
+    const QSize wanted = layout()->sizeHint();
+    const int wide = std::max(0, wanted.width() - room.width());
+    const int high = std::max(0, wanted.height() - room.height());
+    if (wide > 0 || high > 0) {
+        // Too large: the dialog takes the room there is, and may be resized.
+        const QSize pages = nbOption->sizeHint();
+        scrOption->setMinimumSize(std::min(pages.width(), room.width() / 2),
+                                  std::min(pages.height(), room.height() / 2));
+        layout()->setSizeConstraint(QLayout::SetDefaultConstraint);
+        resize(wanted.boundedTo(room));
+    }
 }
 
 void TfrmTaskDefine::FormCreate() {

@@ -19,6 +19,7 @@ class QSpinBox;
 class QStackedWidget;
 class QTimeEdit;
 class QTimer;
+class QScrollArea;
 class QTreeWidget;
 class QTreeWidgetItem;
 class LinkLabel;
@@ -53,6 +54,8 @@ private:
     void buildFolderPage(QWidget* page);
     void buildSchedulePage(QWidget* page);
     void FormCreate();
+    // Lets the pages scroll where the dialog would not fit the screen.
+    void fitToScreen();
 
     void tvOptionClick();
     void tvOptionMouseMove(QPoint position);
@@ -97,6 +100,7 @@ private:
 
     QTreeWidget* tvOption;
     QStackedWidget* nbOption;
+    QScrollArea* scrOption;
     QLabel* imgTip;
     QLabel* lblTip;
     QPushButton* btnOK;

@@ -10,6 +10,8 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QTest>
@@ -692,6 +694,27 @@ private slots:
                  (std::set<std::string>{"JPG", "jpg", "png"}));
         cancelled = true;
         QVERIFY(dialogs::scanFileTypes({temp / "a"}, cancelled).empty());
+    }
+
+    // At a large scale the dialog is no larger than the screen: its pages
+    // scroll instead.
+    void dialogFitsTheScreen() {
+        const QFont normal = QApplication::font();
+        QFont large = normal;
+        large.setPointSizeF(normal.pointSizeF() * 3);
+        QApplication::setFont(large);
+        Model model;
+        Task& task = model.tasks.addTask();
+        DefineDialog d(model, task);
+        d.dialog.show();
+        QApplication::setFont(normal);
+        const QSize room = d.dialog.screen()->availableGeometry().size();
+        QVERIFY2(d.dialog.height() <= room.height() && d.dialog.width() <= room.width(),
+                 qPrintable(u"%1x%2 on %3x%4"_s.arg(d.dialog.width())
+                                .arg(d.dialog.height())
+                                .arg(room.width())
+                                .arg(room.height())));
+        QVERIFY(d.get<QScrollArea>("scrOption")->widget() == d.get<QStackedWidget>("nbOption"));
     }
 
     void typeFieldIsNormalisedOnLeaving() {
