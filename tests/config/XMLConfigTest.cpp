@@ -170,6 +170,10 @@ void fillModel(Model& model) {
     full.schedule.fixupEnabled = true;
     full.schedule.setFixup("2024-05-06 07:30:00");
     full.schedule.simulate = false;
+    full.versions.enabled = true;
+    full.versions.folder = "/backup/kept";
+    full.versions.keepDays = 30;
+    full.versions.keepVersions = 5;
 
     model.tasks.addTask().setPolicy(&exact);
     model.setting.showDetail = true;
@@ -280,6 +284,7 @@ TEST_F(XMLConfigTest, WrittenFileIsUtf16WithItsDeclarationAndTheFixedOrder) {
         "config/taskList/task/schedule/interval enabled=false value=5",
         "config/taskList/task/schedule/fixup enabled=false value=07:30:00",
         "config/taskList/task/schedule/simulate value=true",
+        "config/taskList/task/versions enabled=false folder= keepDays=0 keepVersions=0",
         "config/normalSetting showDetail=false showWizard=false configVersion=1.0 "
         "maxDeletePercent=50 maxDeleteMinimum=10 overdueDays=7 startWithSession=false "
         "runMissedDefault=false",
@@ -321,6 +326,8 @@ TEST_F(XMLConfigTest, ProgramWrittenFileReadsBackWholeAndSavesByteForByte) {
     EXPECT_TRUE(full.schedule.fixupEnabled);
     EXPECT_EQ(full.schedule.fixup(), "2024-05-06 07:30:00");
     EXPECT_FALSE(full.schedule.simulate);
+    EXPECT_EQ(full.versions, want.versions);
+    EXPECT_EQ(model->task(1).versions, VersionSettings());
     EXPECT_EQ(model->task(1).getPolicy(), model->policies.findPolicy("Exact"));
     EXPECT_EQ(model->task(1).id, original.task(1).id);
     EXPECT_TRUE(model->setting.showDetail);
@@ -404,7 +411,9 @@ TEST_F(XMLConfigTest, HandEditedTasksReadSafelyAndAreWrittenBackWhole) {
       </folderList>
       <exclude><fileType type="exe;;bat"/><fileAttr attr="hidden;SYSTEM"/></exclude>
     </task>
-    <task name="B" policy="Gone" enableLog="true" id=""/>
+    <task name="B" policy="Gone" enableLog="true" id="">
+      <versions enabled="true" folder="/kept" keepDays="-3" keepVersions="x"/>
+    </task>
     <task name="C" id="id-a"/>
     <task name="D"/>
   </taskList>
@@ -428,8 +437,13 @@ TEST_F(XMLConfigTest, HandEditedTasksReadSafelyAndAreWrittenBackWhole) {
     EXPECT_FALSE(a.schedule.intervalEnabled);
     EXPECT_EQ(a.schedule.interval(), "5");
     EXPECT_TRUE(a.schedule.simulate);
+    EXPECT_EQ(a.versions, VersionSettings()) << "a file from before versions keeps none";
 
     EXPECT_EQ(model->task(1).getPolicy(), fallback) << "unknown policy name";
+    EXPECT_TRUE(model->task(1).versions.enabled);
+    EXPECT_EQ(model->task(1).versions.folder, "/kept");
+    EXPECT_EQ(model->task(1).versions.keepDays, 0) << "a bad limit reads as off";
+    EXPECT_EQ(model->task(1).versions.keepVersions, 0);
     EXPECT_TRUE(model->task(1).enableLog);
     EXPECT_EQ(model->task(2).getPolicy(), fallback) << "no policy attribute";
     // Empty, taken and missing identifiers keep fresh ones: all differ.
