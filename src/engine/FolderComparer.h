@@ -22,8 +22,10 @@ class TaskFolderItem;
 // It plans to protect: a pair whose main folder is missing, unreadable, or
 // empty while its mirror is not plans a single skip; nothing beneath a main
 // folder or entry that could not be read is deleted; pairs that overlap are
-// refused; the include folder, the trash of a mounted mirror and temporary
-// files of killed runs are never planned.
+// refused; the include folder, the versions folder, the trash of a mounted
+// mirror and temporary files of killed runs are never planned. A task whose
+// versions folder cannot be used plans nothing but skips: it must not replace
+// or delete what it was asked to keep.
 class FolderComparer {
 public:
     // The list must not be null; its task must have a policy.
@@ -58,6 +60,8 @@ private:
     int m_lockWaitMs = 3000;
     std::string m_includeFolder;
     std::vector<std::string> m_resolvedMirrors;
+    std::string m_versionsProblem;
+    std::string m_resolvedVersions;
     // State of the pair being compared.
     std::int32_t m_pair = -1;
     std::uint64_t m_timePrecision = 1;

@@ -5,7 +5,10 @@
 #include "engine/AppLog.h"
 #include "engine/FileInfo.h"
 #include "platform/Assert.h"
+#include "platform/Clock.h"
+#include "platform/Path.h"
 #include "platform/Text.h"
+#include "versions/Versions.h"
 
 namespace {
 
@@ -90,6 +93,11 @@ void TaskRun::run() {
 
     m_running = true;
     notifyBegin();
+    const platform::Clock& clock = m_clock != nullptr ? *m_clock : platform::Clock::system();
+    m_keeper.reset();
+    if (keepsVersions()) {
+        m_keeper = std::make_unique<versions::RunKeeper>(list.versions.folder, clock.now());
+    }
     if (!m_simulate) {
         openMirrors();
     }
@@ -113,7 +121,11 @@ void TaskRun::run() {
     }
     if (!m_simulate) {
         finishMirrors();
+        if (m_keeper && !m_wasAborted && m_failed == 0) {
+            pruneVersions();
+        }
     }
+    m_keeper.reset();
     list.releaseMirrors();
     info.current = nullptr;
     m_aborting = false;
@@ -150,6 +162,22 @@ void TaskRun::finishMirrors() {
         if (pair.tree.valid()) {
             pair.tree.finishDirectories();
         }
+    }
+}
+
+bool TaskRun::keepsVersions() const {
+    return !m_list->versions.folder.empty();
+}
+
+void TaskRun::pruneVersions() {
+    const FileItemList::Versions& settings = m_list->versions;
+    const platform::Clock& clock = m_clock != nullptr ? *m_clock : platform::Clock::system();
+    const versions::PruneResult pruned =
+        versions::prune(settings.folder, clock.now(), settings.keepDays, settings.keepVersions);
+    // Old versions left in place harm nothing: reported, the run stays a success.
+    for (const std::string& problem : pruned.problems) {
+        logLine("[Error]" + platform::escapeControl(problem) + ": not pruned");
+        recordProblem(false, problem, "an old version could not be pruned");
     }
 }
 
@@ -190,6 +218,14 @@ void TaskRun::execute(const FileItem& item) {
     if (item.operation() == opExclude) {
         return;
     }
+    const bool keeps =
+        m_keeper && (item.operation() == opDeleteFile || item.operation() == opDeleteDirectory ||
+                     (item.operation() == opUpdateFile && !item.isDirectory));
+    if (keeps) {
+        // The mirror entry: a deletion's source, an update's target.
+        const std::string& kept = item.operation() == opUpdateFile ? item.target() : item.source();
+        logLine("[Keep version]" + platform::escapeControl(kept));
+    }
     if (m_simulate) {
         if (m_simulationDelay.count() > 0) {
             std::unique_lock<std::mutex> lock(m_pauseMutex);
@@ -217,9 +253,24 @@ bool TaskRun::perform(const FileItem& item, platform::OpResult& result) {
     platform::MirrorTree& tree = m_list->pairs[index].tree;
     switch (item.operation()) {
         case opCreateFile:
-        case opUpdateFile:
             result = tree.copyFile(item.source(), item.target());
             break;
+        case opUpdateFile: {
+            const FileItemList::Pair& pair = m_list->pairs[index];
+            if (!m_keeper || !item.target().starts_with(pair.mirrorRoot)) {
+                result = tree.copyFile(item.source(), item.target());
+                break;
+            }
+            // The old file goes into the versions folder only once the new
+            // content is complete beside it, and just before that takes its
+            // place: a kill leaves the old content in one place or the other.
+            const std::string relative = item.target().substr(pair.mirrorRoot.size());
+            result = tree.copyFile(
+                item.source(), item.target(), [&](int folder, const std::string& name) {
+                    return m_keeper->keep(pair.versionsName, folder, name, relative);
+                });
+            break;
+        }
         case opCreateDirectory:
             result = tree.createDirectory(item.source(), item.target());
             break;
@@ -232,11 +283,47 @@ bool TaskRun::perform(const FileItem& item, platform::OpResult& result) {
                     return filter->isExcluded(FileInfo(path, record));
                 };
             }
-            result = tree.remove(item.source(), toRecycleBin(m_list->policyFlags), keep);
+            result = removeOrKeep(item, tree, keep);
             break;
         }
         default:
             break;
     }
     return result.ok();
+}
+
+platform::OpResult TaskRun::removeOrKeep(const FileItem& item, platform::MirrorTree& tree,
+                                         const platform::KeepPredicate& keep) {
+    if (!m_keeper) {
+        return tree.remove(item.source(), toRecycleBin(m_list->policyFlags), keep);
+    }
+    // With versions on, what a deletion removes goes into the versions folder
+    // instead of the trash; only the emptied folders are removed for good.
+    const FileItemList::Pair& pair = m_list->pairs[static_cast<std::size_t>(item.pair)];
+    const std::string& path = item.source();
+    if (!path.starts_with(pair.mirrorRoot)) {
+        return platform::OpResult::failure(EINVAL, "not beneath the mirror folder");
+    }
+    const std::string relative = path.substr(pair.mirrorRoot.size());
+    const platform::Lookup entry = platform::lookupEntry(path);
+    if (entry.status == platform::LookupStatus::Absent) {
+        return platform::OpResult::success();  // gone already
+    }
+    const bool folder = (entry.record.attributes & platform::kAttrDirectory) != 0 &&
+                        (entry.record.attributes & platform::kAttrSymlink) == 0;
+    if (!folder) {
+        return m_keeper->keepPath(pair.versionsName, path, relative);
+    }
+    platform::OpResult result = m_keeper->keepTree(pair.versionsName, path, relative, keep);
+    if (!result.ok()) {
+        return result;  // nothing not kept is removed
+    }
+    // Only folders are left, and what `keep` holds back.
+    const platform::KeepPredicate foldersOnly = [&keep](const std::string& entryPath,
+                                                        const platform::FindRecord& record) {
+        const bool isFolder = (record.attributes & platform::kAttrDirectory) != 0 &&
+                              (record.attributes & platform::kAttrSymlink) == 0;
+        return !isFolder || (keep && keep(entryPath, record));
+    };
+    return tree.remove(path, false, foldersOnly);
 }

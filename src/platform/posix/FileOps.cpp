@@ -542,8 +542,22 @@ private:
     std::string m_name;
 };
 
+// Lets the caller move an existing target away before it is replaced.
+int beforeReplacing(const BeforeReplace& before, int dirFd, FolderUnlock& unlock,
+                    const std::string& leaf, std::string& message) {
+    struct stat existing;
+    if (!before || ::fstatat(dirFd, leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) != 0) {
+        return 0;
+    }
+    return inFolder(unlock, [&] {
+        OpResult result = before(dirFd, leaf);
+        message = std::move(result.message);
+        return result.error;
+    });
+}
+
 int copyRegular(int source, const struct stat& st, int dirFd, FolderUnlock& unlock,
-                const std::string& leaf) {
+                const std::string& leaf, const BeforeReplace& before, std::string& message) {
     Temporary temporary(dirFd, unlock);
     UniqueFd out;
     if (const int error = temporary.create([&](const char* name) {
@@ -573,6 +587,9 @@ int copyRegular(int source, const struct stat& st, int dirFd, FolderUnlock& unlo
     if (const int error = out.close()) {
         return error;
     }
+    if (const int error = beforeReplacing(before, dirFd, unlock, leaf, message)) {
+        return error;
+    }
     return temporary.replace(leaf);
 }
 
@@ -595,7 +612,7 @@ int readLinkText(const std::string& source, const struct stat& st, std::string& 
 // Links and FIFOs: made under a temporary name, given owner, bits and times,
 // then renamed over the target.
 int copySpecial(const std::string& source, const struct stat& st, int dirFd, FolderUnlock& unlock,
-                const std::string& leaf) {
+                const std::string& leaf, const BeforeReplace& before, std::string& message) {
     const bool isLink = S_ISLNK(st.st_mode);
     std::string text;
     if (isLink) {
@@ -623,6 +640,9 @@ int copySpecial(const std::string& source, const struct stat& st, int dirFd, Fol
     if (::utimensat(dirFd, temporary.name(), times, AT_SYMLINK_NOFOLLOW) != 0 &&
         !notStorable(errno)) {
         return errno;
+    }
+    if (const int error = beforeReplacing(before, dirFd, unlock, leaf, message)) {
+        return error;
     }
     return temporary.replace(leaf);
 }
@@ -705,7 +725,8 @@ MirrorTree MirrorTree::open(const std::string& root, int lockWaitMs, OpResult& r
     return tree;
 }
 
-OpResult MirrorTree::copyFile(const std::string& source, const std::string& target) {
+OpResult MirrorTree::copyFile(const std::string& source, const std::string& target,
+                              const BeforeReplace& beforeReplace) {
     if (!valid()) {
         return OpResult::failure(EBADF);
     }
@@ -754,9 +775,15 @@ OpResult MirrorTree::copyFile(const std::string& source, const std::string& targ
         return wayFailure(error);
     }
     FolderUnlock unlock(dir.get());
-    const int error = input.valid() ? copyRegular(input.get(), st, dir.get(), unlock, path.leaf)
-                                    : copySpecial(source, st, dir.get(), unlock, path.leaf);
-    return error == 0 ? OpResult::success() : OpResult::failure(error);
+    std::string message;
+    const int error =
+        input.valid()
+            ? copyRegular(input.get(), st, dir.get(), unlock, path.leaf, beforeReplace, message)
+            : copySpecial(source, st, dir.get(), unlock, path.leaf, beforeReplace, message);
+    if (error == 0) {
+        return OpResult::success();
+    }
+    return message.empty() ? OpResult::failure(error) : OpResult::failure(error, message);
 }
 
 OpResult MirrorTree::createDirectory(const std::string& source, const std::string& target) {
