@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/TaskRunner.h"
+#include "cli/VersionsCommand.h"
 #include "config/EDOMError.h"
 #include "config/EFileNotFound.h"
 #include "config/NormalSetting.h"
@@ -28,9 +29,12 @@ const char* const kUsage =
     "  twinfold-cli [--config FILE] plan TASK\n"
     "  twinfold-cli [--config FILE] run TASK [--simulate] [--max-delete N|P%]\n"
     "  twinfold-cli mirror MAIN MIRROR [--simulate] [--plan] [--name NAME] [--flags WORD]\n"
-    "               [--max-delete N|P%]\n"
+    "               [--max-delete N|P%] [--versions DIR [--keep-days D] [--keep-versions N]]\n"
     "               [--exclude PATH]... [--exclude-types \"exe;bat\"]\n"
     "               [--exclude-attrs \"HIDDEN;SYSTEM\"] [--include FILE]... [--log FILE]\n"
+    "  twinfold-cli [--config FILE] versions TASK [PATH]\n"
+    "  twinfold-cli [--config FILE] restore TASK PATH [--at \"YYYY-MM-DD HHMMSS\"] --to DIR\n"
+    "               [--overwrite]\n"
     "\n"
     "list shows the stored tasks; plan and run work on a stored task, named\n"
     "by its identifier or its name. The configuration is read, never written.\n"
@@ -41,6 +45,12 @@ const char* const kUsage =
     "more than half of its mirror's entries (and more than 10); they are\n"
     "reported as skipped. --max-delete N allows up to N deletions a pair,\n"
     "--max-delete P% up to P percent of the mirror; 100% allows everything.\n"
+    "--versions keeps the mirror files a run replaces or deletes in DIR, one\n"
+    "folder per run; --keep-days and --keep-versions (per file) limit them.\n"
+    "versions lists what a task kept (run, path, size); restore copies the\n"
+    "newest version of a file or folder, or the one of the run --at names,\n"
+    "into DIR, replacing existing files only with --overwrite. PATH is a path\n"
+    "in a main or mirror folder, or one as versions lists it.\n"
     "Exit status: 0 all done, 1 some operations failed or were skipped,\n"
     "2 wrong usage, 3 the configuration could not be loaded, 4 no such task.\n";
 
@@ -99,13 +109,18 @@ int mirrorCommand(const std::vector<std::string>& args) {
             planOnly = true;
         } else if (a == "--name" || a == "--flags" || a == "--exclude" || a == "--exclude-types" ||
                    a == "--exclude-attrs" || a == "--include" || a == "--log" ||
-                   a == "--max-delete") {
+                   a == "--max-delete" || a == "--versions" || a == "--keep-days" ||
+                   a == "--keep-versions") {
             const std::string* v = value(a.c_str());
             if (v == nullptr) {
                 return usage(nullptr);
             }
             if (a == "--name") {
                 task.name = *v;
+            } else if (a == "--versions" || a == "--keep-days" || a == "--keep-versions") {
+                if (const auto problem = cli::setVersionOption(task, a, *v)) {
+                    return usage(problem->c_str());
+                }
             } else if (a == "--max-delete") {
                 const auto parsed = DeleteLimit::parse(*v);
                 if (!parsed) {
@@ -142,6 +157,9 @@ int mirrorCommand(const std::vector<std::string>& args) {
     }
     if (positional.size() != 2) {
         return usage("mirror needs a main folder and a mirror folder");
+    }
+    if (!task.versions.enabled && (task.versions.keepDays > 0 || task.versions.keepVersions > 0)) {
+        return usage("--keep-days and --keep-versions need --versions");
     }
     TaskFolderItem& pair = task.folderList.addItem();
     pair.main = positional[0];
@@ -243,6 +261,49 @@ int taskCommand(const std::string& command, const std::string& configFile,
     return command == "plan" ? runner.printPlan(*task) : runner.run(*task, simulate);
 }
 
+// versions TASK [PATH] and restore TASK PATH [--at RUN] --to DIR [--overwrite].
+int versionsCommand(const std::string& command, const std::string& configFile,
+                    const std::vector<std::string>& args) {
+    const bool restore = command == "restore";
+    std::vector<std::string> positional;
+    std::optional<std::string> at;
+    std::string to;
+    bool overwrite = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (restore && (a == "--at" || a == "--to")) {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                return usage((a + " needs a value").c_str());
+            }
+            (a == "--at" ? at.emplace() : to) = args[++i];
+        } else if (restore && a == "--overwrite") {
+            overwrite = true;
+        } else if (a.starts_with("--")) {
+            return usage(("unknown option " + a).c_str());
+        } else {
+            positional.push_back(a);
+        }
+    }
+    if (restore ? positional.size() != 2 || to.empty()
+                : positional.empty() || positional.size() > 2) {
+        return usage(restore ? "restore needs a task, a path and --to DIR"
+                             : "versions needs a task and at most one path");
+    }
+    StoredTasks stored;
+    if (!stored.load(configFile)) {
+        return TaskRunner::kConfig;
+    }
+    const Task* task = stored.find(positional.front());
+    if (task == nullptr) {
+        std::fprintf(stderr, "twinfold-cli: no task %s\n",
+                     platform::escapeControl(positional.front()).c_str());
+        return TaskRunner::kNoTask;
+    }
+    const std::string path = positional.size() > 1 ? positional[1] : std::string();
+    return restore ? cli::restoreVersions(*task, path, at, to, overwrite, stdout, stderr)
+                   : cli::listVersions(*task, path, stdout, stderr);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -263,6 +324,9 @@ int main(int argc, char** argv) {
     args.erase(args.begin());
     if (command == "mirror" && configFile.empty()) {
         return mirrorCommand(args);
+    }
+    if (command == "versions" || command == "restore") {
+        return versionsCommand(command, configFile, args);
     }
     if (command == "list" || command == "plan" || command == "run") {
         return taskCommand(command, configFile, args);
