@@ -33,6 +33,14 @@ std::string Task::includeFolderFor(std::string_view mirror, std::string_view nam
 }
 
 std::string Task::versionsFolder() const {
+    return versionsFolderFor(versions, folderList);
+}
+
+std::string Task::versionsFolderProblem() const {
+    return versionsFolderProblemFor(versions, folderList);
+}
+
+std::string Task::versionsFolderFor(const VersionSettings& versions, const TaskFolder& folderList) {
     if (!versions.enabled) {
         return {};
     }
@@ -46,11 +54,12 @@ std::string Task::versionsFolder() const {
            std::string(VersionSettings::kDefaultFolderName);
 }
 
-std::string Task::versionsFolderProblem() const {
+std::string Task::versionsFolderProblemFor(const VersionSettings& versions,
+                                           const TaskFolder& folderList) {
     if (!versions.enabled) {
         return {};
     }
-    const std::string folder = versionsFolder();
+    const std::string folder = versionsFolderFor(versions, folderList);
     if (folder.empty()) {
         return "the task has no mirror folder to keep versions in";
     }

@@ -57,6 +57,11 @@ public:
     // empty when it can or when versions are off. A plain text test, like
     // the one of the folder pairs.
     std::string versionsFolderProblem() const;
+    // The same two for settings and folder pairs not (yet) in a task.
+    static std::string versionsFolderFor(const VersionSettings& settings,
+                                         const TaskFolder& folders);
+    static std::string versionsFolderProblemFor(const VersionSettings& settings,
+                                                const TaskFolder& folders);
 
 private:
     CopyPolicy* m_policy = nullptr;

@@ -24,6 +24,7 @@ class QTreeWidgetItem;
 class LinkLabel;
 class Task;
 class TaskManager;
+class VersionSettingsPage;
 
 // Edits every setting of one live Task: name, copy policy, task log, folder
 // pairs, included files, exclusions and schedule. The controls hold the
@@ -133,4 +134,6 @@ private:
     QTimeEdit* dtFixup;
     QRadioButton* rdSimulate;
     QRadioButton* rdRun;
+
+    VersionSettingsPage* m_versionsPage;
 };
