@@ -40,6 +40,7 @@
 #include "platform/Clock.h"
 #include "ui/TfrmGatherInfo.h"
 #include "ui/TfrmProgress.h"
+#include "ui/TfrmVersions.h"
 #include "ui/Version.h"
 #include "ui/dialogs/TfrmCopyPolicy.h"
 #include "ui/dialogs/TfrmTaskDefine.h"
@@ -145,6 +146,7 @@ void TfrmMain::buildWindow() {
     btnEditTask = button("btnEditTask", "&Edit task...", false, &TfrmMain::btnEditTaskClick);
     btnTaskWizard = button("btnTaskWizard", "&Wizard...", true, &TfrmMain::btnTaskWizardClick);
     btnCopyPolicy = button("btnCopyPolicy", "&Copy policy", true, &TfrmMain::btnCopyPolicyClick);
+    btnVersions = button("btnVersions", "&Versions...", false, &TfrmMain::btnVersionsClick);
     btnAbout = button("btnAbout", "Ab&out", true, &TfrmMain::btnAboutClick);
 
     prgTaskRun = named(new TGauge(this), "prgTaskRun");
@@ -195,7 +197,8 @@ void TfrmMain::buildWindow() {
     lblRunNotice->hide();
 
     auto* buttons = new QVBoxLayout;
-    for (QPushButton* b : {btnAddTask, btnRemoveTask, btnEditTask, btnTaskWizard, btnCopyPolicy}) {
+    for (QPushButton* b :
+         {btnAddTask, btnRemoveTask, btnEditTask, btnTaskWizard, btnCopyPolicy, btnVersions}) {
         buttons->addWidget(b);
     }
     buttons->addStretch(1);
@@ -520,6 +523,16 @@ void TfrmMain::btnEditTaskClick() {
     saveConfiguration();
 }
 
+void TfrmMain::btnVersionsClick() {
+    Task* task = selectedTask();
+    // Not while a run may be writing the versions folder.
+    if (task == nullptr || isBusy()) {
+        return;
+    }
+    TfrmVersions window(*task, this);
+    execDialog(window);
+}
+
 void TfrmMain::btnRemoveTaskClick() {
     if (m_tasks == nullptr || isBusy() || lstTasks->selectedItems().isEmpty()) {
         return;
@@ -783,6 +796,7 @@ void TfrmMain::lstTasksClick() {
     const qsizetype selected = lstTasks->selectedItems().size();
     btnRemoveTask->setEnabled(selected >= 1);
     btnEditTask->setEnabled(selected == 1);
+    btnVersions->setEnabled(selected == 1);
     setRunButtons(selected >= 1);
 }
 
