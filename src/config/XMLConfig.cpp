@@ -226,25 +226,41 @@ public:
     std::string bytes;
 };
 
-}  // namespace
-
-std::string XMLConfig::configFolderFor(const std::string& programFolder) {
-    if (!programFolder.empty() && exists(programFolder + std::string(kConfigFileName))) {
+// The program's folder when it holds a configuration file (a portable
+// installation), else "twinfold/" in the folder the variable names when it is
+// absolute, else in `homeSubfolder` of the home folder.
+std::string programOrUserFolder(const std::string& programFolder, const char* variable,
+                                const char* homeSubfolder) {
+    if (!programFolder.empty() && exists(programFolder + std::string(XMLConfig::kConfigFileName))) {
         return programFolder;
     }
     std::string base;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); isAbsolute(xdg)) {
+    if (const char* xdg = std::getenv(variable); isAbsolute(xdg)) {
         base = xdg;
     } else if (const std::string home = homeFolder(); !home.empty()) {
-        base = platform::withTrailingSeparator(home) + ".config";
+        base = platform::withTrailingSeparator(home) + homeSubfolder;
     } else {
         return programFolder;
     }
     return platform::withTrailingSeparator(base) + "twinfold/";
 }
 
+}  // namespace
+
+std::string XMLConfig::configFolderFor(const std::string& programFolder) {
+    return programOrUserFolder(programFolder, "XDG_CONFIG_HOME", ".config");
+}
+
 std::string XMLConfig::configFolder() {
     return configFolderFor(platform::programFolder());
+}
+
+std::string XMLConfig::stateFolderFor(const std::string& programFolder) {
+    return programOrUserFolder(programFolder, "XDG_STATE_HOME", ".local/state");
+}
+
+std::string XMLConfig::stateFolder() {
+    return stateFolderFor(platform::programFolder());
 }
 
 std::string XMLConfig::defaultFileFor(const std::string& programFolder) {

@@ -40,6 +40,13 @@ public:
     // when that variable is an absolute path, else $HOME/.config/twinfold/.
     static std::string configFolderFor(const std::string& programFolder);
 
+    // The folder for the program's state (run history, task logs), with a
+    // trailing separator: the configuration folder of a portable
+    // installation, else $XDG_STATE_HOME/twinfold/ when that variable is an
+    // absolute path, else $HOME/.local/state/twinfold/.
+    static std::string stateFolder();
+    static std::string stateFolderFor(const std::string& programFolder);
+
     // The shipped default file of this program.
     static std::string defaultFile();
     // Same, for a program in `programFolder`: default.xml beside the program
