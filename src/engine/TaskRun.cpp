@@ -305,18 +305,17 @@ platform::OpResult TaskRun::removeOrKeep(const FileItem& item, platform::MirrorT
         return platform::OpResult::failure(EINVAL, "not beneath the mirror folder");
     }
     const std::string relative = path.substr(pair.mirrorRoot.size());
-    const platform::Lookup entry = platform::lookupEntry(path);
-    if (entry.status == platform::LookupStatus::Absent) {
-        return platform::OpResult::success();  // gone already
-    }
-    const bool folder = (entry.record.attributes & platform::kAttrDirectory) != 0 &&
-                        (entry.record.attributes & platform::kAttrSymlink) == 0;
-    if (!folder) {
-        return m_keeper->keepPath(pair.versionsName, path, relative);
-    }
-    platform::OpResult result = m_keeper->keepTree(pair.versionsName, path, relative, keep);
+    platform::OpResult result =
+        m_keeper->keepEntry(pair.versionsName, pair.mirrorRoot, relative, keep);
     if (!result.ok()) {
         return result;  // nothing not kept is removed
+    }
+    const platform::Lookup entry = platform::lookupEntry(path);
+    const bool folder = entry.status == platform::LookupStatus::Found &&
+                        (entry.record.attributes & platform::kAttrDirectory) != 0 &&
+                        (entry.record.attributes & platform::kAttrSymlink) == 0;
+    if (!folder) {
+        return platform::OpResult::success();
     }
     // Only folders are left, and what `keep` holds back.
     const platform::KeepPredicate foldersOnly = [&keep](const std::string& entryPath,

@@ -221,27 +221,50 @@ platform::OpResult RunKeeper::keep(const std::string& pairFolder, int from, cons
     return result;
 }
 
-platform::OpResult RunKeeper::keepPath(const std::string& pairFolder, const std::string& path,
-                                       std::string_view relative) {
-    platform::OpResult result;
-    const std::string parent(platform::folderOf(path));
-    const platform::FolderFd folder =
-        platform::openFolder(parent.empty() ? std::string("/") : parent, false, result);
-    if (!folder.valid()) {
-        return result;
+int RunKeeper::mirrorFolder(const std::string& mirrorRoot, platform::OpResult& result) {
+    auto it = m_mirrors.find(mirrorRoot);
+    if (it == m_mirrors.end()) {
+        platform::FolderFd folder = platform::openFolder(mirrorRoot, false, result);
+        if (!folder.valid()) {
+            return -1;
+        }
+        it = m_mirrors.emplace(mirrorRoot, std::move(folder)).first;
     }
-    return keep(pairFolder, folder.get(), std::string(platform::fileNameOf(path)), relative);
+    result = platform::OpResult::success();
+    return it->second.get();
 }
 
-platform::OpResult RunKeeper::keepTree(const std::string& pairFolder, const std::string& path,
-                                       std::string_view relative,
-                                       const platform::KeepPredicate& stay) {
+platform::OpResult RunKeeper::keepEntry(const std::string& pairFolder,
+                                        const std::string& mirrorRoot, std::string_view relative,
+                                        const platform::KeepPredicate& stay) {
     platform::OpResult result;
-    const platform::FolderFd folder = platform::openFolder(path, false, result);
+    const int root = mirrorFolder(mirrorRoot, result);
+    if (root < 0) {
+        return result;
+    }
+    const platform::FolderFd parent =
+        platform::openFolderPath(root, platform::folderOf(relative), false, result);
+    if (!parent.valid()) {
+        return result.error == ENOENT ? platform::OpResult::success() : result;
+    }
+    const std::string name(platform::fileNameOf(relative));
+    const platform::Lookup entry = platform::lookupEntryAt(parent.get(), name.c_str());
+    if (entry.status == platform::LookupStatus::Absent) {
+        return platform::OpResult::success();
+    }
+    if (entry.status != platform::LookupStatus::Found) {
+        return platform::OpResult::failure(entry.error != 0 ? entry.error : EIO);
+    }
+    if (!isFolder(entry)) {
+        return keep(pairFolder, parent.get(), name, relative);
+    }
+    const platform::FolderFd folder = platform::openChildFolder(parent.get(), name, false, result);
     if (!folder.valid()) {
         return result;
     }
-    return keepTreeIn(pairFolder, folder.get(), path, std::string(relative), stay);
+    return keepTreeIn(pairFolder, folder.get(),
+                      platform::withTrailingSeparator(mirrorRoot) + std::string(relative),
+                      std::string(relative), stay);
 }
 
 platform::OpResult RunKeeper::keepTreeIn(const std::string& pairFolder, int folder,

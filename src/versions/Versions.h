@@ -43,15 +43,15 @@ public:
     // the pair folder `pairFolder`.
     platform::OpResult keep(const std::string& pairFolder, int from, const std::string& name,
                             std::string_view relative);
-    // Same for a file named by its full path.
-    platform::OpResult keepPath(const std::string& pairFolder, const std::string& path,
-                                std::string_view relative);
-    // Moves every file and link beneath the folder `path` (at `relative`
-    // beneath the pair's mirror folder) into the run folder in their places,
-    // leaving the folders themselves and the entries `stay` names (a folder
-    // named stays whole). Stops at the first failure.
-    platform::OpResult keepTree(const std::string& pairFolder, const std::string& path,
-                                std::string_view relative, const platform::KeepPredicate& stay);
+    // Keeps the entry at `relative` beneath the mirror folder `mirrorRoot`:
+    // a file or link is moved; of a folder every file and link beneath it is
+    // moved into its place, leaving the folders themselves and the entries
+    // `stay` names (with their full paths; a folder named stays whole). No
+    // link on the way from the mirror folder is followed (ELOOP). An entry
+    // that is gone already is no failure. Stops at the first failure.
+    platform::OpResult keepEntry(const std::string& pairFolder, const std::string& mirrorRoot,
+                                 std::string_view relative,
+                                 const platform::KeepPredicate& stay = {});
 
     // The run folder's name; empty until a file has been kept.
     const std::string& runFolder() const { return m_runName; }
@@ -62,6 +62,7 @@ public:
 
 private:
     platform::OpResult openRun();
+    int mirrorFolder(const std::string& mirrorRoot, platform::OpResult& result);
     platform::OpResult keepTreeIn(const std::string& pairFolder, int folder,
                                   const std::string& path, const std::string& relative,
                                   const platform::KeepPredicate& stay);
@@ -69,6 +70,8 @@ private:
     std::string m_root;
     platform::DateTime m_start;
     platform::FolderFd m_runFd;
+    // The mirror folders, opened once for the run.
+    std::map<std::string, platform::FolderFd> m_mirrors;
     std::string m_runName;
     std::size_t m_kept = 0;
 };

@@ -73,8 +73,8 @@ TEST_F(VersionsTest, KeepMovesFilesIntoPrivateRunFoldersWithoutReplacing) {
     versions::RunKeeper keeper(m_root, start());
     EXPECT_EQ(keeper.runFolder(), "") << "nothing made before a file is kept";
     EXPECT_FALSE(pathExists(m_root));
-    ASSERT_TRUE(keeper.keepPath("1-mirror", mirror("d/a"), "d/a").ok());
-    ASSERT_TRUE(keeper.keepPath("1-mirror", mirror("link"), "link").ok());
+    ASSERT_TRUE(keeper.keepEntry("1-mirror", mirror(""), "d/a").ok());
+    ASSERT_TRUE(keeper.keepEntry("1-mirror", mirror(""), "link").ok());
     ::umask(oldMask);
 
     const std::string run = m_root + "/2026-03-04 050607";
@@ -94,16 +94,19 @@ TEST_F(VersionsTest, KeepMovesFilesIntoPrivateRunFoldersWithoutReplacing) {
     // one run folder gets a number and replaces nothing.
     writeFile(mirror("d/a"), "newer a");
     versions::RunKeeper again(m_root, start());
-    ASSERT_TRUE(again.keepPath("1-mirror", mirror("d/a"), "d/a").ok());
+    ASSERT_TRUE(again.keepEntry("1-mirror", mirror(""), "d/a").ok());
     EXPECT_EQ(again.runFolder(), "2026-03-04 050607-2");
     writeFile(mirror("d/a"), "newest a");
-    ASSERT_TRUE(again.keepPath("1-mirror", mirror("d/a"), "d/a").ok());
+    ASSERT_TRUE(again.keepEntry("1-mirror", mirror(""), "d/a").ok());
     EXPECT_EQ(readFile(m_root + "/2026-03-04 050607-2/1-mirror/d/a"), "newer a");
     EXPECT_EQ(readFile(m_root + "/2026-03-04 050607-2/1-mirror/d/a.~2~"), "newest a");
     EXPECT_EQ(readFile(kept), "old a");
 
-    // A folder can not be kept as one entry.
-    EXPECT_EQ(again.keepPath("1-mirror", mirror("d/sub"), "d/sub").error, EISDIR);
+    // A link on the way is never followed, and what is gone is no failure.
+    ASSERT_EQ(::symlink(mirror("d").c_str(), mirror("via").c_str()), 0);
+    EXPECT_EQ(again.keepEntry("1-mirror", mirror(""), "via/sub/b").error, ELOOP);
+    EXPECT_TRUE(pathExists(mirror("d/sub/b")));
+    EXPECT_TRUE(again.keepEntry("1-mirror", mirror(""), "none/x").ok());
 }
 
 TEST_F(VersionsTest, KeepTreeMovesEveryFileInPlaceAndLeavesWhatMustStay) {
@@ -114,7 +117,7 @@ TEST_F(VersionsTest, KeepTreeMovesEveryFileInPlaceAndLeavesWhatMustStay) {
     const platform::KeepPredicate stay = [&](const std::string& path, const platform::FindRecord&) {
         return path.ends_with(".tmp") || path == mirror("d/skipped");
     };
-    ASSERT_TRUE(keeper.keepTree("2-m", mirror("d"), "d", stay).ok());
+    ASSERT_TRUE(keeper.keepEntry("2-m", mirror(""), "d", stay).ok());
     EXPECT_EQ(keeper.keptCount(), 3u);
     const std::string pair = m_root + "/2026-03-04 050607/2-m/";
     EXPECT_EQ(readFile(pair + "d/x"), "1");
@@ -133,7 +136,7 @@ TEST_F(VersionsTest, AnotherFileSystemGetsACopyThenTheOriginalGoes) {
     const std::string tmpfs = m_tmp / "other";
     const int status = testsupport::runInTmpfs(tmpfs, [&] {
         versions::RunKeeper keeper(tmpfs + "/kept", start());
-        if (!keeper.keepPath("1-mirror", mirror("f"), "f").ok()) {
+        if (!keeper.keepEntry("1-mirror", mirror(""), "f").ok()) {
             return 1;
         }
         const std::string kept = tmpfs + "/kept/2026-03-04 050607/1-mirror/f";
@@ -153,9 +156,9 @@ TEST_F(VersionsTest, AnotherFileSystemGetsACopyThenTheOriginalGoes) {
     makeTree(m_tmp.path(), "mirror/g=one\n");
     platform::versionFilesSeam().forceCopy = true;
     versions::RunKeeper keeper(m_root, start());
-    const bool first = keeper.keepPath("1-mirror", mirror("g"), "g").ok();
+    const bool first = keeper.keepEntry("1-mirror", mirror(""), "g").ok();
     writeFile(mirror("g"), "two");
-    const bool second = keeper.keepPath("1-mirror", mirror("g"), "g").ok();
+    const bool second = keeper.keepEntry("1-mirror", mirror(""), "g").ok();
     platform::versionFilesSeam().forceCopy = false;
     ASSERT_TRUE(first && second);
     EXPECT_EQ(readFile(m_root + "/2026-03-04 050607/1-mirror/g"), "one");

@@ -247,8 +247,13 @@ FolderFd openChildFolder(int parent, std::string_view name, bool make, OpResult&
     }
     const int fd = ::openat(parent, child.c_str(), kFolderFlags | O_NOFOLLOW);
     if (fd < 0) {
-        result = errno == ELOOP ? OpResult::failure(ELOOP, child + " is a symbolic link")
-                                : fromErrno(errno);
+        // With O_DIRECTORY a link answers ENOTDIR; say what it is.
+        const int error = errno;
+        struct stat st {};
+        const bool link = (error == ELOOP || error == ENOTDIR) &&
+                          ::fstatat(parent, child.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                          S_ISLNK(st.st_mode);
+        result = link ? OpResult::failure(ELOOP, child + " is a symbolic link") : fromErrno(error);
         return {};
     }
     return FolderFd(fd);
