@@ -94,6 +94,25 @@ void walkFiles(int folder, const std::string& relative,
     });
 }
 
+// The paths of the files and links beneath `folder`, from the listings alone.
+void walkNames(int folder, const std::string& relative, std::vector<std::string>& paths) {
+    platform::forEachName(folder, [&](const std::string& name, bool isFolder) {
+        if (platform::isTemporaryName(name)) {
+            return;
+        }
+        std::string path = join(relative, name);
+        if (!isFolder) {
+            paths.push_back(std::move(path));
+            return;
+        }
+        platform::OpResult opened;
+        const platform::FolderFd child = platform::openChildFolder(folder, name, false, opened);
+        if (child.valid()) {
+            walkNames(child.get(), path, paths);
+        }
+    });
+}
+
 std::string errorText(const platform::OpResult& result) {
     return result.message.empty() ? std::string("error ") + std::to_string(result.error)
                                   : result.message;
@@ -205,12 +224,15 @@ platform::OpResult RunKeeper::keep(const std::string& pairFolder, int from, cons
     if (!result.ok()) {
         return result;
     }
-    const platform::FolderFd target = platform::openFolderPath(
-        m_runFd.get(), join(pairFolder, platform::folderOf(relative)), true, result);
-    if (!target.valid()) {
-        return result;
+    const std::string folder = join(pairFolder, platform::folderOf(relative));
+    if (!m_lastFolderFd.valid() || m_lastFolder != folder) {
+        m_lastFolderFd = platform::openFolderPath(m_runFd.get(), folder, true, result);
+        m_lastFolder = folder;
+        if (!m_lastFolderFd.valid()) {
+            return result;
+        }
     }
-    result = platform::moveNoReplace(from, name, target.get(),
+    result = platform::moveNoReplace(from, name, m_lastFolderFd.get(),
                                      std::string(platform::fileNameOf(relative)));
     if (result.ok()) {
         ++m_kept;
@@ -419,7 +441,25 @@ PruneResult prune(const std::string& root, platform::DateTime now, int keepDays,
         }
     }
     if (keepVersions > 0) {
-        std::vector<KeptVersion> versions = listVersions(root, result);
+        // Only names and run times count here: no lookup per kept file.
+        std::vector<KeptVersion> versions;
+        for (const RunFolder& run : listRuns(root, result)) {
+            platform::OpResult opened;
+            const platform::FolderFd runFd =
+                platform::openChildFolder(rootFd.get(), run.name, false, opened);
+            if (!runFd.valid()) {
+                continue;
+            }
+            std::vector<std::string> paths;
+            walkNames(runFd.get(), {}, paths);
+            for (std::string& path : paths) {
+                KeptVersion version;
+                version.run = run.name;
+                version.runTime = run.time;
+                version.path = std::move(path);
+                versions.push_back(std::move(version));
+            }
+        }
         if (!result.ok()) {
             pruned.problems.push_back(root + ": " + errorText(result));
         }

@@ -70,6 +70,9 @@ private:
     std::string m_root;
     platform::DateTime m_start;
     platform::FolderFd m_runFd;
+    // The folder the latest file went into: the next one often goes there too.
+    std::string m_lastFolder;
+    platform::FolderFd m_lastFolderFd;
     // The mirror folders, opened once for the run.
     std::map<std::string, platform::FolderFd> m_mirrors;
     std::string m_runName;

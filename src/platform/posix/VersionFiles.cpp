@@ -452,6 +452,43 @@ int forEachEntry(int folder,
     return error;
 }
 
+int forEachName(int folder,
+                const std::function<void(const std::string& name, bool isFolder)>& visit) {
+    const int fd = ::openat(folder, ".", kFolderFlags);
+    if (fd < 0) {
+        return errno;
+    }
+    DIR* dir = ::fdopendir(fd);
+    if (dir == nullptr) {
+        const int error = errno;
+        ::close(fd);
+        return error;
+    }
+    std::vector<std::pair<std::string, bool>> names;
+    errno = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        bool isFolder = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_UNKNOWN) {
+            struct stat st {};
+            isFolder = ::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                       S_ISDIR(st.st_mode);
+        }
+        names.emplace_back(name, isFolder);
+    }
+    const int error = errno;
+    ::closedir(dir);
+    if (error == 0) {
+        for (const auto& [name, isFolder] : names) {
+            visit(name, isFolder);
+        }
+    }
+    return error;
+}
+
 std::optional<bool> sameFileSystem(const std::string& a, const std::string& b) {
     const auto device = [](std::string path) -> std::optional<dev_t> {
         while (!path.empty()) {
