@@ -340,7 +340,7 @@ void XMLConfig::load() {
     }
 
     std::string content;
-    const config::FileResult read = config::readWholeFile(m_configPath, content);
+    const platform::OpResult read = config::readWholeFile(m_configPath, content);
     if (!read.ok()) {
         fail(m_readOnly && read.error == ENOENT, read.message);
     }
@@ -434,10 +434,10 @@ void XMLConfig::writeNormalSetting(const NormalSetting& setting) {
 
 XMLConfig::SaveResult XMLConfig::save() {
     if (m_readOnly) {
-        return SaveResult::failure(EROFS, "not saved, opened for reading only:", m_configPath);
+        return config::fileFailure(EROFS, "not saved, opened for reading only:", m_configPath);
     }
     if (!m_loaded || m_hasError || !m_document->child("config")) {
-        return SaveResult::failure(ECANCELED, "not saved, no configuration was loaded from",
+        return config::fileFailure(ECANCELED, "not saved, no configuration was loaded from",
                                    m_configPath);
     }
     setDeclaration(*m_document);

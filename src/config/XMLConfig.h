@@ -27,7 +27,7 @@ class TaskManager;
 // read. A file that failed to load is never written over (hasError()).
 class XMLConfig {
 public:
-    using SaveResult = config::FileResult;
+    using SaveResult = platform::OpResult;
 
     static constexpr std::string_view kConfigFileName = "config.xml";
     static constexpr std::string_view kDefaultFileName = "default.xml";

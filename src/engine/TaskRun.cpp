@@ -4,6 +4,7 @@
 
 #include "engine/AppLog.h"
 #include "engine/FileInfo.h"
+#include "model/CopyPolicy.h"
 #include "platform/Assert.h"
 #include "platform/Clock.h"
 #include "platform/Path.h"
@@ -12,12 +13,21 @@
 
 namespace {
 
-// The rule bits the run reads from the captured policy word.
-constexpr std::uint32_t kDeleteMirrorOnly = 0x00100000;
-constexpr std::uint32_t kDeleteToRecycleBin = 0x01000000;
-
 bool toRecycleBin(std::uint32_t flags) {
-    return (flags & kDeleteMirrorOnly) != 0 && (flags & kDeleteToRecycleBin) != 0;
+    CopyPolicy policy;
+    policy.setFlags(flags);
+    return policy.isDeleteToRecycleBin();
+}
+
+std::string errorLine(const std::string& path, const std::string& reason) {
+    return "[Error]" + platform::escapeControl(path) + ": " + platform::escapeControl(reason);
+}
+
+// Sources outside the pair's main folder (included files) are read by their
+// full path.
+const platform::SourceTree& sourceFor(const FileItemList::Pair& pair, const std::string& source) {
+    static const platform::SourceTree byFullPath = platform::SourceTree::byFullPath();
+    return source.starts_with(pair.mainRoot) ? pair.source : byFullPath;
 }
 
 }  // namespace
@@ -98,6 +108,7 @@ void TaskRun::run() {
     if (keepsVersions()) {
         m_keeper = std::make_unique<versions::RunKeeper>(list.versions.folder, clock.now());
     }
+    m_pairFailures.assign(list.pairs.size(), std::string());
     if (!m_simulate) {
         openMirrors();
     }
@@ -134,25 +145,43 @@ void TaskRun::run() {
 }
 
 void TaskRun::openMirrors() {
-    // A pair whose mirror folder did not exist when the plan was made gets it
-    // now; leftovers of killed runs go before anything else is written.
-    for (FileItemList::Pair& pair : m_list->pairs) {
+    // Each pair works through the folders opened when its plan was made. When
+    // a root's path now leads elsewhere (a link re-pointed, a drive mounted or
+    // unmounted there), nothing of the pair is touched. A pair whose mirror
+    // folder did not exist gets it now; leftovers of killed runs go before
+    // anything else is written.
+    for (std::size_t i = 0; i < m_list->pairs.size(); ++i) {
+        FileItemList::Pair& pair = m_list->pairs[i];
         if (pair.skipped) {
             continue;
         }
+        platform::OpResult result = pair.source.checkRoot();
+        if (result.ok() && pair.tree.valid()) {
+            result = pair.tree.checkRoot();
+        }
+        if (!result.ok()) {
+            m_pairFailures[i] = result.message;
+            pair.tree = platform::MirrorTree();
+            continue;
+        }
         if (!pair.tree.valid()) {
-            platform::OpResult result = platform::makeDirectories(pair.mirrorRoot);
+            result = platform::makeDirectories(pair.mirrorRoot);
             if (result.ok()) {
-                pair.tree = platform::MirrorTree::open(pair.mirrorRoot, 2000, result);
+                pair.tree = platform::MirrorTree::open(pair.mirrorRoot, platform::kMirrorLockWaitMs,
+                                                       result);
             }
             if (!result.ok()) {
-                logLine("[Error]" + platform::escapeControl(pair.mirrorRoot) + ": " +
-                        result.message);
+                logLine(errorLine(pair.mirrorRoot, result.message));
                 continue;
             }
         }
         for (const std::string& leftover : pair.leftovers) {
-            pair.tree.remove(leftover, false);
+            result = pair.tree.remove(leftover, platform::EntryKind::File, false);
+            if (!result.ok()) {
+                ++m_failed;
+                logLine(errorLine(leftover, result.message));
+                recordProblem(true, leftover, result.message);
+            }
         }
     }
 }
@@ -160,7 +189,12 @@ void TaskRun::openMirrors() {
 void TaskRun::finishMirrors() {
     for (FileItemList::Pair& pair : m_list->pairs) {
         if (pair.tree.valid()) {
-            pair.tree.finishDirectories();
+            const platform::OpResult result = pair.tree.finishDirectories(pair.source);
+            if (!result.ok()) {
+                ++m_failed;
+                logLine(errorLine(pair.mirrorRoot, result.message));
+                recordProblem(true, pair.mirrorRoot, result.message);
+            }
         }
     }
 }
@@ -208,11 +242,15 @@ void TaskRun::execute(const FileItem& item) {
     logLine(line);
 
     if (item.operation() == opSkip) {
-        ++m_skipped;
-        if (!item.reason().empty()) {
-            logLine("[Error]" + platform::escapeControl(item.source()) + ": " + item.reason());
+        if (item.failure) {
+            ++m_failed;
+        } else {
+            ++m_skipped;
         }
-        recordProblem(false, item.source(), item.reason());
+        if (!item.reason().empty()) {
+            logLine(errorLine(item.source(), item.reason()));
+        }
+        recordProblem(item.failure, item.source(), item.reason());
         return;
     }
     if (item.operation() == opExclude) {
@@ -240,40 +278,50 @@ void TaskRun::execute(const FileItem& item) {
         return;
     }
     ++m_failed;
-    logLine("[Error]" + platform::escapeControl(item.logPath()) + ": " + result.message);
+    logLine(errorLine(item.logPath(), result.message));
     recordProblem(true, item.logPath(), result.message);
 }
 
 bool TaskRun::perform(const FileItem& item, platform::OpResult& result) {
     const auto index = static_cast<std::size_t>(item.pair);
+    if (item.pair >= 0 && index < m_pairFailures.size() && !m_pairFailures[index].empty()) {
+        result = platform::OpResult::failure(ESTALE, m_pairFailures[index]);
+        return false;
+    }
     if (item.pair < 0 || index >= m_list->pairs.size() || !m_list->pairs[index].tree.valid()) {
         result = platform::OpResult::failure(ENOENT, "mirror folder not available");
         return false;
     }
-    platform::MirrorTree& tree = m_list->pairs[index].tree;
+    FileItemList::Pair& pair = m_list->pairs[index];
+    platform::MirrorTree& tree = pair.tree;
     switch (item.operation()) {
-        case opCreateFile:
-            result = tree.copyFile(item.source(), item.target());
+        case opCreateFile: {
+            const std::string source = item.source();
+            result = tree.copyFile(sourceFor(pair, source), source, item.target());
             break;
+        }
         case opUpdateFile: {
-            const FileItemList::Pair& pair = m_list->pairs[index];
+            const std::string source = item.source();
             if (!m_keeper || !item.target().starts_with(pair.mirrorRoot)) {
-                result = tree.copyFile(item.source(), item.target());
+                result = tree.copyFile(sourceFor(pair, source), source, item.target());
                 break;
             }
             // The old file goes into the versions folder only once the new
             // content is complete beside it, and just before that takes its
             // place: a kill leaves the old content in one place or the other.
             const std::string relative = item.target().substr(pair.mirrorRoot.size());
-            result = tree.copyFile(
-                item.source(), item.target(), [&](int folder, const std::string& name) {
-                    return m_keeper->keep(pair.versionsName, folder, name, relative);
-                });
+            result =
+                tree.copyFile(sourceFor(pair, source), source, item.target(),
+                              [&](int folder, const std::string& name) {
+                                  return m_keeper->keep(pair.versionsName, folder, name, relative);
+                              });
             break;
         }
-        case opCreateDirectory:
-            result = tree.createDirectory(item.source(), item.target());
+        case opCreateDirectory: {
+            const std::string source = item.source();
+            result = tree.createDirectory(sourceFor(pair, source), source, item.target());
             break;
+        }
         case opDeleteFile:
         case opDeleteDirectory: {
             platform::KeepPredicate keep;
@@ -294,8 +342,10 @@ bool TaskRun::perform(const FileItem& item, platform::OpResult& result) {
 
 platform::OpResult TaskRun::removeOrKeep(const FileItem& item, platform::MirrorTree& tree,
                                          const platform::KeepPredicate& keep) {
+    const auto kind = item.operation() == opDeleteDirectory ? platform::EntryKind::Folder
+                                                            : platform::EntryKind::File;
     if (!m_keeper) {
-        return tree.remove(item.source(), toRecycleBin(m_list->policyFlags), keep);
+        return tree.remove(item.source(), kind, toRecycleBin(m_list->policyFlags), keep);
     }
     // With versions on, what a deletion removes goes into the versions folder
     // instead of the trash; only the emptied folders are removed for good.
@@ -306,16 +356,12 @@ platform::OpResult TaskRun::removeOrKeep(const FileItem& item, platform::MirrorT
     }
     const std::string relative = path.substr(pair.mirrorRoot.size());
     platform::OpResult result =
-        m_keeper->keepEntry(pair.versionsName, pair.mirrorRoot, relative, keep);
+        m_keeper->keepEntry(pair.versionsName, tree.fd(), pair.mirrorRoot, relative, kind, keep);
     if (!result.ok()) {
         return result;  // nothing not kept is removed
     }
-    const platform::Lookup entry = platform::lookupEntry(path);
-    const bool folder = entry.status == platform::LookupStatus::Found &&
-                        (entry.record.attributes & platform::kAttrDirectory) != 0 &&
-                        (entry.record.attributes & platform::kAttrSymlink) == 0;
-    if (!folder) {
-        return platform::OpResult::success();
+    if (kind == platform::EntryKind::File) {
+        return result;
     }
     // Only folders are left, and what `keep` holds back.
     const platform::KeepPredicate foldersOnly = [&keep](const std::string& entryPath,
@@ -324,5 +370,5 @@ platform::OpResult TaskRun::removeOrKeep(const FileItem& item, platform::MirrorT
                               (record.attributes & platform::kAttrSymlink) == 0;
         return !isFolder || (keep && keep(entryPath, record));
     };
-    return tree.remove(path, false, foldersOnly);
+    return tree.remove(path, platform::EntryKind::Folder, false, foldersOnly);
 }

@@ -264,6 +264,14 @@ platform::OpResult RunKeeper::keepEntry(const std::string& pairFolder,
     if (root < 0) {
         return result;
     }
+    return keepEntry(pairFolder, root, mirrorRoot, relative, std::nullopt, stay);
+}
+
+platform::OpResult RunKeeper::keepEntry(const std::string& pairFolder, int root,
+                                        const std::string& mirrorRoot, std::string_view relative,
+                                        std::optional<platform::EntryKind> expected,
+                                        const platform::KeepPredicate& stay) {
+    platform::OpResult result;
     const platform::FolderFd parent =
         platform::openFolderPath(root, platform::folderOf(relative), false, result);
     if (!parent.valid()) {
@@ -276,6 +284,14 @@ platform::OpResult RunKeeper::keepEntry(const std::string& pairFolder,
     }
     if (entry.status != platform::LookupStatus::Found) {
         return platform::OpResult::failure(entry.error != 0 ? entry.error : EIO);
+    }
+    if (expected == platform::EntryKind::File && isFolder(entry)) {
+        return platform::OpResult::failure(EISDIR,
+                                           "the entry became a folder after the plan was made");
+    }
+    if (expected == platform::EntryKind::Folder && !isFolder(entry)) {
+        return platform::OpResult::failure(ENOTDIR,
+                                           "the folder became a file after the plan was made");
     }
     if (!isFolder(entry)) {
         return keep(pairFolder, parent.get(), name, relative);

@@ -52,6 +52,13 @@ public:
     platform::OpResult keepEntry(const std::string& pairFolder, const std::string& mirrorRoot,
                                  std::string_view relative,
                                  const platform::KeepPredicate& stay = {});
+    // Same through the mirror folder's open descriptor (a run's own). When
+    // `expected` is given, an entry of the other kind fails and stays, as a
+    // removal planned for a file that became a folder does.
+    platform::OpResult keepEntry(const std::string& pairFolder, int mirrorFolder,
+                                 const std::string& mirrorRoot, std::string_view relative,
+                                 std::optional<platform::EntryKind> expected,
+                                 const platform::KeepPredicate& stay = {});
 
     // The run folder's name; empty until a file has been kept.
     const std::string& runFolder() const { return m_runName; }
