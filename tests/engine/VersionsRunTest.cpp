@@ -155,3 +155,18 @@ TEST_F(VersionsRunTest, AVersionsFolderInsideTheMainFolderPlansOnlySkips) {
     task.versions.folder = mainPath(".versions");
     EXPECT_THAT(planLines(), ::testing::ElementsAre("[Skip]main"));
 }
+
+TEST_F(VersionsRunTest, AnEntryThatChangedKindAfterThePlanStaysAndFails) {
+    makeTree(mainDir(), "keep=k\n");
+    makeTree(mirrorDir(), "keep=k\nx=file\n");
+    run.setPlan(plan());
+    // The planned file became a folder with content of its own.
+    ASSERT_EQ(::unlink(mirrorPath("x").c_str()), 0);
+    makeTree(mirrorDir(), "x/inner=precious\n");
+    log.configureForRun(true, dir / "task.log");
+    run.start(false);
+    run.wait();
+    EXPECT_EQ(run.failedCount(), 1);
+    EXPECT_EQ(readFile(mirrorPath("x/inner")), "precious");
+    EXPECT_FALSE(pathExists(mirrorPath(".twinfold-versions")));
+}
