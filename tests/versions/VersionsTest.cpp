@@ -1,9 +1,11 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -12,6 +14,7 @@
 #include "platform/VersionFiles.h"
 #include "support/MountNamespace.h"
 #include "support/TempTree.h"
+#include "support/Unprivileged.h"
 #include "versions/Versions.h"
 
 using testsupport::makeTree;
@@ -248,4 +251,27 @@ TEST_F(VersionsTest, RestoreBringsBackTheNewestOrAChosenRunAndReplacesOnlyWhenAs
         versions::restore(m_root, versions::restoreLayout(january, "1-m/docs/a"), to + "/x", true);
     EXPECT_EQ(restored.failures.size(), 1u);
     EXPECT_TRUE(versions::pickVersions(all, "1-m/docs", "2027-01-01 000000").empty());
+}
+
+TEST_F(VersionsTest, APruningFailureIsReportedAndTheRestIsPruned) {
+    makeTree(m_root, "2026-01-01 000000/1-m/locked/a=x\n2026-01-02 000000/1-m/b=y\n");
+    const std::string locked = m_root + "/2026-01-01 000000/1-m/locked";
+    ASSERT_EQ(::chmod(locked.c_str(), 0500), 0);
+    // As root, only another user is refused: the tree then belongs to nobody.
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chmod(m_tmp.path().c_str(), 0755), 0);
+        ASSERT_EQ(std::system(("chown -R 65534:65534 '" + m_root + "'").c_str()), 0);
+    }
+    const int status = testsupport::runUnprivileged([&] {
+        const versions::PruneResult pruned =
+            versions::prune(m_root, platform::makeDateTime(2026, 3, 1), 7, 0);
+        if (pruned.problems.size() != 1 ||
+            pruned.problems.front().find("2026-01-01 000000") == std::string::npos) {
+            return 1;
+        }
+        return pruned.runsRemoved == 1 && !pathExists(m_root + "/2026-01-02 000000") ? 0 : 2;
+    });
+    ::chmod(locked.c_str(), 0700);
+    EXPECT_EQ(status, 0) << "1 the failure not reported, 2 the other run not pruned";
+    EXPECT_TRUE(pathExists(locked + "/a"));
 }
