@@ -1,8 +1,10 @@
 #include "versions/Versions.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <functional>
+#include <thread>
 #include <utility>
 
 #include "platform/Path.h"
@@ -12,6 +14,7 @@ namespace versions {
 namespace {
 
 constexpr std::size_t kRunNameLength = 17;  // "YYYY-MM-DD HHMMSS"
+constexpr std::size_t kRemovalThreads = 8;
 
 bool digits(std::string_view text) {
     return !text.empty() &&
@@ -94,21 +97,32 @@ void walkFiles(int folder, const std::string& relative,
     });
 }
 
-// The paths of the files and links beneath `folder`, from the listings alone.
-void walkNames(int folder, const std::string& relative, std::vector<std::string>& paths) {
+// What a run folder holds, from the listings alone: the paths of its files
+// and links, and how many entries each of its folders holds ("" is the run
+// folder itself).
+struct RunContent {
+    std::vector<std::string> files;
+    std::map<std::string, std::size_t> entries;
+};
+
+void walkNames(int folder, const std::string& relative, RunContent& content) {
+    std::size_t& count = content.entries[relative];
     platform::forEachName(folder, [&](const std::string& name, bool isFolder) {
+        ++count;
         if (platform::isTemporaryName(name)) {
             return;
         }
         std::string path = join(relative, name);
         if (!isFolder) {
-            paths.push_back(std::move(path));
+            content.files.push_back(std::move(path));
             return;
         }
         platform::OpResult opened;
         const platform::FolderFd child = platform::openChildFolder(folder, name, false, opened);
         if (child.valid()) {
-            walkNames(child.get(), path, paths);
+            walkNames(child.get(), path, content);
+        } else {
+            content.entries[path] = 1;  // unknown: never taken for empty
         }
     });
 }
@@ -408,22 +422,51 @@ std::vector<KeptVersion> listVersions(const std::string& root, platform::OpResul
 
 namespace {
 
-// Removes the folders of `relative` inside the run folder that the removal
-// of a version left empty, and the run folder itself when it is.
-void removeEmptyParents(int root, const std::string& run, std::string_view relative) {
-    std::string folder(platform::folderOf(relative));
-    while (!folder.empty()) {
-        platform::OpResult opened;
-        const platform::FolderFd parent =
-            platform::openFolderPath(root, join(run, platform::folderOf(folder)), false, opened);
-        if (!parent.valid() ||
-            !platform::removeEmptyFolder(parent.get(), std::string(platform::fileNameOf(folder)))
-                 .ok()) {
-            return;
+// Removes `victims` (paths relative to `root`) on a few threads: removing
+// files whose metadata has left the cache waits on the disk, and those waits
+// overlap. Returns the failures as "path: reason", and sets `removed[i]`.
+std::vector<std::string> removeAll(int root, const std::vector<std::string>& victims,
+                                   std::vector<char>& removed) {
+    removed.assign(victims.size(), 0);
+    std::vector<std::string> failures(victims.size());
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        std::string openedPath;
+        platform::FolderFd opened;
+        for (std::size_t i = next++; i < victims.size(); i = next++) {
+            const std::string folder(platform::folderOf(victims[i]));
+            platform::OpResult result;
+            if (!opened.valid() || openedPath != folder) {
+                opened = platform::openFolderPath(root, folder, false, result);
+                openedPath = folder;
+            }
+            if (opened.valid()) {
+                result = platform::removeEntryTree(opened.get(),
+                                                   std::string(platform::fileNameOf(victims[i])));
+            }
+            if (result.ok()) {
+                removed[i] = 1;
+            } else {
+                failures[i] = victims[i] + ": " + errorText(result);
+            }
         }
-        folder = std::string(platform::folderOf(folder));
+    };
+    const std::size_t count = std::min<std::size_t>(kRemovalThreads, (victims.size() + 63) / 64);
+    std::vector<std::thread> threads;
+    for (std::size_t t = 1; t < count; ++t) {
+        threads.emplace_back(work);
     }
-    static_cast<void>(platform::removeEmptyFolder(root, run));
+    work();
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    std::vector<std::string> problems;
+    for (std::string& failure : failures) {
+        if (!failure.empty()) {
+            problems.push_back(std::move(failure));
+        }
+    }
+    return problems;
 }
 
 }  // namespace
@@ -459,6 +502,7 @@ PruneResult prune(const std::string& root, platform::DateTime now, int keepDays,
     if (keepVersions > 0) {
         // Only names and run times count here: no lookup per kept file.
         std::vector<KeptVersion> versions;
+        std::map<std::string, RunContent> contents;
         for (const RunFolder& run : listRuns(root, result)) {
             platform::OpResult opened;
             const platform::FolderFd runFd =
@@ -466,13 +510,13 @@ PruneResult prune(const std::string& root, platform::DateTime now, int keepDays,
             if (!runFd.valid()) {
                 continue;
             }
-            std::vector<std::string> paths;
-            walkNames(runFd.get(), {}, paths);
-            for (std::string& path : paths) {
+            RunContent& content = contents[run.name];
+            walkNames(runFd.get(), {}, content);
+            for (const std::string& path : content.files) {
                 KeptVersion version;
                 version.run = run.name;
                 version.runTime = run.time;
-                version.path = std::move(path);
+                version.path = path;
                 versions.push_back(std::move(version));
             }
         }
@@ -483,6 +527,7 @@ PruneResult prune(const std::string& root, platform::DateTime now, int keepDays,
         for (const KeptVersion& version : versions) {
             byFile[version.filePath()].push_back(&version);
         }
+        std::vector<const KeptVersion*> old;
         for (auto& [file, list] : byFile) {
             if (list.size() <= static_cast<std::size_t>(keepVersions)) {
                 continue;
@@ -490,22 +535,53 @@ PruneResult prune(const std::string& root, platform::DateTime now, int keepDays,
             std::stable_sort(
                 list.begin(), list.end(),
                 [](const KeptVersion* a, const KeptVersion* b) { return newer(*a, *b); });
-            for (std::size_t i = static_cast<std::size_t>(keepVersions); i < list.size(); ++i) {
-                const KeptVersion& old = *list[i];
-                platform::OpResult opened;
-                const platform::FolderFd folder = platform::openFolderPath(
-                    rootFd.get(), join(old.run, platform::folderOf(old.path)), false, opened);
-                const platform::OpResult removed =
-                    folder.valid() ? platform::removeEntryTree(
-                                         folder.get(), std::string(platform::fileNameOf(old.path)))
-                                   : opened;
-                if (removed.ok()) {
-                    ++pruned.versionsRemoved;
-                    removeEmptyParents(rootFd.get(), old.run, old.path);
-                } else {
-                    pruned.problems.push_back(join(join(root, old.run), old.path) + ": " +
-                                              errorText(removed));
+            old.insert(old.end(), list.begin() + keepVersions, list.end());
+        }
+        // Removed in the order of the listing, so that one folder's versions
+        // go together.
+        std::sort(old.begin(), old.end());
+        std::vector<std::string> victims;
+        for (const KeptVersion* version : old) {
+            victims.push_back(join(version->run, version->path));
+        }
+        std::vector<char> removed;
+        for (std::string& problem : removeAll(rootFd.get(), victims, removed)) {
+            pruned.problems.push_back(join(root, problem));
+        }
+        // The folders left empty go too, deepest first, and a run folder
+        // left empty as well: known from the listing, so no folder that still
+        // holds something is tried.
+        std::vector<std::string> emptied;
+        for (std::size_t i = 0; i < old.size(); ++i) {
+            if (removed[i] == 0) {
+                continue;
+            }
+            ++pruned.versionsRemoved;
+            RunContent& content = contents[old[i]->run];
+            std::string folder(platform::folderOf(old[i]->path));
+            for (;;) {
+                std::size_t& left = content.entries[folder];
+                if (left == 0 || --left > 0) {
+                    break;
                 }
+                emptied.push_back(join(old[i]->run, folder));
+                if (folder.empty()) {
+                    break;
+                }
+                folder = std::string(platform::folderOf(folder));
+            }
+        }
+        std::sort(emptied.begin(), emptied.end(), [](const std::string& a, const std::string& b) {
+            return std::count(a.begin(), a.end(), platform::kSeparator) >
+                   std::count(b.begin(), b.end(), platform::kSeparator);
+        });
+        for (const std::string& folder : emptied) {
+            platform::OpResult opened;
+            const platform::FolderFd parent =
+                platform::openFolderPath(rootFd.get(), platform::folderOf(folder), false, opened);
+            if (parent.valid()) {
+                static_cast<void>(platform::removeEmptyFolder(
+                    parent.get(), std::string(platform::fileNameOf(folder))));
             }
         }
     }
