@@ -222,6 +222,13 @@ bool FolderComparer::refusePair(std::size_t index, const TaskFolderItem& folder,
         reason = m_versionsProblem;
         return true;
     }
+    // The text test of the model cannot see links: a versions folder that
+    // resolves into a main folder would be copied, and could copy itself.
+    if (!m_resolvedVersions.empty() && (platform::isSameOrInside(m_resolvedVersions, main) ||
+                                        platform::isSameOrInside(main, m_resolvedVersions))) {
+        reason = "the versions folder overlaps the main folder";
+        return true;
+    }
     if (platform::isSameOrInside(main, mirror) || platform::isSameOrInside(mirror, main)) {
         reason = "the main and mirror folders overlap";
         return true;

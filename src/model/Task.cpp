@@ -14,6 +14,12 @@ const std::string& Task::getPolicyName() const {
     return m_policy->name;
 }
 
+void Task::setMissingPolicy(std::string_view storedName) {
+    m_standIn.name = storedName;
+    m_standIn.setFlags(NonDeletingPolicyFlags);
+    m_policy = &m_standIn;
+}
+
 std::string Task::includeFolder() const {
     // Without a mirror there is no folder to put the files in (an empty mirror
     // must not turn into the file-system root).
@@ -45,7 +51,7 @@ std::string Task::versionsFolderFor(const VersionSettings& versions, const TaskF
         return {};
     }
     if (!versions.folder.empty()) {
-        return versions.folder;
+        return platform::lexicallyNormal(versions.folder);
     }
     if (folderList.count() == 0 || folderList.items().front().mirror.empty()) {
         return {};

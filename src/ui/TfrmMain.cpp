@@ -22,6 +22,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <exception>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -176,6 +177,9 @@ void TfrmMain::buildWindow() {
                                 &TfrmMain::btnSimulateRunClick);
     btnAbortTask =
         toolButton("btnAbortTask", "&Stop", "abort task running", &TfrmMain::btnAbortTaskClick);
+    btnPreview = toolButton("btnPreview", "", "", &TfrmMain::btnPreviewClick);
+    btnPreview->setText(tr("Pre&view"));
+    btnPreview->setToolTip(tr("list what a run would do, then run exactly that"));
     btnHistory = toolButton("btnHistory", "", "", &TfrmMain::btnHistoryClick);
     btnHistory->setText(tr("Histor&y"));
     btnHistory->setToolTip(tr("the runs of this task and why they failed"));
@@ -224,6 +228,7 @@ void TfrmMain::buildWindow() {
     auto* runRow = new QHBoxLayout;
     runRow->addWidget(btnRunTask);
     runRow->addWidget(btnSimulateRun);
+    runRow->addWidget(btnPreview);
     runRow->addWidget(btnAbortTask);
     runRow->addWidget(btnHistory);
     runRow->addStretch(1);
@@ -330,6 +335,15 @@ void TfrmMain::FormCreate() {
 
         chkShowDetail->setChecked(m_setting.showDetail);
         refreshTaskList();
+        if (!m_config->notices().empty()) {
+            QString text = QStringLiteral(
+                "Some copy policies or tasks could not be used as stored. Until you pick or save "
+                "a policy for them, these run with deletion off:\n");
+            for (const std::string& notice : m_config->notices()) {
+                text += QStringLiteral("\n") + fromModel(notice);
+            }
+            showInfo(text);
+        }
 
         if (m_setting.showWizard) {
             btnTaskWizardClick();
@@ -635,39 +649,52 @@ void TfrmMain::btnSimulateRunClick() {
     }
 }
 
+bool TfrmMain::canStartRun(const Task& task) const {
+    // A task without a policy is still being made in a dialog.
+    return !isBusy() && !m_unattended && !m_shutDown && m_taskRun != nullptr &&
+           task.getPolicy() != nullptr;
+}
+
+void TfrmMain::waitAside(const QString& text, const std::function<void()>& work) {
+    // The work runs on a helper thread while the "please wait" window stays
+    // painted. It is modal, so nothing can edit or remove the task
+    // meanwhile; the timers go on but start nothing while the window is busy.
+    const LoopGuard guard(m_loopDepth);
+    TfrmGatherInfo gather(this);
+    gather.setText(text);
+    gather.show();
+    QEventLoop loop;
+    std::thread helper([&work, &loop] {
+        work();
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    helper.join();
+    gather.hide();
+}
+
 bool TfrmMain::startTaskRun(Task* task, bool simulate, RunOrigin origin) {
     TF_ASSERT(task != nullptr);
-    if (isBusy() || m_unattended || m_shutDown || m_taskRun == nullptr) {
+    return startRun(*task, simulate, origin,
+                    QStringLiteral("Gather file information,please wait..."),
+                    [task] { return buildPlan(*task, kMirrorLockWaitMs); });
+}
+
+bool TfrmMain::startRun(Task& task, bool simulate, RunOrigin origin, const QString& waitText,
+                        const std::function<PlanOutcome()>& makePlan) {
+    if (!canStartRun(task)) {
         return false;
-    }
-    if (task->getPolicy() == nullptr) {
-        return false;  // still being made in a dialog
     }
     const LoopGuard guard(m_loopDepth);
     m_gathering = true;
-    task->schedule.restartCountdown();
+    task.schedule.restartCountdown();
 
-    m_starter->begin(*task, origin, simulate);
+    m_starter->begin(task, origin, simulate);
     const QString logFile = fromPath(m_starter->logFile());
-    const QString taskName = fromModel(task->name);
+    const QString taskName = fromModel(task.name);
 
-    // The plan is built on a helper thread while the "please wait" window
-    // stays painted. It is modal, so nothing can edit or remove the task
-    // meanwhile; the timers go on but start nothing while the window is busy.
-    TfrmGatherInfo gather(this);
-    gather.setText(QStringLiteral("Gather file information,please wait..."));
-    gather.show();
     PlanOutcome outcome;
-    {
-        QEventLoop loop;
-        std::thread planner([&outcome, &loop, task] {
-            outcome = buildPlan(*task, kMirrorLockWaitMs);
-            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-        });
-        loop.exec();
-        planner.join();
-    }
-    gather.hide();
+    waitAside(waitText, [&outcome, &makePlan] { outcome = makePlan(); });
 
     if (m_unattended || m_shutDown) {
         m_gathering = false;
@@ -717,6 +744,7 @@ bool TfrmMain::startTaskRun(Task* task, bool simulate, RunOrigin origin) {
 void TfrmMain::setRunButtons(bool runEnabled) {
     btnRunTask->setEnabled(runEnabled);
     btnSimulateRun->setEnabled(btnRunTask->isEnabled());
+    btnPreview->setEnabled(btnRunTask->isEnabled());
 }
 
 void TfrmMain::runBegan() {

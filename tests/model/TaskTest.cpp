@@ -95,6 +95,9 @@ TEST(TaskFolder, IsValidPairTable) {
         {"/data/album", "/data/albu", true},  // sibling, shorter
         {"/data", "", false},
         {"", "/backup", false},
+        {"/data/./album", "/data//album/sub", false},  // spelled apart, still inside
+        {"/data//", "/data/./backup/", false},
+        {"/data/album/..", "/data/backup", true},  // ".." is not resolved
     };
     for (const auto& row : rows) {
         EXPECT_EQ(TaskFolder::isValidPair(row.main, row.mirror), row.valid)
@@ -176,14 +179,16 @@ TEST(Task, VersionsFolderDefaultsToTheFirstMirrorAndIsRefusedNearAMainFolder) {
         {"/data/docs", true},
         {"/data", true},  // holds main folders
         {"/backup/photos/", true},
+        {"/data/./photos//v", true},  // refused once spelt plainly
         {"relative/folder", true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.folder);
         task.versions.folder = row.folder;
-        EXPECT_EQ(task.versionsFolder(), row.folder);
         EXPECT_EQ(!task.versionsFolderProblem().empty(), row.refused);
     }
+    task.versions.folder = "/backup//kept/./";
+    EXPECT_EQ(task.versionsFolder(), "/backup/kept");
     task.versions.enabled = false;
     EXPECT_EQ(task.versionsFolderProblem(), "") << "nothing to refuse when off";
 }

@@ -420,6 +420,39 @@ private Q_SLOTS:
         m_defaultFile = platform::programFolder() + "default.xml";
     }
 
+    // A stored task whose policy is missing is told once at start, in a box,
+    // and runs with deletion off instead of under the default policy.
+    void missingPolicyIsToldOnceAndTheTaskRunsWithoutDeletion() {
+        TaskSpec a = task("A", 1);
+        a.simulate = false;
+        testsupport::writeFile(a.mirror + "/only-here.txt", "mine");
+        writeConfig(m_dir->path(), {a});
+        const std::string file = *m_dir / "config.xml";
+        std::string xml = testsupport::readFile(file);
+        const std::string stored = "policy=\"&lt; default copy policy &gt;\" enableLog";
+        QVERIFY(xml.find(stored) != std::string::npos);
+        xml.replace(xml.find(stored), stored.size(), "policy=\"Gone\" enableLog");
+        testsupport::writeFile(file, xml);
+
+        DialogService& service = DialogService::instance();
+        service.setNextAnswer(QMessageBox::Ok);
+        auto window = makeWindow();
+        QCOMPARE(service.messageCount(), 1);
+        QCOMPARE(service.lastCaption(), QStringLiteral("Info"));
+        QVERIFY2(
+            service.lastText().contains(QStringLiteral(
+                "task \"A\": no copy policy is named \"Gone\"; the task runs with deletion off")),
+            qPrintable(service.lastText()));
+
+        select(*window, {0});
+        window->btnRunTaskClick();
+        QTRY_COMPARE_WITH_TIMEOUT(m_recorder->count('E'), 1, kRunTimeoutMs);
+        QTRY_VERIFY(!window->isBusy());
+        QCOMPARE(testsupport::readFile(a.mirror + "/file100"), std::string("content"));
+        QCOMPARE(testsupport::readFile(a.mirror + "/only-here.txt"), std::string("mine"));
+        QCOMPARE(service.messageCount(), 1);
+    }
+
     // Failed and skipped operations are told by the tray icon (here, with no
     // notification area, in the window), never in a box.
     void runProblemsAreToldWithoutABox() {

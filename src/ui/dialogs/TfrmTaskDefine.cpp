@@ -535,7 +535,12 @@ void TfrmTaskDefine::SetTaskDefined(Task* task) {
     FTaskDefined = task;
 
     edtTaskName->setText(toQString(task->name));
-    if (task->getPolicy() != nullptr) {
+    if (task->hasMissingPolicy()) {
+        // Shown and kept as it is until the user picks a policy.
+        cboCopyPolicy->addItem(toQString(task->getPolicyName()) + tr(" (missing: deletion off)"),
+                               dialogs::toBytes(task->getPolicyName()));
+        cboCopyPolicy->setCurrentIndex(cboCopyPolicy->count() - 1);
+    } else if (task->getPolicy() != nullptr) {
         const int row = cboCopyPolicy->findData(dialogs::toBytes(task->getPolicyName()), kNameRole);
         if (row >= 0) {
             cboCopyPolicy->setCurrentIndex(row);
@@ -837,9 +842,7 @@ void TfrmTaskDefine::btnOKClick() {
     task.folderList.clearItems();
     for (int i = 0; i < lstMainFolders->count(); ++i) {
         const QListWidgetItem* row = lstMainFolders->item(i);
-        TaskFolderItem& pair = task.folderList.addItem();
-        pair.main = bytesOf(row, kMainRole);
-        pair.mirror = bytesOf(row, kMirrorRole);
+        task.folderList.addItem(bytesOf(row, kMainRole), bytesOf(row, kMirrorRole));
     }
     task.include.clearFiles();
     for (int i = 0; i < lvIncludeFiles->count(); ++i) {
@@ -850,11 +853,9 @@ void TfrmTaskDefine::btnOKClick() {
         task.exclude.addFile(bytesOf(lvExcludeFiles->item(i), kPathRole));
     }
     // The chosen policy may have been deleted meanwhile (the list is filled
-    // once); the task then takes the default, as tasks of a deleted policy do.
+    // once); the task then runs with deletion off under the name it chose.
     const std::string policyName = dialogs::fromBytes(cboCopyPolicy->currentData().toByteArray());
-    if (CopyPolicy* policy = policyManager->findPolicyOrDefault(policyName)) {
-        task.setPolicy(policy);
-    }
+    policyManager->assignPolicy(task, policyName);
     task.exclude.setFileTypes(
         dialogs::toModelKeeping(edtExcludeFileTypes->text(), task.exclude.getFileTypes()));
     task.exclude.setFileAttrs(toModel(edtExcludeFileAttrs->text()));

@@ -157,8 +157,8 @@ private slots:
         QCOMPARE(d.list("lstMainFolders")->count(), 2);
         QCOMPARE(d.list("lstMainFolders")->item(1)->text(), u"/data/b"_s);
         QCOMPARE(d.list("lvExcludeFiles")->item(0)->text(),
-                 u"/data/a/tmp"_s);  // stored lower-cased
-        QCOMPARE(d.edit("edtExcludeFileTypes")->text(), u"BAK;tmp;"_s);
+                 u"/data/a/tmp"_s);                                      // stored lower-cased
+        QCOMPARE(d.edit("edtExcludeFileTypes")->text(), u"bak;tmp;"_s);  // the normal form
         QCOMPARE(d.edit("edtExcludeFileAttrs")->text(), u"SYSTEM;HIDDEN;"_s);
         QCOMPARE(d.edit("edtLogPath")->text(), u"/var/log/backup.log"_s);
         QVERIFY(d.edit("edtLogPath")->isEnabled() && d.button("btnLog")->isEnabled());
@@ -174,7 +174,7 @@ private slots:
         QCOMPARE(task.folderList.items()[1].mirror, std::string("/backup/b"));
         QCOMPARE(task.include.fileList(), (std::set<std::string>{"/etc/Hosts"}));
         QCOMPARE(task.exclude.fileList(), (std::set<std::string>{"/data/a/tmp"}));
-        QCOMPARE(task.exclude.getFileTypes(), std::string("BAK;tmp;"));
+        QCOMPARE(task.exclude.getFileTypes(), std::string("bak;tmp;"));
         QCOMPARE(task.exclude.fileAttr(), 0x6u);
         QVERIFY(task.enableLog);
         QCOMPARE(task.logFile, std::string("/var/log/backup.log"));
@@ -305,7 +305,9 @@ private slots:
         QCOMPARE(task.versions, (VersionSettings{true, "/backup/kept", 90, 0}));
     }
 
-    void okFallsBackWhenTheChosenPolicyWasDeleted() {
+    // The default policy deletes; a policy gone from under the dialog must not
+    // turn into it.
+    void okKeepsDeletionOffWhenTheChosenPolicyWasDeleted() {
         Model model;
         model.addPolicy("Docs", 0);
         Task& task = model.tasks.addTask();
@@ -313,7 +315,31 @@ private slots:
         d.get<QComboBox>("cboCopyPolicy")->setCurrentIndex(1);
         model.policies.deletePolicy("Docs");  // the list is not refilled
         d.button("btnOK")->click();
-        QCOMPARE(task.getPolicy(), model.policies.defaultPolicy());
+        QVERIFY(task.hasMissingPolicy());
+        QCOMPARE(task.getPolicyName(), "Docs");
+        QVERIFY(!task.getPolicy()->isDeleteMirrorOnly());
+    }
+
+    // A task whose stored policy is missing keeps it through an OK with the
+    // choice untouched, and leaves it only when the user picks a policy.
+    void missingPolicyStaysUntilOneIsPicked() {
+        Model model;
+        model.addPolicy("Docs", 0);
+        Task& task = model.tasks.addTask();
+        model.policies.assignPolicy(task, "Gone");
+        {
+            DefineDialog d(model, task);
+            auto* policies = d.get<QComboBox>("cboCopyPolicy");
+            QCOMPARE(policies->count(), 3);
+            QCOMPARE(policies->currentText(), u"Gone (missing: deletion off)"_s);
+            d.button("btnOK")->click();
+            QVERIFY(task.hasMissingPolicy());
+            QCOMPARE(task.getPolicyName(), "Gone");
+        }
+        DefineDialog d(model, task);
+        d.get<QComboBox>("cboCopyPolicy")->setCurrentIndex(1);
+        d.button("btnOK")->click();
+        QCOMPARE(task.getPolicy(), model.policies.findPolicy("Docs"));
     }
 
     void blankNameIsRefused() {
@@ -537,7 +563,7 @@ private slots:
                  u"Twinfold will gather file information,please wait a moment."_s);
         // Main folders only, sorted by byte value, letter case kept.
         QCOMPARE(offered, (QStringList{u"TXT"_s, u"doc"_s, u"old"_s, u"pdf"_s, u"txt"_s}));
-        QCOMPARE(tickedAtStart, QStringList{u"txt"_s});
+        QCOMPARE(tickedAtStart, (QStringList{u"TXT"_s, u"txt"_s}));
         QCOMPARE(field->text(), u"TXT;txt;"_s);  // "exe" was not found: gone
 
         // Cancelling the picker leaves the field alone.

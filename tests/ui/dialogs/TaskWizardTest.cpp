@@ -265,7 +265,8 @@ private slots:
         QCOMPARE(w.policies()->currentIndex(), 1);
         QVERIFY(!w.wizard.PoliciesChanged());
 
-        // Confirmed with a new policy: listed, and the choice is back on the first.
+        // Confirmed with a new policy: listed, and the choice stays (going back
+        // to the first, the default, would make the task delete).
         ran = whenModal<TfrmCopyPolicy>([](TfrmCopyPolicy& dialog) {
             QLineEdit* name = child<QComboBox>(dialog, "cboPolicyName")->lineEdit();
             name->clear();
@@ -276,11 +277,38 @@ private slots:
         QVERIFY(*ran);
         QCOMPARE(w.policies()->count(), 3);
         QCOMPARE(w.policies()->itemText(2), u"Photos"_s);
-        QCOMPARE(w.policies()->currentIndex(), 0);
+        QCOMPARE(w.policies()->currentIndex(), 1);
         QVERIFY(w.wizard.PoliciesChanged());
     }
 
-    void finishFallsBackWhenTheChosenPolicyWasDeleted() {
+    // A task whose stored policy is missing keeps it through a policy dialog
+    // and Finish: neither is a choice of the default policy, which deletes.
+    void missingPolicyStaysThroughARefreshAndFinish() {
+        Model model;
+        Task& task = model.tasks.addTask();
+        model.policies.assignPolicy(task, "Gone");
+        Wizard w(model, &task);
+        QCOMPARE(w.policies()->currentText(), u"Gone (missing: deletion off)"_s);
+
+        auto ran = whenModal<TfrmCopyPolicy>([](TfrmCopyPolicy& dialog) {
+            QLineEdit* name = child<QComboBox>(dialog, "cboPolicyName")->lineEdit();
+            name->clear();
+            QTest::keyClicks(name, u"Photos"_s);
+            child<QPushButton>(dialog, "btnOK")->click();
+        });
+        w.button("btnCopyPolicy")->click();
+        QVERIFY(*ran);
+        QCOMPARE(w.policies()->currentText(), u"Gone (missing: deletion off)"_s);
+
+        w.walkToSummary(u"Docs"_s, u"/data//main/"_s, u"/backup/./main"_s);
+        w.button("btnFinish")->click();
+        QVERIFY(task.hasMissingPolicy());
+        QCOMPARE(task.getPolicyName(), "Gone");
+        QCOMPARE(task.folderList.items()[0].main, std::string("/data/main"));
+        QCOMPARE(task.folderList.items()[0].mirror, std::string("/backup/main"));
+    }
+
+    void finishKeepsDeletionOffWhenTheChosenPolicyWasDeleted() {
         Model model;
         model.addPolicy("Docs", 0);
         Task& existing = model.tasks.addTask();
@@ -310,7 +338,9 @@ private slots:
 
         w.next();
         w.button("btnFinish")->click();
-        QCOMPARE(made->getPolicy(), model.policies.defaultPolicy());
+        QVERIFY(made->hasMissingPolicy());
+        QCOMPARE(made->getPolicyName(), "Docs");
+        QVERIFY(!made->getPolicy()->isDeleteMirrorOnly());
     }
 
     void helpLinkReportsWhenItCannotOpen() {
