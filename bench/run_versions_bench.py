@@ -2,7 +2,7 @@
 """What keeping versions costs: a mirror run with versions on against off.
 
   run_versions_bench.py --harness DIR [--cli PATH] [--root DIR] [--runs N]
-                        [--workload W1] [--goal 1.10]
+                        [--workload W1] [--goal 1.10] [--keep-versions N]
 
 Runs the side-by-side mirroring harness (DIR holds its run_bench.py and
 gen_workloads.py) on one workload in its `changed` scenario (0.5 % of the
@@ -17,7 +17,10 @@ own examples do, so that the run without versions does the least work).
 
 The versions folder sits beside the mirror on the same file system, outside
 it, so that the harness's check of the mirror sees only mirrored files. Every
-edited, touched and deleted file is kept: a rename each. Prints both medians
+edited, touched and deleted file is kept: a rename each. With the harness's
+mutation the same files change in every run, so from the fourth run on each
+run also prunes as many old versions as it keeps (--keep-versions 0 turns the
+limit off, leaving the keeping alone). Prints both medians
 and the ratio versions/plain, and exits non-zero when the ratio is above the
 goal (at most 10 % more by default). The workload is generated under --root
 when missing.
@@ -44,6 +47,7 @@ def main():
     ap.add_argument("--workload", default="W1")
     ap.add_argument("--runs", type=int, default=7)
     ap.add_argument("--goal", type=float, default=1.10)
+    ap.add_argument("--keep-versions", type=int, default=3)
     a = ap.parse_args()
 
     cli = os.path.abspath(a.cli)
@@ -53,7 +57,9 @@ def main():
         subprocess.run([os.path.join(a.harness, "gen_workloads.py"), "gen", a.workload],
                        env=env, check=True)
     plain = "%s mirror {src} {dst} --flags 0x00101111" % cli
-    versions = plain + " --versions {work}/versions --keep-versions 3"
+    versions = plain + " --versions {work}/versions"
+    if a.keep_versions > 0:
+        versions += " --keep-versions %d" % a.keep_versions
     out = subprocess.run(
         [os.path.join(a.harness, "run_bench.py"), "--root", a.root, "-w", a.workload,
          "-s", "changed", "-n", str(a.runs), "-t", "plain=" + plain, "-t", "versions=" + versions],
