@@ -19,6 +19,7 @@
 #include "model/Task.h"
 #include "model/TaskManager.h"
 #include "platform/Assert.h"
+#include "platform/Clock.h"
 #include "platform/Path.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Text.h"
@@ -135,6 +136,12 @@ void readTask(const pugi::xml_node& node, Task& task, const TaskManager& taskMan
     if (const pugi::xml_node fixup = schedule.child("fixup")) {
         task.schedule.fixupEnabled = flag(fixup, "enabled");
         task.schedule.setFixup(text(fixup, "value"));
+        task.schedule.runMissed = flag(fixup, "runMissed");
+        // Without it (an older file) the occurrences up to now count as
+        // handled: nothing is known to have been missed.
+        if (const auto handled = platform::readStoredDateTime(text(fixup, "handledUntil"))) {
+            task.schedule.setFixupHandledUntil(*handled);
+        }
     }
     if (const pugi::xml_node simulate = schedule.child("simulate")) {
         task.schedule.simulate = flag(simulate, "value");
@@ -188,6 +195,8 @@ void writeTask(pugi::xml_node& taskList, const Task& task) {
     pugi::xml_node fixup = schedule.append_child("fixup");
     putFlag(fixup, "enabled", task.schedule.fixupEnabled);
     put(fixup, "value", task.schedule.fixup());
+    putFlag(fixup, "runMissed", task.schedule.runMissed);
+    put(fixup, "handledUntil", platform::storedDateTimeText(task.schedule.fixupHandledUntil()));
     pugi::xml_node simulate = schedule.append_child("simulate");
     putFlag(simulate, "value", task.schedule.simulate);
 

@@ -478,16 +478,22 @@ bool TfrmMain::askDeleteMany(const QString& taskName, const GuardHit& hit) {
                                              QMessageBox::No) == QMessageBox::Yes;
 }
 
-bool TfrmMain::askConfirm(const QString& text) {
+bool TfrmMain::askConfirm(const QString& text, QMessageBox::StandardButton defaultButton) {
     const LoopGuard guard(m_loopDepth);
     return DialogService::instance().message(this, QMessageBox::Question, QStringLiteral("Confirm"),
-                                             text, QMessageBox::Yes | QMessageBox::No) ==
-           QMessageBox::Yes;
+                                             text, QMessageBox::Yes | QMessageBox::No,
+                                             defaultButton) == QMessageBox::Yes;
 }
 
 void TfrmMain::showInfo(const QString& text) {
     const LoopGuard guard(m_loopDepth);
     DialogService::instance().message(this, QMessageBox::Information, QStringLiteral("Info"), text);
+}
+
+Task& TfrmMain::addNewTask() {
+    Task& task = m_tasks->addTask();
+    task.schedule.runMissed = m_setting.runMissedDefault;
+    return task;
 }
 
 int TfrmMain::execDialog(QDialog& dialog) {
@@ -546,7 +552,7 @@ void TfrmMain::btnAddTaskClick() {
     if (m_tasks == nullptr || isBusy()) {
         return;
     }
-    Task& task = m_tasks->addTask();
+    Task& task = addNewTask();
     const std::string id = task.id;
     if (execTaskDefine(task) == QDialog::Accepted) {
         watchTask(task);
@@ -585,7 +591,8 @@ void TfrmMain::btnRemoveTaskClick() {
     if (m_tasks == nullptr || isBusy() || lstTasks->selectedItems().isEmpty()) {
         return;
     }
-    if (!askConfirm(QStringLiteral("Are you sure you want to delete task(s) you selected ?"))) {
+    if (!askConfirm(QStringLiteral("Are you sure you want to delete task(s) you selected ?"),
+                    QMessageBox::No)) {
         return;
     }
     // The rows may have changed while the question was open.
@@ -607,20 +614,16 @@ void TfrmMain::btnTaskWizardClick() {
     if (m_tasks == nullptr || isBusy()) {
         return;
     }
-    bool confirmed = false;
+    // The wizard always makes a new task, whatever row is selected.
     bool policiesChanged = false;
-    if (Task* selected = selectedTask()) {
-        confirmed = execTaskWizard(selected, policiesChanged) == QDialog::Accepted;
+    Task& task = addNewTask();
+    const std::string id = task.id;
+    const bool confirmed = execTaskWizard(&task, policiesChanged) == QDialog::Accepted;
+    if (confirmed) {
+        watchTask(task);
     } else {
-        Task& task = m_tasks->addTask();
-        const std::string id = task.id;
-        confirmed = execTaskWizard(&task, policiesChanged) == QDialog::Accepted;
-        if (confirmed) {
-            watchTask(task);
-        } else {
-            m_queue.forgetTask(&task);
-            m_tasks->removeTask(id);
-        }
+        m_queue.forgetTask(&task);
+        m_tasks->removeTask(id);
     }
     refreshTaskList();
     // Saved once the task made for the wizard is gone again when cancelled,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMessageBox>
 #include <QString>
 #include <QWidget>
 #include <chrono>
@@ -83,7 +84,8 @@ public:
     // Rebuilds the rows from the task manager, keeping the selection.
     void refreshTaskList();
     // A question with Yes and No, captioned "Confirm"; true for Yes.
-    bool askConfirm(const QString& text);
+    bool askConfirm(const QString& text,
+                    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
     // Asks whether a run may delete as much of a mirror as `hit` says; No
     // is the default answer.
     bool askDeleteMany(const QString& taskName, const GuardHit& hit);
@@ -230,6 +232,8 @@ private:
     // shows `text`.
     void waitAside(const QString& text, const std::function<void()>& work);
 
+    // A task made for a dialog, with the general settings' defaults.
+    Task& addNewTask();
     // Runs a dialog modally; refused (rejected) while closing unattended.
     int execDialog(QDialog& dialog);
     int execTaskDefine(Task& task);

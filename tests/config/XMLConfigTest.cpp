@@ -170,6 +170,8 @@ void fillModel(Model& model) {
     full.schedule.setInterval("15");
     full.schedule.fixupEnabled = true;
     full.schedule.setFixup("2024-05-06 07:30:00");
+    full.schedule.runMissed = true;
+    full.schedule.setFixupHandledUntil(platform::makeDateTime(2024, 5, 5, 7, 30, 0));
     full.schedule.simulate = false;
     full.versions.enabled = true;
     full.versions.folder = "/backup/kept";
@@ -283,7 +285,8 @@ TEST_F(XMLConfigTest, WrittenFileIsUtf16WithItsDeclarationAndTheFixedOrder) {
         "config/taskList/task/exclude/fileAttr attr=HIDDEN;",
         "config/taskList/task/schedule",
         "config/taskList/task/schedule/interval enabled=false value=5",
-        "config/taskList/task/schedule/fixup enabled=false value=07:30:00",
+        "config/taskList/task/schedule/fixup enabled=false value=07:30:00 runMissed=false "
+        "handledUntil=2024-05-06 07:08:09",
         "config/taskList/task/schedule/simulate value=true",
         "config/taskList/task/versions enabled=false folder= keepDays=0 keepVersions=0",
         "config/normalSetting showDetail=false showWizard=false configVersion=1.0 "
@@ -325,7 +328,11 @@ TEST_F(XMLConfigTest, ProgramWrittenFileReadsBackWholeAndSavesByteForByte) {
     EXPECT_TRUE(full.schedule.intervalEnabled);
     EXPECT_EQ(full.schedule.interval(), "15");
     EXPECT_TRUE(full.schedule.fixupEnabled);
-    EXPECT_EQ(full.schedule.fixup(), "2024-05-06 07:30:00");
+    // Kept in the stored form whatever form it was given in.
+    EXPECT_EQ(full.schedule.fixup(), "07:30:00");
+    EXPECT_TRUE(full.schedule.runMissed);
+    EXPECT_DOUBLE_EQ(full.schedule.fixupHandledUntil(), platform::makeDateTime(2024, 5, 5, 7, 30));
+    EXPECT_FALSE(model->task(1).schedule.runMissed);
     EXPECT_FALSE(full.schedule.simulate);
     EXPECT_EQ(full.versions, want.versions);
     EXPECT_EQ(model->task(1).versions, VersionSettings());

@@ -320,6 +320,14 @@ void TfrmTaskWizard::btnNextClick() {
             edtMirrorFolder->setFocus();
             return;
         }
+        const TaskFolder::PairProblem problem = TaskFolder::pairProblem(
+            dialogs::toModel(edtMainFolder->text()), dialogs::toModel(edtMirrorFolder->text()));
+        if (problem != TaskFolder::PairProblem::None) {
+            service.message(this, QMessageBox::Information, tr("Info"),
+                            dialogs::pairProblemText(problem));
+            edtMirrorFolder->setFocus();
+            return;
+        }
     }
     nbTaskWizard->setCurrentIndex(nbTaskWizard->currentIndex() + 1);
     UpdateButtons();
@@ -339,6 +347,9 @@ void TfrmTaskWizard::btnPrivClick() {
 }
 
 void TfrmTaskWizard::btnFinishClick() {
+    if (!dialogs::confirmTaskThatCannotRun(this, {dialogs::toModel(edtMainFolder->text())})) {
+        return;
+    }
     Task* defined = GetTask();
     // Texts shown unchanged keep their bytes, UTF-8 or not.
     defined->name = dialogs::toModelKeeping(edtTaskName->text(), defined->name);
