@@ -1,8 +1,11 @@
 #include "cli/VersionsCommand.h"
 
-#include <charconv>
+#include <CLI/CLI.hpp>
+#include <filesystem>
 
-#include "cli/TaskRunner.h"
+#include "cli/Commands.h"
+#include "cli/ExitStatus.h"
+#include "cli/StoredTasks.h"
 #include "model/Task.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
@@ -61,28 +64,28 @@ std::string versionsPathFor(const Task& task, std::string_view path) {
 int listVersions(const Task& task, std::string_view path, std::FILE* out, std::FILE* err) {
     const auto folder = versionsFolder(task, err);
     if (!folder) {
-        return TaskRunner::kSomeFailed;
+        return kSomeFailed;
     }
     platform::OpResult result;
     const auto list = versions::listVersions(*folder, result, versionsPathFor(task, path));
     if (!result.ok()) {
         std::fprintf(err, "twinfold-cli: %s: %s\n", platform::escapeControl(*folder).c_str(),
                      result.message.c_str());
-        return TaskRunner::kSomeFailed;
+        return kSomeFailed;
     }
     for (const versions::KeptVersion& version : list) {
         std::fprintf(out, "%s\t%s\t%llu\n", version.run.c_str(),
                      platform::escapeControl(version.path).c_str(),
                      static_cast<unsigned long long>(version.size));
     }
-    return TaskRunner::kAllDone;
+    return kAllDone;
 }
 
 int restoreVersions(const Task& task, std::string_view path, const std::optional<std::string>& at,
                     const std::string& to, bool overwrite, std::FILE* out, std::FILE* err) {
     const auto folder = versionsFolder(task, err);
     if (!folder) {
-        return TaskRunner::kSomeFailed;
+        return kSomeFailed;
     }
     const std::string wanted = versionsPathFor(task, path);
     platform::OpResult result;
@@ -93,7 +96,7 @@ int restoreVersions(const Task& task, std::string_view path, const std::optional
         std::fprintf(err, "twinfold-cli: no kept version of %s%s%s\n",
                      platform::escapeControl(wanted).c_str(), at ? " at " : "",
                      at ? platform::escapeControl(*at).c_str() : "");
-        return TaskRunner::kSomeFailed;
+        return kSomeFailed;
     }
     const versions::RestoreResult restored =
         versions::restore(*folder, versions::restoreLayout(picks, wanted), to, overwrite);
@@ -106,31 +109,100 @@ int restoreVersions(const Task& task, std::string_view path, const std::optional
     }
     std::fprintf(out, "%zu restored, %zu not replaced, %zu failed\n", restored.restored,
                  restored.conflicts.size(), restored.failures.size());
-    return restored.conflicts.empty() && restored.failures.empty() ? TaskRunner::kAllDone
-                                                                   : TaskRunner::kSomeFailed;
-}
-
-std::optional<std::string> setVersionOption(Task& task, std::string_view option,
-                                            const std::string& value) {
-    if (option == "--versions") {
-        if (value.empty() || value.front() != platform::kSeparator) {
-            return "--versions takes an absolute folder";
-        }
-        task.versions.enabled = true;
-        task.versions.folder = value;
-        return std::nullopt;
-    }
-    const bool days = option == "--keep-days";
-    int number = 0;
-    const auto [stop, error] = std::from_chars(value.data(), value.data() + value.size(), number);
-    const int most = days ? VersionSettings::kMaxDays : VersionSettings::kMaxVersions;
-    if (value.empty() || error != std::errc() || stop != value.data() + value.size() ||
-        number < 0 || number > most) {
-        return std::string(option) + " takes a whole number from 0 (off) to " +
-               std::to_string(most);
-    }
-    (days ? task.versions.keepDays : task.versions.keepVersions) = number;
-    return std::nullopt;
+    return restored.conflicts.empty() && restored.failures.empty() ? kAllDone : kSomeFailed;
 }
 
 }  // namespace cli
+
+namespace {
+
+// versions TASK [PATH]
+class VersionsCommand : public Command {
+public:
+    CLI::App* setUp(CLI::App& app) override {
+        CLI::App* c = app.add_subcommand(
+            "versions",
+            "List the versions a stored task kept: run, path and size, separated by tabs, "
+            "newest run first.");
+        c->add_option("TASK", m_task, "The task's identifier or name")->required();
+        c->add_option("PATH", m_path,
+                      "Only this file or folder: a path in a main or mirror folder, or one as "
+                      "listed");
+        return c;
+    }
+
+    int execute(const GlobalOptions& global) override {
+        StoredTasks stored;
+        if (!stored.load(global.configFile)) {
+            return kConfig;
+        }
+        const Task* task = stored.find(m_task);
+        if (task == nullptr) {
+            std::fprintf(stderr, "twinfold-cli: no task %s\n",
+                         platform::escapeControl(m_task).c_str());
+            return kNoTask;
+        }
+        return cli::listVersions(*task, m_path, stdout, stderr);
+    }
+
+private:
+    std::string m_task;
+    std::string m_path;
+};
+
+// restore TASK PATH [--at RUN] --to DIR [--overwrite]
+class RestoreCommand : public Command {
+public:
+    CLI::App* setUp(CLI::App& app) override {
+        CLI::App* c = app.add_subcommand(
+            "restore",
+            "Copy the newest kept version of a file or folder (or the one a run kept) into a "
+            "folder; existing files are replaced only with --overwrite.");
+        c->add_option("TASK", m_task, "The task's identifier or name")->required();
+        c->add_option("PATH", m_path,
+                      "A path in a main or mirror folder, or one as versions lists it")
+            ->required();
+        c->add_option("--at", m_at, "The run's time, \"YYYY-MM-DD HHMMSS\"")->type_name("RUN");
+        c->add_option("--to", m_to, "The folder to copy into (made when missing)")
+            ->type_name("DIR")
+            ->required();
+        c->add_flag("--overwrite", m_overwrite, "Replace existing files");
+        return c;
+    }
+
+    int execute(const GlobalOptions& global) override {
+        StoredTasks stored;
+        if (!stored.load(global.configFile)) {
+            return kConfig;
+        }
+        const Task* task = stored.find(m_task);
+        if (task == nullptr) {
+            std::fprintf(stderr, "twinfold-cli: no task %s\n",
+                         platform::escapeControl(m_task).c_str());
+            return kNoTask;
+        }
+        const std::optional<std::string> at =
+            m_at.empty() ? std::nullopt : std::optional<std::string>(m_at);
+        std::error_code error;
+        const std::string cwd = std::filesystem::current_path(error).string();
+        return cli::restoreVersions(*task, m_path, at, platform::absolutePath(m_to, cwd),
+                                    m_overwrite, stdout, stderr);
+    }
+
+private:
+    std::string m_task;
+    std::string m_path;
+    std::string m_at;
+    std::string m_to;
+    bool m_overwrite = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> makeVersionsCommand() {
+    return std::make_unique<VersionsCommand>();
+}
+
+std::unique_ptr<Command> makeRestoreCommand() {
+    return std::make_unique<RestoreCommand>();
+}

@@ -8,8 +8,8 @@
 class Task;
 
 // The command line's view of a task's versions folder: listing what runs
-// kept, bringing it back, and the options that turn versions on for a task
-// made from arguments.
+// kept and bringing it back. The commands themselves (versions, restore) are
+// made by makeVersionsCommand() and makeRestoreCommand() (cli/Commands.h).
 namespace cli {
 
 // The versions path ("<pair folder>/<path>") a user's PATH names: a path
@@ -28,10 +28,5 @@ int listVersions(const Task& task, std::string_view path, std::FILE* out, std::F
 // only with `overwrite`.
 int restoreVersions(const Task& task, std::string_view path, const std::optional<std::string>& at,
                     const std::string& to, bool overwrite, std::FILE* out, std::FILE* err);
-
-// Applies `--versions DIR`, `--keep-days D` or `--keep-versions N` to a
-// task made from arguments. Returns why the value is refused, or nothing.
-std::optional<std::string> setVersionOption(Task& task, std::string_view option,
-                                            const std::string& value);
 
 }  // namespace cli

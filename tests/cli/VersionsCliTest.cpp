@@ -78,7 +78,7 @@ protected:
     }
     // A mirror run keeping versions where the stored task keeps them.
     Result mirrorRun(std::vector<std::string> extra = {}) {
-        std::vector<std::string> args{"mirror", main, mirror, "--versions", versions};
+        std::vector<std::string> args{"mirror", main, mirror, "--delete", "--versions", versions};
         args.insert(args.end(), extra.begin(), extra.end());
         return cli(args, dir.path());
     }
@@ -206,7 +206,8 @@ TEST_F(VersionsCli, AnotherFileSystemGetsACopy) {
         if (::mount("tmpfs", other.c_str(), "tmpfs", 0, "size=16m") != 0) {
             return std::string("mount tmpfs: ") + std::strerror(errno);
         }
-        Result run = cli({"mirror", main, mirror, "--versions", other + "/kept"}, dir.path());
+        Result run =
+            cli({"mirror", main, mirror, "--delete", "--versions", other + "/kept"}, dir.path());
         failures.check(run.status == 0, "run: " + run.err);
         // One run folder holding the old file, and the mirror updated.
         std::vector<std::string> runs;
