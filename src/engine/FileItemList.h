@@ -62,6 +62,11 @@ public:
         // Temporary files of killed runs found in the mirror; a real run
         // removes them for good before anything else.
         std::vector<std::string> leftovers;
+        // Mirror folders (the root included) whose permission bits, owner
+        // or last-write time differ from their main folder's: a real run
+        // gives them main's once their content is done. Not items of the
+        // plan, since nothing else about them changes.
+        std::vector<std::string> folderRepairs;
     };
     std::vector<Pair> pairs;
 

@@ -398,6 +398,7 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     }
     m_timePrecision = std::max(platform::timePrecisionTicks(mainRoot),
                                opened.ok() ? platform::timePrecisionTicks(mirrorRoot) : 1);
+    m_kept = pair.tree.valid() ? pair.tree.kept() : platform::MetadataKept{};
 
     for (const FileInfo& entry : scan.mirror.entries()) {
         if (!entry.isDirectory() && platform::isTemporaryName(entry.fileName())) {
@@ -443,7 +444,6 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
         }
     }
     UnknownPaths caseLosers;
-
     // Main pass.
     // Mirror entries a main entry was matched with under another spelling
     // (a mirror that ignores letter case): by device and inode, and, for file
@@ -547,19 +547,36 @@ void FolderComparer::compareMirror(const FileInfo& entry, LookupStatus status) {
 
 void FolderComparer::compareMain(const FileInfo& entry, const FileInfo& counterpart,
                                  LookupStatus status) {
+    const bool counterpartExists = status == LookupStatus::Found;
     if (isExcluded(entry)) {
         addItem(entry, counterpart, opExclude);
+        // Its content is still judged entry by entry, so the folder holds
+        // mirrored entries: it keeps main's bits like any other.
+        if (counterpartExists && entry.isDirectory() && counterpart.isDirectory()) {
+            compareFolder(entry, counterpart);
+        }
         return;
     }
     if (status == LookupStatus::Unknown) {
         addSkip(entry.path(), systemReason(counterpart.lookupError()));
         return;
     }
-    const bool counterpartExists = status == LookupStatus::Found;
     if (!counterpartExists && m_policy.isCopyNewFiles()) {
         addItem(entry, counterpart, entry.isDirectory() ? opCreateDirectory : opCreateFile);
     }
-    if (entry.lookupStatus() != LookupStatus::Found || !counterpartExists || entry.isDirectory()) {
+    if (entry.lookupStatus() != LookupStatus::Found || !counterpartExists) {
+        return;
+    }
+    if (entry.isDirectory()) {
+        compareFolder(entry, counterpart);
+        return;
+    }
+    // A file facing a link or a FIFO (or the other way) is replaced.
+    const bool copiesChanged = m_policy.isCopyIfSizeDiffers() || m_policy.isCopyIfTimeDiffers() ||
+                               m_policy.isCopyIfAttributesDiffer();
+    if (copiesChanged && (entry.mode() & platform::kModeTypeMask) !=
+                             (counterpart.mode() & platform::kModeTypeMask)) {
+        addItem(entry, counterpart, opUpdateFile);
         return;
     }
     if (m_policy.isCopyIfSizeDiffers() && entry.compareSize(counterpart) != 0) {
@@ -573,10 +590,37 @@ void FolderComparer::compareMain(const FileInfo& entry, const FileInfo& counterp
         }
         return;
     }
+    // Bits and owners alone are carried whenever changed files are copied
+    // at all, in place: nothing about the content changed.
+    if (copiesChanged && attributesDiffer(entry, counterpart)) {
+        addItem(entry, counterpart, opUpdateFile).attributesOnly = true;
+        return;
+    }
     if (m_policy.isCopyIfAttributesDiffer() &&
         (entry.attributes() & kComparableAttributes) !=
             (counterpart.attributes() & kComparableAttributes)) {
         addItem(entry, counterpart, opUpdateFile);
+    }
+}
+
+bool FolderComparer::attributesDiffer(const FileInfo& entry, const FileInfo& counterpart) const {
+    if (!m_kept.permissions) {
+        return false;
+    }
+    // A link's own bits mean nothing here and cannot be changed.
+    if (!entry.hasAttribute(platform::kAttrSymlink) &&
+        (entry.mode() & platform::kModePermissionMask) !=
+            (counterpart.mode() & platform::kModePermissionMask)) {
+        return true;
+    }
+    return m_kept.owners &&
+           (entry.owner() != counterpart.owner() || entry.group() != counterpart.group());
+}
+
+void FolderComparer::compareFolder(const FileInfo& entry, const FileInfo& counterpart) {
+    int order = 0;
+    if (attributesDiffer(entry, counterpart) || timesDiffer(entry, counterpart, order)) {
+        m_list->pairs[static_cast<std::size_t>(m_pair)].folderRepairs.push_back(counterpart.path());
     }
 }
 
