@@ -444,6 +444,39 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
         }
     }
     UnknownPaths caseLosers;
+    // An entry facing one of the other kind (a folder facing a file or a
+    // link, a file facing a folder): the mirror pass leaves what is beneath
+    // it to the replacement, and the main pass plans nothing beneath one that
+    // is not replaced.
+    UnknownPaths typeChanged;
+    UnknownPaths blocked;
+    const auto kindsDiffer = [](const FileInfo& entry, const FileInfo& counterpart) {
+        return entry.isDirectory() != counterpart.isDirectory();
+    };
+    const auto changeType = [&](std::string_view relative, const FileInfo& entry,
+                                const FileInfo& counterpart) {
+        typeChanged.add(std::string(relative));
+        if (!planTypeChange(entry, counterpart)) {
+            blocked.add(std::string(relative));
+        }
+    };
+    // The counterpart of a main entry that its folder's listing did not show.
+    // Never through a link or a file on the way; beneath a folder the mirror
+    // does not have, nothing is there (unless the mirror matches names in
+    // other letter case).
+    const auto lookUpMirror = [&](std::string_view relative, const std::string& path) {
+        const auto slash = relative.rfind(platform::kSeparator);
+        if (slash != std::string_view::npos) {
+            const FileInfo* parent = mirrorIndex->find(relative.substr(0, slash));
+            if (parent != nullptr ? !parent->isDirectory() : !foldsCase) {
+                platform::Lookup absent;
+                absent.error = ENOENT;
+                return absent;
+            }
+        }
+        return pair.tree.lookup(path);
+    };
+
     // Main pass.
     // Mirror entries a main entry was matched with under another spelling
     // (a mirror that ignores letter case): by device and inode, and, for file
@@ -456,6 +489,9 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
             continue;
         }
         if (!mirrorUnknown.empty() && mirrorUnknown.covers(relative)) {
+            continue;
+        }
+        if (!blocked.empty() && blocked.covers(relative)) {
             continue;
         }
         if (foldsCase) {
@@ -472,18 +508,26 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
             }
         }
         if (const FileInfo* found = mirrorIndex->find(relative)) {
-            compareMain(entry, *found, LookupStatus::Found);
+            if (kindsDiffer(entry, *found)) {
+                changeType(relative, entry, *found);
+            } else {
+                compareMain(entry, *found, LookupStatus::Found);
+            }
             continue;
         }
         // Not listed under that exact name: ask the file system, which may
         // match names regardless of case or see what the listing missed.
         std::string counterpartPath = mirrorRoot;
         counterpartPath.append(relative);
-        const platform::Lookup lookup = platform::lookupEntry(counterpartPath);
+        const platform::Lookup lookup = lookUpMirror(relative, counterpartPath);
         const FileInfo counterpart(std::move(counterpartPath), lookup);
         if (lookup.status == LookupStatus::Found) {
             matchedByLookup.emplace(lookup.device, lookup.inode);
             matchedNames.insert(platform::lowerCase(relative));
+            if (kindsDiffer(entry, counterpart)) {
+                changeType(relative, entry, counterpart);
+                continue;
+            }
         }
         // The counterpart's own record decides how it is tested, so what the
         // lookup found is what exists.
@@ -502,7 +546,8 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     for (const FileInfo& entry : scan.mirror.entries()) {
         const std::string_view relative = relativeOf(entry, mirrorRoot);
         if (neverPlanned(relative, true) || unknown.covers(relative) ||
-            (!caseLosers.empty() && caseLosers.covers(relative))) {
+            (!caseLosers.empty() && caseLosers.covers(relative)) ||
+            (!typeChanged.empty() && typeChanged.covers(relative))) {
             continue;
         }
         if (mainIndex->find(relative) != nullptr) {
@@ -622,6 +667,31 @@ void FolderComparer::compareFolder(const FileInfo& entry, const FileInfo& counte
     if (attributesDiffer(entry, counterpart) || timesDiffer(entry, counterpart, order)) {
         m_list->pairs[static_cast<std::size_t>(m_pair)].folderRepairs.push_back(counterpart.path());
     }
+}
+
+bool FolderComparer::planTypeChange(const FileInfo& entry, const FileInfo& counterpart) {
+    if (isExcluded(entry) || isExcluded(counterpart)) {
+        addItem(entry, counterpart, opExclude);
+        return false;
+    }
+    if (!m_policy.isCopyNewFiles()) {
+        return false;
+    }
+    if (!m_policy.isDeleteMirrorOnly()) {
+        const auto kind = [](const FileInfo& each) {
+            return each.isDirectory()                          ? "a folder"
+                   : each.hasAttribute(platform::kAttrSymlink) ? "a link"
+                                                               : "a file";
+        };
+        addSkip(entry.path(), std::string("the mirror holds ") + kind(counterpart) +
+                                  " where main has " + kind(entry) +
+                                  ", and the copy policy does not delete from the mirror");
+        return false;
+    }
+    // The mirror's entry goes first, under the policy's delete rule.
+    addItem(counterpart, entry, counterpart.isDirectory() ? opDeleteDirectory : opDeleteFile);
+    addItem(entry, counterpart, entry.isDirectory() ? opCreateDirectory : opCreateFile);
+    return true;
 }
 
 bool FolderComparer::timesDiffer(const FileInfo& a, const FileInfo& b, int& order) const {

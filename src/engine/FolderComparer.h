@@ -54,6 +54,7 @@ private:
     bool timesDiffer(const FileInfo& a, const FileInfo& b, int& order) const;
     bool attributesDiffer(const FileInfo& entry, const FileInfo& counterpart) const;
     void compareFolder(const FileInfo& entry, const FileInfo& counterpart);
+    bool planTypeChange(const FileInfo& entry, const FileInfo& counterpart);
     FileItem& addItem(const FileInfo& entry, const FileInfo& counterpart, std::int32_t code);
     void addSkip(const std::string& path, std::string reason);
     void addFailure(const std::string& path, bool isDirectory, std::string reason);

@@ -140,6 +140,11 @@ public:
     OpResult remove(const std::string& target, EntryKind expected, bool toTrash,
                     const KeepPredicate& keep = {});
 
+    // Looks up the entry at `target` without following any link on the way
+    // or a final link: a path that passes through a link (or a file) leads
+    // to no entry of this mirror, and is Absent.
+    Lookup lookup(const std::string& target) const;
+
     // Has finishDirectories() look at the folder `target` (the root
     // included) too: a folder whose bits, owner or times differ from its
     // source's.

@@ -366,4 +366,86 @@ TEST_F(FidelityTest, AFolderThatCannotBeRepairedIsAFailure) {
         false);
 }
 
+// Type changes: an entry facing one of the other kind is replaced under the
+// policy's delete rule, or skipped with the reason.
+struct TypeCase {
+    const char* name;
+    const char* main;
+    const char* mirror;  // links relative to the mirror folder
+    std::uint32_t flags;
+    std::vector<std::string> plan;
+    const char* file;     // a mirror file to read afterwards, relative
+    const char* content;  // what it must hold
+};
+
+const TypeCase kTypes[] = {
+    {"FolderFacingFile",
+     "x/a=new\n",
+     "x=old\n",
+     kDeleteForGood,
+     {"[Delete file]mirror/x", "[Create directory]mirror/x", "[Create file]mirror/x/a"},
+     "x/a",
+     "new"},
+    {"FolderFacingFileToTrash",
+     "x/a=new\n",
+     "x=old\n",
+     kDeleteToTrash,
+     {"[Delete file]mirror/x", "[Create directory]mirror/x", "[Create file]mirror/x/a"},
+     "x/a",
+     "new"},
+    {"FileFacingFolder",
+     "y=new\n",
+     "y/b=old\ny/c/d=old\n",
+     kDeleteForGood,
+     {"[Delete directory]mirror/y", "[Create file]mirror/y"},
+     "y",
+     "new"},
+    {"FolderFacingLinkToAnIdenticalFolderOutside",
+     "d/f=same\n",
+     "d->../outside\n",
+     kDeleteForGood,
+     {"[Delete file]mirror/d", "[Create directory]mirror/d", "[Create file]mirror/d/f"},
+     "d/f",
+     "same"},
+    {"NoDeleteRuleSkipsWithTheReason",
+     "x/a=new\n",
+     "x=old\n",
+     kNoDelete,
+     {"[Skip]main/x"},
+     "x",
+     "old"},
+};
+
+class TypeChange : public FidelityTest, public ::testing::WithParamInterface<TypeCase> {};
+
+TEST_P(TypeChange, Converges) {
+    const TypeCase& row = GetParam();
+    makeTree(dir.path(), "outside/f=same\n");
+    testsupport::setWriteTime(dir / "outside/f", 1600000000);
+    makeTree(mainDir(), row.main);
+    if (pathExists(mainPath("d/f"))) {
+        testsupport::setWriteTime(mainPath("d/f"), 1600000000);
+    }
+    makeTree(mirrorDir(), row.mirror);
+    policy.setFlags(row.flags);
+    EXPECT_EQ(planLines(), row.plan);
+    runOnce();
+    EXPECT_EQ(run.failedCount(), 0) << failures();
+    EXPECT_EQ(readFile(mirrorPath(row.file)), row.content);
+    EXPECT_EQ(readFile(dir / "outside/f"), "same");
+    if (row.flags == kNoDelete) {
+        EXPECT_EQ(run.skippedCount(), 1);
+        EXPECT_THAT(run.problems().at(0).reason, ::testing::HasSubstr("does not delete"));
+        EXPECT_EQ(planLines(), row.plan);
+    } else {
+        EXPECT_THAT(planLines(), IsEmpty());
+    }
+    if (row.flags == kDeleteToTrash) {
+        EXPECT_EQ(readFile(trashFiles() + "/x"), "old");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Fidelity, TypeChange, ::testing::ValuesIn(kTypes),
+                         [](const auto& row) { return std::string(row.param.name); });
+
 }  // namespace

@@ -887,6 +887,34 @@ void MirrorTree::finishLater(const std::string& target) {
     }
 }
 
+Lookup MirrorTree::lookup(const std::string& target) const {
+    Lookup result;
+    result.status = LookupStatus::Absent;
+    result.error = ENOENT;
+    if (!valid()) {
+        return result;
+    }
+    TargetPath path;
+    if (!splitTarget(m_root, target, path)) {
+        result.status = LookupStatus::Unknown;
+        result.error = EINVAL;
+        return result;
+    }
+    if (path.leaf.empty()) {
+        return lookupOpen(m_fd);
+    }
+    UniqueFd dir;
+    if (const int error = openBeneath(m_fd, path.parent, false, dir)) {
+        // Through a link or a file there is no entry of this mirror.
+        result.error = error;
+        if (error != ENOENT && error != ENOTDIR && error != ELOOP && error != EXDEV) {
+            result.status = LookupStatus::Unknown;
+        }
+        return result;
+    }
+    return lookupEntryAt(dir.get(), path.leaf.c_str());
+}
+
 OpResult MirrorTree::copyAttributes(const SourceTree& from, const std::string& source,
                                     const std::string& target) {
     if (!valid()) {

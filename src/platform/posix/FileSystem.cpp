@@ -96,6 +96,17 @@ Lookup lookupEntryAt(int dirFd, const char* name) {
     return statxAt(dirFd, name, name);
 }
 
+Lookup lookupOpen(int fd) {
+    struct statx st;
+    if (::statx(fd, "", AT_EMPTY_PATH | AT_NO_AUTOMOUNT, kStatxMask, &st) != 0) {
+        Lookup result;
+        result.error = errno;
+        result.status = LookupStatus::Unknown;
+        return result;
+    }
+    return fromStatx(st, {});
+}
+
 namespace {
 
 constexpr std::uint64_t kTwoSeconds = 20000000;
