@@ -26,8 +26,10 @@ class TaskFolderItem;
 // refused, by path and by the identity of the folders (bind mounts and links
 // do not hide an overlap); a mirror folder that cannot be listed and a name
 // that another main entry takes in other letter case on a mirror that ignores
-// case are failed items; the include folder, the trash and lost+found of a
-// mounted folder and temporary files of killed runs are never planned.
+// case are failed items; the include folder, the versions folder, the trash and
+// lost+found of a mounted folder and temporary files of killed runs are
+// never planned. A task whose versions folder cannot be used plans nothing
+// but skips: it must not replace or delete what it was asked to keep.
 //
 // Both folders of each pair are opened once here and kept in the plan: the
 // run works through them.
@@ -52,6 +54,9 @@ private:
                      platform::LookupStatus status);
     void compareMirror(const FileInfo& entry, platform::LookupStatus status);
     bool timesDiffer(const FileInfo& a, const FileInfo& b, int& order) const;
+    bool attributesDiffer(const FileInfo& entry, const FileInfo& counterpart) const;
+    void compareFolder(const FileInfo& entry, const FileInfo& counterpart);
+    bool planTypeChange(const FileInfo& entry, const FileInfo& counterpart);
     FileItem& addItem(const FileInfo& entry, const FileInfo& counterpart, std::int32_t code);
     void addSkip(const std::string& path, std::string reason);
     void addFailure(const std::string& path, bool isDirectory, std::string reason);
@@ -63,9 +68,12 @@ private:
     int m_lockWaitMs = platform::kMirrorLockWaitMs;
     std::string m_includeFolder;
     std::vector<std::string> m_resolvedMirrors;
+    std::string m_versionsProblem;
+    std::string m_resolvedVersions;
     // The mirror folders of the pairs so far with the folders above them.
     std::vector<std::vector<platform::FileIdentity>> m_mirrorChains;
     // State of the pair being compared.
     std::int32_t m_pair = -1;
     std::uint64_t m_timePrecision = 1;
+    platform::MetadataKept m_kept;
 };

@@ -50,6 +50,7 @@
 #include "ui/RunStatusText.h"
 #include "ui/TfrmGatherInfo.h"
 #include "ui/TfrmProgress.h"
+#include "ui/TfrmVersions.h"
 #include "ui/Version.h"
 #include "ui/dialogs/TfrmCopyPolicy.h"
 #include "ui/dialogs/TfrmSettings.h"
@@ -156,6 +157,7 @@ void TfrmMain::buildWindow() {
     btnEditTask = button("btnEditTask", "&Edit task...", false, &TfrmMain::btnEditTaskClick);
     btnTaskWizard = button("btnTaskWizard", "&Wizard...", true, &TfrmMain::btnTaskWizardClick);
     btnCopyPolicy = button("btnCopyPolicy", "&Copy policy", true, &TfrmMain::btnCopyPolicyClick);
+    btnVersions = button("btnVersions", "&Versions...", false, &TfrmMain::btnVersionsClick);
     btnSettings = button("btnSettings", "", true, &TfrmMain::btnSettingsClick);
     btnSettings->setText(tr("Settin&gs..."));
     btnAbout = button("btnAbout", "Ab&out", true, &TfrmMain::btnAboutClick);
@@ -221,8 +223,8 @@ void TfrmMain::buildWindow() {
     lblRunNotice->hide();
 
     auto* buttons = new QVBoxLayout;
-    for (QPushButton* b :
-         {btnAddTask, btnRemoveTask, btnEditTask, btnTaskWizard, btnCopyPolicy, btnSettings}) {
+    for (QPushButton* b : {btnAddTask, btnRemoveTask, btnEditTask, btnTaskWizard, btnCopyPolicy,
+                           btnVersions, btnSettings}) {
         buttons->addWidget(b);
     }
     buttons->addStretch(1);
@@ -590,6 +592,16 @@ void TfrmMain::btnEditTaskClick() {
     saveConfiguration();
 }
 
+void TfrmMain::btnVersionsClick() {
+    Task* task = selectedTask();
+    // Not while a run may be writing the versions folder.
+    if (task == nullptr || isBusy()) {
+        return;
+    }
+    TfrmVersions window(*task, this);
+    execDialog(window);
+}
+
 void TfrmMain::btnRemoveTaskClick() {
     if (m_tasks == nullptr || isBusy() || lstTasks->selectedItems().isEmpty()) {
         return;
@@ -876,6 +888,7 @@ void TfrmMain::lstTasksClick() {
     const qsizetype selected = lstTasks->selectedItems().size();
     btnRemoveTask->setEnabled(selected >= 1);
     btnEditTask->setEnabled(selected == 1);
+    btnVersions->setEnabled(selected == 1);
     setRunButtons(selected >= 1);
     btnHistory->setEnabled(selected == 1);
 }

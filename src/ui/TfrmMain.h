@@ -168,6 +168,8 @@ public Q_SLOTS:
     void btnRemoveTaskClick();
     void btnTaskWizardClick();
     void btnCopyPolicyClick();
+    // Opens the Versions window of the selected task.
+    void btnVersionsClick();
     // Opens the Settings dialog; OK saves the configuration at once.
     void btnSettingsClick();
     void btnRunTaskClick();
@@ -294,6 +296,7 @@ private:
     QPushButton* btnEditTask;
     QPushButton* btnTaskWizard;
     QPushButton* btnCopyPolicy;
+    QPushButton* btnVersions;
     QPushButton* btnSettings;
     QPushButton* btnAbout;
     TGauge* prgTaskRun;
