@@ -7,6 +7,7 @@
 
 class RunHistory;
 class Task;
+class TimePrecisionMemory;
 
 // Plans a task and prints or carries out the plan, for the command line.
 class TaskRunner {
@@ -20,6 +21,10 @@ public:
 
     // The deletion limit of the runs; the general setting's by default.
     void setDeleteLimit(const DeleteLimit& limit) { m_limit = limit; }
+
+    // What real runs learned of mirror file systems; plans read it, real
+    // runs add to it. None by default.
+    void setTimePrecisions(TimePrecisionMemory* memory) { m_timePrecisions = memory; }
 
     // Prints one line per item (the operation's name, a tab, the path the
     // task log shows), then the counts, and on the error stream the reasons
@@ -46,4 +51,5 @@ private:
     DeleteLimit m_limit;
     RunResult m_result;
     RunHistory* m_history = nullptr;
+    TimePrecisionMemory* m_timePrecisions = nullptr;
 };

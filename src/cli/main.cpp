@@ -17,6 +17,7 @@
 #include "config/NormalSetting.h"
 #include "config/Support.h"
 #include "config/XMLConfig.h"
+#include "engine/TimePrecisionMemory.h"
 #include "history/RunHistory.h"
 #include "model/CopyPolicy.h"
 #include "model/PolicyManager.h"
@@ -62,6 +63,12 @@ std::unique_ptr<RunHistory> openHistory() {
         std::fprintf(stderr, "twinfold-cli: %s\n", platform::escapeControl(problem).c_str());
     });
     return history;
+}
+
+// What real runs learned of mirror file systems, kept with the run history.
+TimePrecisionMemory openTimePrecisions() {
+    return TimePrecisionMemory(XMLConfig::stateFolder() +
+                               std::string(TimePrecisionMemory::kFileName));
 }
 
 int usage(const char* problem) {
@@ -171,8 +178,10 @@ int mirrorCommand(const std::vector<std::string>& args) {
     task.id = mirrorTaskKey(pair.main, pair.mirror);
 
     const std::unique_ptr<RunHistory> history = openHistory();
+    TimePrecisionMemory precisions = openTimePrecisions();
     TaskRunner runner(stdout, stderr);
     runner.setHistory(history.get());
+    runner.setTimePrecisions(&precisions);
     runner.setDeleteLimit(limit);
     return planOnly ? runner.printPlan(task) : runner.run(task, simulate);
 }
@@ -267,8 +276,10 @@ int taskCommand(const std::string& command, const std::string& configFile,
         return TaskRunner::kNoTask;
     }
     const std::unique_ptr<RunHistory> history = command == "run" ? openHistory() : nullptr;
+    TimePrecisionMemory precisions = openTimePrecisions();
     TaskRunner runner(stdout, stderr);
     runner.setHistory(history.get());
+    runner.setTimePrecisions(&precisions);
     runner.setDeleteLimit(limit.value_or(settingLimit(stored.setting())));
     return command == "plan" ? runner.printPlan(*task) : runner.run(*task, simulate);
 }

@@ -12,6 +12,7 @@
 #include "platform/FileOps.h"
 
 class Task;
+class TimePrecisionMemory;
 
 // A change plan: the operations of one run of a task, in the order they are
 // carried out, with what the run needs of the task captured when the plan was
@@ -43,6 +44,9 @@ public:
     std::uint32_t policyFlags = 0;
     // A copy of the task's exclusion filter, used when deleting folders.
     std::optional<FileExclude> exclusions;
+    // What real runs learned of mirror file systems; none when not kept. A
+    // real run adds what it learns of the mirrors it makes.
+    TimePrecisionMemory* timePrecisions = nullptr;
     // One per folder pair of the task, in order.
     struct Pair {
         std::string mainRoot;    // as the task stores it, with a trailing separator
@@ -62,6 +66,9 @@ public:
         // Temporary files of killed runs found in the mirror; a real run
         // removes them for good before anything else.
         std::vector<std::string> leftovers;
+        // Whether the mirror's time precision was learned (by writing) for
+        // this plan; a real run learns it of a mirror it makes.
+        bool timePrecisionLearned = false;
     };
     std::vector<Pair> pairs;
 

@@ -12,6 +12,7 @@
 #include "engine/DirectoryInfo.h"
 #include "engine/DirectoryOp.h"
 #include "engine/FileItemList.h"
+#include "engine/TimePrecisionMemory.h"
 #include "model/Task.h"
 #include "platform/Assert.h"
 #include "platform/FileOps.h"
@@ -397,7 +398,7 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
         }
     }
     m_timePrecision = std::max(platform::timePrecisionTicks(mainRoot),
-                               opened.ok() ? platform::timePrecisionTicks(mirrorRoot) : 1);
+                               opened.ok() ? mirrorTimePrecision(pair) : 1);
 
     for (const FileInfo& entry : scan.mirror.entries()) {
         if (!entry.isDirectory() && platform::isTemporaryName(entry.fileName())) {
@@ -635,6 +636,28 @@ void FolderComparer::addFailure(const std::string& path, bool isDirectory, std::
     item.setSource(path);
     item.setOperation(opSkip);
     item.setReason(std::move(reason));
+}
+
+std::uint64_t FolderComparer::mirrorTimePrecision(FileItemList::Pair& pair) {
+    // The type's rule stays a floor: a FAT driver may keep finer times in
+    // memory than it writes to the drive.
+    const std::uint64_t rule = platform::timePrecisionTicks(pair.mirrorRoot);
+    const std::string key = platform::fileSystemKey(pair.tree.fd());
+    if (m_learnTimePrecision) {
+        if (const std::uint64_t learned = pair.tree.learnTimePrecision(); learned != 0) {
+            pair.timePrecisionLearned = true;
+            if (m_list->timePrecisions != nullptr) {
+                m_list->timePrecisions->remember(key, learned);
+            }
+            return std::max(rule, learned);
+        }
+    }
+    if (m_list->timePrecisions != nullptr) {
+        if (const auto known = m_list->timePrecisions->find(key)) {
+            return std::max(rule, *known);
+        }
+    }
+    return rule;
 }
 
 bool FolderComparer::isExcluded(const FileInfo& entry) const {

@@ -38,6 +38,10 @@ public:
 
     // How long to wait for a mirror folder another run is using.
     void setLockWait(int milliseconds) { m_lockWaitMs = milliseconds; }
+    // For a plan a real run carries out: each mirror's time precision is
+    // learned by writing a temporary file in it. Otherwise nothing is written
+    // and what the list's memory holds, or the mount table's rule, is used.
+    void setLearnTimePrecision(bool learn) { m_learnTimePrecision = learn; }
 
     void compareAll();
 
@@ -56,11 +60,13 @@ private:
     void addSkip(const std::string& path, std::string reason);
     void addFailure(const std::string& path, bool isDirectory, std::string reason);
     bool isExcluded(const FileInfo& entry) const;
+    std::uint64_t mirrorTimePrecision(FileItemList::Pair& pair);
 
     FileItemList* m_list;
     const Task* m_task;
     CopyPolicy m_policy;
     int m_lockWaitMs = platform::kMirrorLockWaitMs;
+    bool m_learnTimePrecision = false;
     std::string m_includeFolder;
     std::vector<std::string> m_resolvedMirrors;
     // The mirror folders of the pairs so far with the folders above them.

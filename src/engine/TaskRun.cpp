@@ -4,8 +4,10 @@
 
 #include "engine/AppLog.h"
 #include "engine/FileInfo.h"
+#include "engine/TimePrecisionMemory.h"
 #include "model/CopyPolicy.h"
 #include "platform/Assert.h"
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
 
 namespace {
@@ -161,6 +163,14 @@ void TaskRun::openMirrors() {
             if (!result.ok()) {
                 logLine(errorLine(pair.mirrorRoot, result.message));
                 continue;
+            }
+        }
+        // A mirror made now was not there to learn from when the plan was
+        // made: what it keeps is learned for the plans to come.
+        if (!pair.timePrecisionLearned && m_list->timePrecisions != nullptr) {
+            if (const std::uint64_t learned = pair.tree.learnTimePrecision(); learned != 0) {
+                pair.timePrecisionLearned = true;
+                m_list->timePrecisions->remember(platform::fileSystemKey(pair.tree.fd()), learned);
             }
         }
         for (const std::string& leftover : pair.leftovers) {

@@ -135,6 +135,12 @@ public:
     // folders are finished all the same.
     OpResult finishDirectories(const SourceTree& from);
 
+    // Learns the step in which the mirror's file system keeps last-write
+    // times: a temporary file in the root gets a known time with nanoseconds,
+    // which is read back. Writes, so for real runs only. 100-nanosecond
+    // ticks, or 0 when nothing could be learned (a read-only mirror).
+    std::uint64_t learnTimePrecision();
+
 private:
     struct PendingDirectory {
         std::string target;
@@ -143,6 +149,9 @@ private:
 
     std::string m_root;
     int m_fd = -1;
+    // Through FUSE a rename can give the renamed file the current time (FAT
+    // implementations do): times are set once more after the rename.
+    bool m_timesAfterRename = false;
     std::vector<PendingDirectory> m_pending;
 };
 

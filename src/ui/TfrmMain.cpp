@@ -33,6 +33,7 @@
 #include "engine/FileItemList.h"
 #include "engine/RunStarter.h"
 #include "engine/TaskRun.h"
+#include "engine/TimePrecisionMemory.h"
 #include "history/RunHistory.h"
 #include "model/CopyPolicy.h"
 #include "model/PolicyManager.h"
@@ -320,6 +321,14 @@ void TfrmMain::FormCreate() {
                                                      ? XMLConfig::stateFolder() +
                                                            std::string(RunHistory::kFileName)
                                                      : m_options.historyFile);
+        {
+            std::string stateFolder =
+                m_options.historyFile.empty()
+                    ? XMLConfig::stateFolder()
+                    : m_options.historyFile.substr(0, m_options.historyFile.rfind('/') + 1);
+            m_timePrecisions = std::make_unique<TimePrecisionMemory>(
+                stateFolder + std::string(TimePrecisionMemory::kFileName));
+        }
         m_history->setReporter([this](const std::string& problem) {
             showNotice(
                 tr("The run history cannot be kept: %1").arg(QString::fromLocal8Bit(problem)), {});
@@ -647,8 +656,9 @@ bool TfrmMain::startTaskRun(Task* task, bool simulate, RunOrigin origin) {
     PlanOutcome outcome;
     {
         QEventLoop loop;
-        std::thread planner([&outcome, &loop, task] {
-            outcome = buildPlan(*task, kMirrorLockWaitMs);
+        const PlanOptions options{!simulate, m_timePrecisions.get()};
+        std::thread planner([&outcome, &loop, task, options] {
+            outcome = buildPlan(*task, kMirrorLockWaitMs, options);
             QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
         });
         loop.exec();

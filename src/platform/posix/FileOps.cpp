@@ -7,6 +7,7 @@
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string_view>
@@ -46,6 +48,7 @@ OpResult OpResult::failure(int code, std::string message) {
 namespace {
 
 constexpr std::size_t kRandomLength = 16;
+constexpr decltype(statfs::f_type) kFuseMagic = 0x65735546;
 constexpr char kHexDigits[] = "0123456789abcdef";
 
 // Descriptors of folders on the way to a target serve only as the base of
@@ -524,7 +527,7 @@ private:
 };
 
 int copyRegular(int source, const struct stat& st, int dirFd, FolderUnlock& unlock,
-                const std::string& leaf) {
+                const std::string& leaf, bool timesAfterRename) {
     Temporary temporary(dirFd, unlock);
     UniqueFd out;
     if (const int error = temporary.create([&](const char* name) {
@@ -554,7 +557,14 @@ int copyRegular(int source, const struct stat& st, int dirFd, FolderUnlock& unlo
     if (const int error = out.close()) {
         return error;
     }
-    return temporary.replace(leaf);
+    if (const int error = temporary.replace(leaf)) {
+        return error;
+    }
+    if (timesAfterRename && ::utimensat(dirFd, leaf.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0 &&
+        !notStorable(errno)) {
+        return errno;
+    }
+    return 0;
 }
 
 int readLinkText(int base, const std::string& name, const struct stat& st, std::string& text) {
@@ -752,6 +762,7 @@ MirrorTree::~MirrorTree() {
 MirrorTree::MirrorTree(MirrorTree&& other) noexcept
     : m_root(std::move(other.m_root)),
       m_fd(std::exchange(other.m_fd, -1)),
+      m_timesAfterRename(other.m_timesAfterRename),
       m_pending(std::move(other.m_pending)) {}
 
 MirrorTree& MirrorTree::operator=(MirrorTree&& other) noexcept {
@@ -761,6 +772,7 @@ MirrorTree& MirrorTree::operator=(MirrorTree&& other) noexcept {
         }
         m_root = std::move(other.m_root);
         m_fd = std::exchange(other.m_fd, -1);
+        m_timesAfterRename = other.m_timesAfterRename;
         m_pending = std::move(other.m_pending);
     }
     return *this;
@@ -800,6 +812,8 @@ MirrorTree MirrorTree::open(const std::string& root, int lockWaitMs, OpResult& r
         std::this_thread::sleep_for(
             std::min<Clock::duration>(std::chrono::milliseconds(50), deadline - now));
     }
+    struct statfs fs;
+    tree.m_timesAfterRename = ::fstatfs(fd.get(), &fs) == 0 && fs.f_type == kFuseMagic;
     tree.m_root = root;
     tree.m_fd = fd.release();
     result = OpResult::success();
@@ -860,9 +874,10 @@ OpResult MirrorTree::copyFile(const SourceTree& from, const std::string& source,
         return wayFailure(error);
     }
     FolderUnlock unlock(dir.get());
-    const int error = input.valid()
-                          ? copyRegular(input.get(), st, dir.get(), unlock, path.leaf)
-                          : copySpecial(in.base, in.name, st, dir.get(), unlock, path.leaf);
+    const int error =
+        input.valid()
+            ? copyRegular(input.get(), st, dir.get(), unlock, path.leaf, m_timesAfterRename)
+            : copySpecial(in.base, in.name, st, dir.get(), unlock, path.leaf);
     return error == 0 ? OpResult::success() : OpResult::failure(error);
 }
 
@@ -1020,6 +1035,46 @@ OpResult MirrorTree::finishDirectories(const SourceTree& from) {
         }
     }
     return first;
+}
+
+std::uint64_t MirrorTree::learnTimePrecision() {
+    if (!valid()) {
+        return 0;
+    }
+    FolderUnlock unlock(m_fd);
+    Temporary probe(m_fd, unlock);
+    UniqueFd file;
+    if (probe.create([&](const char* name) {
+            const int fd =
+                ::openat(m_fd, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+            if (fd < 0) {
+                return errno;
+            }
+            file.reset(fd);
+            return 0;
+        }) != 0) {
+        return 0;
+    }
+    // An odd second and every digit of the nanoseconds: each coarser step
+    // loses some of them.
+    constexpr std::int64_t kSeconds = 1234567891;
+    constexpr std::int64_t kNanoseconds = 987654321;
+    const struct timespec times[2] = {{kSeconds, kNanoseconds}, {kSeconds, kNanoseconds}};
+    struct stat st;
+    if (::futimens(file.get(), times) != 0 || ::fstat(file.get(), &st) != 0) {
+        return 0;
+    }
+    const std::int64_t kept =
+        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    const std::int64_t lost = std::abs(kSeconds * 1000000000 + kNanoseconds - kept);
+    // The finest step (in ticks of 100 ns) that explains what was lost.
+    for (const std::uint64_t step : {1ULL, 10ULL, 100ULL, 1000ULL, 10000ULL, 100000ULL, 1000000ULL,
+                                     10000000ULL, 20000000ULL}) {
+        if (static_cast<std::uint64_t>(lost) < step * 100) {
+            return step;
+        }
+    }
+    return 0;
 }
 
 }  // namespace platform

@@ -1,0 +1,166 @@
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "EngineFixture.h"
+#include "engine/AppLog.h"
+#include "engine/RunStarter.h"
+#include "engine/TaskRun.h"
+#include "engine/TimePrecisionMemory.h"
+#include "platform/Clock.h"
+#include "platform/FileSystem.h"
+#include "platform/ProgramFolder.h"
+#include "platform/posix/FileOpsInternal.h"
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::UnorderedElementsAre;
+using testsupport::makeTree;
+using testsupport::pathExists;
+using testsupport::readFile;
+
+namespace {
+
+// Runs of one task through buildPlan, as the front ends start them.
+class FidelityTest : public EngineFixture {
+protected:
+    FidelityTest()
+        : clock(platform::makeDateTime(2026, 2, 3, 9, 5, 7)),
+          log(platform::programFolder() + AppLog::kLibraryName, nullptr, clock),
+          memory(dir / "time-precisions") {
+        run.setLog(&log);
+        run.setSimulationDelay(std::chrono::milliseconds(0));
+        policy.setFlags(0x01101111);
+    }
+    ~FidelityTest() override { platform::detail::fileOpsSeam() = {}; }
+
+    std::unique_ptr<FileItemList> planFor(bool forRun) {
+        PlanOutcome outcome = buildPlan(task, 100, {forRun, &memory});
+        EXPECT_TRUE(outcome.plan) << outcome.failure;
+        return std::move(outcome.plan);
+    }
+    // A preview: writes nothing, judges by what was learned.
+    std::vector<std::string> previewLines() { return linesOf(*planFor(false)); }
+    // The plan a real run would carry out (it may learn by writing).
+    std::vector<std::string> runPlanLines() { return linesOf(*planFor(true)); }
+
+    void runOnce(bool simulate = false) {
+        run.setPlan(planFor(!simulate));
+        run.start(simulate);
+        run.wait();
+    }
+
+    platform::FixedClock clock;
+    AppLog log;
+    TimePrecisionMemory memory;
+    TaskRun run;
+};
+
+std::string keyOf(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    std::string key = fd >= 0 ? platform::fileSystemKey(fd) : std::string();
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return key;
+}
+
+// A mirror on an ext4 file system with 128-byte inodes, which keeps whole
+// seconds although the mount table calls it ext4. Loop-mounted, so it needs
+// root.
+class WholeSecondMirrorTest : public FidelityTest {
+protected:
+    void SetUp() override {
+        if (::geteuid() != 0) {
+            GTEST_SKIP() << "loop-mounting an ext4 image needs root";
+        }
+        const std::string image = dir / "ext4.img";
+        const std::string make = "truncate -s 16M '" + image + "' && mkfs.ext4 -q -F -I 128 '" +
+                                 image + "' >/dev/null 2>&1 && mount -o loop '" + image + "' '" +
+                                 mirrorDir() + "' 2>/dev/null";
+        if (std::system(make.c_str()) != 0) {
+            GTEST_SKIP() << "no ext4 image could be loop-mounted here (mkfs.ext4 or loop "
+                            "devices missing)";
+        }
+        mounted = true;
+        ::rmdir(mirrorPath("lost+found").c_str());
+    }
+    void TearDown() override {
+        if (mounted) {
+            ::umount2(mirrorDir().c_str(), MNT_DETACH);
+        }
+    }
+    bool mounted = false;
+};
+
+}  // namespace
+
+// Every main time has nanoseconds the mirror drops. Copies must not look
+// changed on the next run, nor in a preview once a real run has learned what
+// the file system keeps; a preview writes nothing to learn it.
+TEST_F(WholeSecondMirrorTest, DroppedNanosecondsNeverCopyAgain) {
+    makeTree(mainDir(), "a=1\nsub/b=2\n");
+    testsupport::setWriteTime(mainPath("a"), 1700000000, 999999999);
+    testsupport::setWriteTime(mainPath("sub/b"), 1700000001, 1);
+
+    // Nothing learned and nothing written yet: the preview goes by the mount
+    // table, which calls the file system ext4. The mirror stays untouched.
+    makeTree(mirrorDir(), "a=1\n");
+    testsupport::setWriteTime(mirrorPath("a"), 1700000000);
+    EXPECT_THAT(previewLines(),
+                UnorderedElementsAre("[Update file]mirror/a", "[Create directory]mirror/sub",
+                                     "[Create file]mirror/sub/b"));
+    EXPECT_EQ(memory.find(keyOf(mirrorDir())), std::nullopt);
+
+    // A real run learns before its first copy, so the equal file stays.
+    runOnce();
+    EXPECT_EQ(run.doneCount(), 2);
+    EXPECT_EQ(run.failedCount(), 0);
+    EXPECT_EQ(memory.find(keyOf(mirrorDir())), std::uint64_t{10000000});
+    EXPECT_THAT(runPlanLines(), IsEmpty());
+    // A fresh memory read from the file serves the next preview.
+    TimePrecisionMemory reread(dir / "time-precisions");
+    EXPECT_EQ(reread.find(keyOf(mirrorDir())), std::uint64_t{10000000});
+    EXPECT_THAT(previewLines(), IsEmpty());
+
+    // A real change of a second or more is still seen.
+    testsupport::setWriteTime(mainPath("a"), 1700000002, 0);
+    EXPECT_THAT(previewLines(), ElementsAre("[Update file]mirror/a"));
+}
+
+// A mirror folder the run makes was not there to learn from when the plan
+// was made: the run learns it for the previews to come.
+TEST_F(WholeSecondMirrorTest, ARunLearnsOfAMirrorItMakes) {
+    task.folderList.item(0).mirror = mirrorPath("new");
+    makeTree(mainDir(), "a=1\n");
+    testsupport::setWriteTime(mainPath("a"), 1700000000, 5);
+    runOnce(true);  // a simulation learns nothing
+    EXPECT_EQ(memory.find(keyOf(mirrorDir())), std::nullopt);
+    runOnce();
+    EXPECT_EQ(run.failedCount(), 0);
+    EXPECT_EQ(memory.find(keyOf(mirrorDir())), std::uint64_t{10000000});
+    EXPECT_THAT(previewLines(), IsEmpty());
+}
+
+TEST(TimePrecisionMemory, KeepsWhatItLearnedAcrossReadsAndIgnoresDamage) {
+    testsupport::TempDir dir;
+    testsupport::writeFile(dir / "memory", "ext4:1 10000000\ngarbage\nvfat:2 0\n");
+    TimePrecisionMemory memory(dir / "memory");
+    EXPECT_EQ(memory.find("ext4:1"), std::uint64_t{10000000});
+    EXPECT_EQ(memory.find("vfat:2"), std::nullopt);
+    memory.remember("tmpfs:3", 1);
+    memory.remember("with blank", 1);
+    TimePrecisionMemory reread(dir / "memory");
+    EXPECT_EQ(reread.find("tmpfs:3"), std::uint64_t{1});
+    EXPECT_EQ(reread.find("ext4:1"), std::uint64_t{10000000});
+    EXPECT_EQ(reread.find("with blank"), std::nullopt);
+}
+
