@@ -195,6 +195,19 @@ void TaskRun::finishMirrors() {
             }
         }
     }
+    // Nothing is reported done before it is on the drive: a drive pulled
+    // right after the run must not hold files whose size and time look right
+    // and whose content is missing, which later runs would never copy again.
+    for (FileItemList::Pair& pair : m_list->pairs) {
+        if (pair.tree.valid()) {
+            const platform::OpResult result = pair.tree.flush();
+            if (!result.ok()) {
+                ++m_failed;
+                logLine(errorLine(pair.mirrorRoot, result.message));
+                recordProblem(true, pair.mirrorRoot, result.message);
+            }
+        }
+    }
 }
 
 std::vector<RunProblem> TaskRun::problems() const {

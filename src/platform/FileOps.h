@@ -141,6 +141,11 @@ public:
     // ticks, or 0 when nothing could be learned (a read-only mirror).
     std::uint64_t learnTimePrecision();
 
+    // Flushes everything written to the mirror's file system to the drive,
+    // so that what a run reports done survives a drive pulled right after.
+    // A failure means some of it may not be there.
+    OpResult flush();
+
 private:
     struct PendingDirectory {
         std::string target;

@@ -164,3 +164,38 @@ TEST(TimePrecisionMemory, KeepsWhatItLearnedAcrossReadsAndIgnoresDamage) {
     EXPECT_EQ(reread.find("with blank"), std::nullopt);
 }
 
+// What a run reports done is on the drive: each mirror's file system is
+// flushed once at the end of a real run, and a flush that fails fails the run.
+TEST_F(FidelityTest, ARunFlushesEachMirrorAndAFailedFlushIsAFailure) {
+    const struct {
+        const char* name;
+        bool simulate;
+        int flushError;
+        int flushes;
+        int failed;
+    } rows[] = {
+        {"a real run flushes its mirror", false, 0, 1, 0},
+        {"a flush that fails is a failure", false, EIO, 1, 1},
+        {"a simulation writes nothing and flushes nothing", true, 0, 0, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        testsupport::removeTree(mirrorDir());
+        testsupport::makeDirs(mirrorDir());
+        makeTree(mainDir(), "a=1\n");
+        int flushes = 0;
+        platform::detail::fileOpsSeam().flush = [&](int) {
+            ++flushes;
+            return row.flushError;
+        };
+        runOnce(row.simulate);
+        platform::detail::fileOpsSeam().flush = nullptr;
+        EXPECT_EQ(flushes, row.flushes);
+        EXPECT_EQ(run.failedCount(), row.failed);
+        EXPECT_EQ(run.doneCount(), 1);
+        if (row.failed != 0) {
+            ASSERT_EQ(run.problems().size(), 1U);
+            EXPECT_THAT(run.problems()[0].reason, HasSubstr("could not be flushed"));
+        }
+    }
+}

@@ -1077,4 +1077,18 @@ std::uint64_t MirrorTree::learnTimePrecision() {
     return 0;
 }
 
+OpResult MirrorTree::flush() {
+    if (!valid()) {
+        return OpResult::failure(EBADF);
+    }
+    const auto& call = detail::fileOpsSeam().flush;
+    const int error = call ? call(m_fd) : errnoOf(::syncfs(m_fd));
+    if (error != 0) {
+        return OpResult::failure(error, std::string("what was written could not be flushed to "
+                                                    "the drive: ") +
+                                            std::strerror(error));
+    }
+    return OpResult::success();
+}
+
 }  // namespace platform

@@ -58,6 +58,9 @@ struct FileOpsSeam {
     // Called after each piece of content written to a temporary file, with
     // the bytes written so far.
     std::function<void(std::uint64_t)> afterChunk;
+    // Stands in for flushing the file system of the open folder `fd`:
+    // returns 0 or an errno.
+    std::function<int(int fd)> flush;
 };
 FileOpsSeam& fileOpsSeam();
 
