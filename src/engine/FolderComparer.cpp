@@ -596,9 +596,14 @@ bool FolderComparer::timesDiffer(const FileInfo& a, const FileInfo& b, int& orde
 
 void FolderComparer::compareIncludedFile(const std::string& path,
                                          const std::string& includeFolder) {
-    const FileInfo file(path);
+    // "/a/dir/" names the folder "dir" like "/a/dir".
+    std::string_view named(path);
+    while (named.size() > 1 && named.back() == platform::kSeparator) {
+        named.remove_suffix(1);
+    }
+    const FileInfo file{std::string(named)};
     std::string target = platform::withTrailingSeparator(includeFolder);
-    target.append(platform::fileNameOf(path));
+    target.append(platform::fileNameOf(named));
     const FileInfo counterpart(std::move(target));
     const LookupStatus status = counterpart.existence();
     if (file.lookupStatus() == LookupStatus::Unknown) {
@@ -606,6 +611,30 @@ void FolderComparer::compareIncludedFile(const std::string& path,
         return;
     }
     compareMain(file, counterpart, status);
+    if (file.isDirectory() && !isExcluded(file) && status != LookupStatus::Unknown) {
+        compareIncludedFolder(file.path(), counterpart.path());
+    }
+}
+
+void FolderComparer::compareIncludedFolder(const std::string& folder, const std::string& copy) {
+    // The content is judged entry by entry like that of any folder of a
+    // pair: the same rules, the same exclusions.
+    DirectoryInfo info(folder);
+    scanInto(info, std::nullopt);
+    const std::string copyRoot = platform::withTrailingSeparator(copy);
+    for (const FileInfo& entry : info.entries()) {
+        const std::string_view relative = relativeOf(entry, info.root());
+        if (hasTemporaryComponent(relative)) {
+            continue;
+        }
+        std::string counterpartPath = copyRoot;
+        counterpartPath.append(relative);
+        const platform::Lookup lookup = platform::lookupEntry(counterpartPath);
+        compareMain(entry, FileInfo(std::move(counterpartPath), lookup), lookup.status);
+    }
+    for (const auto& failure : info.failures()) {
+        addSkip(failure.path, systemReason(failure.error));
+    }
 }
 
 FileItem& FolderComparer::addItem(const FileInfo& entry, const FileInfo& counterpart,

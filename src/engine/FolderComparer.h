@@ -45,7 +45,8 @@ public:
 
     void compareAll();
 
-    // Judges one included file against its copy in the include folder.
+    // Judges one included file against its copy in the include folder. An
+    // included folder is judged with everything beneath it.
     void compareIncludedFile(const std::string& path, const std::string& includeFolder);
 
 private:
@@ -60,6 +61,7 @@ private:
     void addSkip(const std::string& path, std::string reason);
     void addFailure(const std::string& path, bool isDirectory, std::string reason);
     bool isExcluded(const FileInfo& entry) const;
+    void compareIncludedFolder(const std::string& folder, const std::string& copy);
     std::uint64_t mirrorTimePrecision(FileItemList::Pair& pair);
 
     FileItemList* m_list;

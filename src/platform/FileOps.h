@@ -150,6 +150,7 @@ private:
     struct PendingDirectory {
         std::string target;
         std::string source;
+        bool sourceByPath = false;  // read by its full path (an included folder)
     };
 
     std::string m_root;

@@ -199,3 +199,40 @@ TEST_F(FidelityTest, ARunFlushesEachMirrorAndAFailedFlushIsAFailure) {
         }
     }
 }
+
+// An included folder is copied with its content, entry by entry under the
+// task's rules and exclusions, gets its own bits and time once its content is
+// in place, and a second run plans nothing.
+TEST_F(FidelityTest, IncludedFoldersCarryTheirContent) {
+    for (const char* spelling : {"outside/photos", "outside/photos/"}) {
+        SCOPED_TRACE(spelling);
+        testsupport::removeTree(mirrorDir());
+        testsupport::makeDirs(mirrorDir());
+        testsupport::removeTree(dir / "outside");
+        makeTree(dir / "outside", "photos/a.jpg=A\nphotos/deep/b.jpg=B\nphotos/skip.tmp=x\n");
+        ASSERT_EQ(::chmod((dir / "outside/photos").c_str(), 0750), 0);
+        testsupport::setWriteTime(dir / "outside/photos", 1600000000, 7);
+        task.include.clearFiles();
+        task.include.addFile(dir / spelling);
+        task.exclude.setFileTypes("tmp");
+        makeTree(mainDir(), "m=1\n");
+
+        runOnce();
+        EXPECT_EQ(run.failedCount(), 0);
+        const std::string copy = mirrorPath("<T_append>/photos");
+        EXPECT_EQ(readFile(copy + "/a.jpg"), "A");
+        EXPECT_EQ(readFile(copy + "/deep/b.jpg"), "B");
+        EXPECT_FALSE(pathExists(copy + "/skip.tmp"));
+        struct stat st = {};
+        ASSERT_EQ(::stat(copy.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0750U);
+        EXPECT_EQ(st.st_mtim.tv_sec, 1600000000);
+        // Excluded entries show in every plan, as in the task's folders.
+        EXPECT_THAT(runPlanLines(), ElementsAre("[Exclude]outside/photos/skip.tmp"));
+
+        testsupport::writeFile(dir / "outside/photos/deep/b.jpg", "changed");
+        EXPECT_THAT(runPlanLines(),
+                    UnorderedElementsAre("[Update file]mirror/<T_append>/photos/deep/b.jpg",
+                                         "[Exclude]outside/photos/skip.tmp"));
+    }
+}

@@ -923,7 +923,7 @@ OpResult MirrorTree::createDirectory(const SourceTree& from, const std::string& 
     } else if (error != 0) {
         return OpResult::failure(error);
     }
-    m_pending.push_back({target, source});
+    m_pending.push_back({target, source, from.byPath()});
     return OpResult::success();
 }
 
@@ -991,13 +991,14 @@ OpResult MirrorTree::finishDirectories(const SourceTree& from) {
                      });
     OpResult first;
     std::unordered_set<std::string> done;
+    const SourceTree byPath = SourceTree::byFullPath();
     for (const PendingDirectory& each : pending) {
         if (!done.insert(each.target).second) {
             continue;
         }
         SourceEntry in;
         struct stat st;
-        if (!openSource(from, each.source, in).ok() ||
+        if (!openSource(each.sourceByPath ? byPath : from, each.source, in).ok() ||
             ::fstatat(in.base, in.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
             !S_ISDIR(st.st_mode)) {
             continue;  // the source went meanwhile: the folder keeps what it has
