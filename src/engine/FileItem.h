@@ -29,6 +29,9 @@ public:
     // cannot be mirrored (a mirror folder that could not be listed, a name
     // that clashes in letter case on the mirror).
     bool failure = false;
+    // An update that carries only the file's user. attributes and ACLs; the
+    // content stays.
+    bool attributesOnly = false;
     // Index of the folder pair the item belongs to, or -1.
     std::int32_t pair = -1;
 

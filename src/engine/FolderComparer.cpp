@@ -399,6 +399,7 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     }
     m_timePrecision = std::max(platform::timePrecisionTicks(mainRoot),
                                opened.ok() ? mirrorTimePrecision(pair) : 1);
+    m_keptMetadata = opened.ok() ? platform::keptMetadata(pair.tree.fd()) : 0;
 
     for (const FileInfo& entry : scan.mirror.entries()) {
         if (!entry.isDirectory() && platform::isTemporaryName(entry.fileName())) {
@@ -578,6 +579,14 @@ void FolderComparer::compareMain(const FileInfo& entry, const FileInfo& counterp
         (entry.attributes() & kComparableAttributes) !=
             (counterpart.attributes() & kComparableAttributes)) {
         addItem(entry, counterpart, opUpdateFile);
+        return;
+    }
+    // User attributes and ACLs are carried like permission bits: where only
+    // they changed, the copy gets them without its content copied again.
+    if (m_keptMetadata != 0 && !entry.hasAttribute(platform::kAttrSymlink) &&
+        !counterpart.hasAttribute(platform::kAttrSymlink) &&
+        !platform::sameExtendedAttributes(entry.path(), counterpart.path(), m_keptMetadata)) {
+        addItem(entry, counterpart, opUpdateFile).attributesOnly = true;
     }
 }
 

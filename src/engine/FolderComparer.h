@@ -76,4 +76,6 @@ private:
     // State of the pair being compared.
     std::int32_t m_pair = -1;
     std::uint64_t m_timePrecision = 1;
+    // The kinds of extended metadata the pair's mirror keeps.
+    std::uint32_t m_keptMetadata = 0;
 };

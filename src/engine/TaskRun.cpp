@@ -285,7 +285,9 @@ bool TaskRun::perform(const FileItem& item, platform::OpResult& result) {
         case opCreateFile:
         case opUpdateFile: {
             const std::string source = item.source();
-            result = tree.copyFile(sourceFor(pair, source), source, item.target());
+            result = item.attributesOnly
+                         ? tree.copyAttributes(sourceFor(pair, source), source, item.target())
+                         : tree.copyFile(sourceFor(pair, source), source, item.target());
             break;
         }
         case opCreateDirectory: {

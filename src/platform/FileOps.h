@@ -21,6 +21,22 @@ namespace platform {
 inline constexpr std::string_view kTemporaryPrefix = ".twinfold-partial-";
 bool isTemporaryName(std::string_view name);
 
+// Kinds of extended metadata that copies carry where the mirror keeps them:
+// attributes in the user. namespace (tags, ratings, origins) and POSIX ACLs
+// (access and default).
+inline constexpr std::uint32_t kKeepUserAttributes = 1;
+inline constexpr std::uint32_t kKeepAcls = 2;
+
+// The kinds the file system of the open folder `dirFd` keeps; asks without
+// writing.
+std::uint32_t keptMetadata(int dirFd);
+
+// True when the entries at `main` and `mirror` (final links not followed)
+// carry the same metadata of the kinds `kinds`, or when either cannot be
+// read.
+bool sameExtendedAttributes(const std::string& main, const std::string& mirror,
+                            std::uint32_t kinds);
+
 // Makes a folder and its missing parents (owner rwx plus the umask's other
 // bits). Succeeds when the folder exists already.
 OpResult makeDirectories(const std::string& path);
@@ -108,10 +124,16 @@ public:
     // temporary file beside the target, which then replaces the target in one
     // step, so the target is always either the old file or the new one. Keeps
     // the last-write time to the nanosecond, the access time, the permission
-    // bits, holes of sparse files, and, when running as root, owner and group.
+    // bits, user. attributes and ACLs where the mirror's file system keeps
+    // them, holes of sparse files, and, when running as root, owner and group.
     // Missing parent folders are created; a read-only target is replaced.
     // Other special files fail.
     OpResult copyFile(const SourceTree& from, const std::string& source, const std::string& target);
+
+    // Gives the regular file at `target` the user. attributes and ACLs of
+    // the one at `source`, leaving its content alone (only those changed).
+    OpResult copyAttributes(const SourceTree& from, const std::string& source,
+                            const std::string& target);
 
     // Creates the folder at `target` (parents as needed) and nothing else. It
     // stays writable for its owner until finishDirectories() gives it the

@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "EngineFixture.h"
 #include "engine/AppLog.h"
@@ -63,6 +65,12 @@ protected:
     TimePrecisionMemory memory;
     TaskRun run;
 };
+
+ino_t inodeOf(const std::string& path) {
+    struct stat st = {};
+    ::lstat(path.c_str(), &st);
+    return st.st_ino;
+}
 
 std::string keyOf(const std::string& folder) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -234,5 +242,82 @@ TEST_F(FidelityTest, IncludedFoldersCarryTheirContent) {
         EXPECT_THAT(runPlanLines(),
                     UnorderedElementsAre("[Update file]mirror/<T_append>/photos/deep/b.jpg",
                                          "[Exclude]outside/photos/skip.tmp"));
+    }
+}
+
+namespace {
+
+// Runs a shell command in `folder`; its standard output, or "failed".
+std::string shellIn(const std::string& folder, const std::string& command) {
+    const std::string line = "cd '" + folder + "' && " + command + " 2>/dev/null";
+    std::string out;
+    if (std::FILE* pipe = ::popen(line.c_str(), "r")) {
+        char buffer[4096];
+        while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) {
+            out.append(buffer, n);
+        }
+        if (::pclose(pipe) != 0) {
+            return "failed";
+        }
+        return out;
+    }
+    return "failed";
+}
+
+// Every user. attribute and ACL of a tree, hex-encoded, by relative path.
+std::string attributeDump(const std::string& folder) {
+    return shellIn(folder,
+                   "getfattr -R -h -e hex -d -m '^(user\\.|system\\.posix_acl_)' . | "
+                   "grep -v '<T_append>'");
+}
+
+}  // namespace
+
+// User attributes and ACLs (access and default) go with files and folders,
+// and a change of them alone reaches the mirror without copying content.
+TEST_F(FidelityTest, UserAttributesAndAclsAreCarriedLikePermissionBits) {
+    makeTree(mainDir(), "tagged=t\nacl=a\nshared/in=i\nplain=p\n");
+    if (shellIn(mainDir(),
+                "setfattr -n user.tag -v red tagged && "
+                "setfattr -n user.rating -v 5 tagged && "
+                "setfacl -m u:65534:r acl && "
+                "setfacl -m u:65534:rwx shared && setfacl -d -m u:65534:rx shared") == "failed") {
+        GTEST_SKIP() << "setfattr or setfacl missing, or the file system refuses user "
+                        "attributes or ACLs";
+    }
+    if (shellIn(mirrorDir(),
+                "touch probe && setfattr -n user.x -v 1 probe && "
+                "setfacl -m u:65534:r probe && rm probe") == "failed") {
+        GTEST_SKIP() << "the mirror's file system refuses user attributes or ACLs";
+    }
+    runOnce();
+    EXPECT_EQ(run.failedCount(), 0);
+    EXPECT_NE(attributeDump(mainDir()), "failed");
+    EXPECT_THAT(attributeDump(mainDir()), HasSubstr("user.tag"));
+    EXPECT_EQ(attributeDump(mirrorDir()), attributeDump(mainDir()));
+    EXPECT_THAT(runPlanLines(), IsEmpty());
+
+    const struct {
+        const char* name;
+        const char* change;  // run in main
+        const char* planned;
+    } rows[] = {
+        {"a changed value", "setfattr -n user.tag -v blue tagged", "[Update file]mirror/tagged"},
+        {"a removed attribute", "setfattr -x user.rating tagged", "[Update file]mirror/tagged"},
+        {"a new attribute", "setfattr -n user.origin -v web plain", "[Update file]mirror/plain"},
+        {"a removed ACL", "setfacl -b acl", "[Update file]mirror/acl"},
+        {"a new ACL", "setfacl -m g:65534:rw plain", "[Update file]mirror/plain"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_NE(shellIn(mainDir(), row.change), "failed");
+        const ino_t before = inodeOf(mirrorPath(row.planned + std::strlen("[Update file]mirror/")));
+        EXPECT_THAT(runPlanLines(), ElementsAre(row.planned));
+        runOnce();
+        EXPECT_EQ(run.failedCount(), 0);
+        EXPECT_EQ(attributeDump(mirrorDir()), attributeDump(mainDir()));
+        // Carried in place: the same file, not a new copy.
+        EXPECT_EQ(inodeOf(mirrorPath(row.planned + std::strlen("[Update file]mirror/"))), before);
+        EXPECT_THAT(runPlanLines(), IsEmpty());
     }
 }

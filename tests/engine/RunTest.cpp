@@ -350,6 +350,20 @@ TEST_F(FatMirrorTest, CopiedTimesSurviveANewMount) {
     EXPECT_THAT(planLines(), ::testing::IsEmpty());
 }
 
+// FAT keeps no user attributes nor ACLs: they are dropped without a
+// failure, and the next run does not try again.
+TEST_F(FatMirrorTest, AttributesTheMirrorCannotKeepAreDroppedSilently) {
+    makeTree(mainDir(), "tagged=t\n");
+    if (std::system(("setfattr -n user.tag -v red '" + mainPath("tagged") + "' 2>/dev/null")
+                        .c_str()) != 0) {
+        GTEST_SKIP() << "setfattr missing, or main's file system refuses user attributes";
+    }
+    runOnce();
+    EXPECT_EQ(run.failedCount(), 0);
+    EXPECT_EQ(readFile(mirrorPath("tagged")), "t");
+    EXPECT_THAT(planLines(), ::testing::IsEmpty());
+}
+
 // main's `dup` and `DUP` are one name on the mirror: copied both, each would
 // overwrite the other on every run. The first in byte order is mirrored, the
 // other is a failed item, and a second run plans nothing new.

@@ -547,6 +547,10 @@ int copyRegular(int source, const struct stat& st, int dirFd, FolderUnlock& unlo
     if (runningAsRoot() && ::fchown(out.get(), st.st_uid, st.st_gid) != 0 && !notStorable(errno)) {
         return errno;
     }
+    // Before the bits: a read-only file takes no user. attributes.
+    if (const int error = detail::copyExtendedAttributes(source, out.get(), true)) {
+        return error;
+    }
     if (::fchmod(out.get(), st.st_mode & 07777) != 0 && !notStorable(errno)) {
         return errno;
     }
@@ -1028,6 +1032,11 @@ OpResult MirrorTree::finishDirectories(const SourceTree& from) {
             !notStorable(errno)) {
             keepFirst(first, OpResult::failure(errno));
         }
+        if (UniqueFd source(::openat(in.base, in.name.c_str(), kListFlags)); source.valid()) {
+            if (const int error = detail::copyExtendedAttributes(source.get(), dir.get(), false)) {
+                keepFirst(first, OpResult::failure(error));
+            }
+        }
         if (::fchmod(dir.get(), st.st_mode & 07777) != 0 && !notStorable(errno)) {
             keepFirst(first, OpResult::failure(errno));
         }
@@ -1036,6 +1045,51 @@ OpResult MirrorTree::finishDirectories(const SourceTree& from) {
         }
     }
     return first;
+}
+
+OpResult MirrorTree::copyAttributes(const SourceTree& from, const std::string& source,
+                                    const std::string& target) {
+    if (!valid()) {
+        return OpResult::failure(EBADF);
+    }
+    TargetPath path;
+    if (!splitTarget(m_root, target, path) || path.leaf.empty()) {
+        return notBeneathRoot();
+    }
+    SourceEntry in;
+    if (OpResult opened = openSource(from, source, in); !opened.ok()) {
+        return opened;
+    }
+    const int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    UniqueFd input(::openat(in.base, in.name.c_str(), flags));
+    if (!input.valid()) {
+        return OpResult::failure(errno);
+    }
+    UniqueFd dir;
+    if (const int error = openBeneath(m_fd, path.parent, false, dir)) {
+        return wayFailure(error);
+    }
+    UniqueFd output(::openat(dir.get(), path.leaf.c_str(), flags));
+    if (!output.valid()) {
+        return OpResult::failure(errno);
+    }
+    struct stat inStat;
+    struct stat outStat;
+    if (::fstat(input.get(), &inStat) != 0 || ::fstat(output.get(), &outStat) != 0) {
+        return OpResult::failure(errno);
+    }
+    if (!S_ISREG(inStat.st_mode) || !S_ISREG(outStat.st_mode)) {
+        return OpResult::failure(EAGAIN, "the entry changed its type after the plan was made");
+    }
+    int error = detail::copyExtendedAttributes(input.get(), output.get(), false);
+    // A read-only mirror file of this process's takes user. attributes once
+    // its owner may write it for a moment.
+    if (error == EACCES && outStat.st_uid == ::geteuid() && (outStat.st_mode & S_IWUSR) == 0 &&
+        ::fchmod(output.get(), (outStat.st_mode & 07777) | S_IWUSR) == 0) {
+        error = detail::copyExtendedAttributes(input.get(), output.get(), false);
+        ::fchmod(output.get(), outStat.st_mode & 07777);
+    }
+    return error == 0 ? OpResult::success() : OpResult::failure(error);
 }
 
 std::uint64_t MirrorTree::learnTimePrecision() {

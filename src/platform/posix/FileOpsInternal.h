@@ -71,6 +71,12 @@ inline constexpr std::size_t kCopyChunkBytes = std::size_t{8} << 20;
 // the empty file `target`, keeping holes. Returns 0 or an errno.
 int copyContent(int source, int target, const struct stat& st);
 
+// Gives the open entry `target` the user. attributes and POSIX ACLs of the
+// open entry `source`, removing those it has that the source has not (none,
+// when `targetIsNew`). What the target's file system cannot keep is dropped.
+// Returns 0 or an errno.
+int copyExtendedAttributes(int source, int target, bool targetIsNew);
+
 // Moves the entry `name` of the open folder `dirFd` to the trash of its own
 // file system; `path` is its full path, kept for putting it back. Never
 // deletes instead, never replaces an entry in the trash.
