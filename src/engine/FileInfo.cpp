@@ -21,6 +21,9 @@ void FileInfo::setRecord(const platform::FindRecord& record) {
     m_attributes = record.attributes;
     m_lastWriteTime = record.lastWriteTime;
     m_size = record.size;
+    m_mode = static_cast<std::uint16_t>(record.mode);
+    m_owner = record.owner;
+    m_group = record.group;
 }
 
 platform::FindRecord FileInfo::record() const {
@@ -28,6 +31,9 @@ platform::FindRecord FileInfo::record() const {
     r.attributes = m_attributes;
     r.lastWriteTime = m_lastWriteTime;
     r.size = m_size;
+    r.mode = m_mode;
+    r.owner = m_owner;
+    r.group = m_group;
     return r;
 }
 

@@ -30,7 +30,12 @@ public:
     bool isDirectory() const { return hasAttribute(platform::kAttrDirectory); }
     std::uint64_t size() const { return m_size; }
     std::uint64_t lastWriteTime() const { return m_lastWriteTime; }
-    // The record as kept: attributes, last-write time and size. Creation and
+    // The type and permission bits (st_mode), owner and group.
+    std::uint32_t mode() const { return m_mode; }
+    std::uint32_t owner() const { return m_owner; }
+    std::uint32_t group() const { return m_group; }
+    // The record as kept: attributes, last-write time, size, mode, owner and
+    // group. Creation and
     // access times are not kept, since no decision reads them and a snapshot
     // holds one record per entry.
     platform::FindRecord record() const;
@@ -67,6 +72,9 @@ private:
     std::uint32_t m_attributes = 0;
     platform::LookupStatus m_status = platform::LookupStatus::Found;
     std::uint8_t m_error = 0;
+    std::uint16_t m_mode = 0;  // st_mode fits in 16 bits
+    std::uint32_t m_owner = 0;
+    std::uint32_t m_group = 0;
     std::uint64_t m_lastWriteTime = 0;
     std::uint64_t m_size = 0;
 };

@@ -47,6 +47,14 @@ public:
     // What real runs learned of mirror file systems; none when not kept. A
     // real run adds what it learns of the mirrors it makes.
     TimePrecisionMemory* timePrecisions = nullptr;
+    // Where the run keeps the mirror files it replaces or deletes; the folder
+    // is empty when the task keeps no versions.
+    struct Versions {
+        std::string folder;
+        int keepDays = 0;
+        int keepVersions = 0;
+    };
+    Versions versions;
     // One per folder pair of the task, in order.
     struct Pair {
         std::string mainRoot;    // as the task stores it, with a trailing separator
@@ -69,6 +77,13 @@ public:
         // Whether the mirror's time precision was learned (by writing) for
         // this plan; a real run learns it of a mirror it makes.
         bool timePrecisionLearned = false;
+        // This pair's folder inside each run folder of the versions folder.
+        std::string versionsName;
+        // Mirror folders (the root included) whose permission bits, owner
+        // or last-write time differ from their main folder's: a real run
+        // gives them main's once their content is done. Not items of the
+        // plan, since nothing else about them changes.
+        std::vector<std::string> folderRepairs;
     };
     std::vector<Pair> pairs;
 

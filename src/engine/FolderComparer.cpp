@@ -18,6 +18,7 @@
 #include "platform/FileOps.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
+#include "versions/Versions.h"
 
 namespace {
 
@@ -187,6 +188,13 @@ void FolderComparer::compareAll() {
     m_list->policyFlags = m_policy.getFlags();
     m_list->exclusions = m_task->exclude;
     m_includeFolder.clear();
+    m_versionsProblem = m_task->versionsFolderProblem();
+    if (m_task->versions.enabled && m_versionsProblem.empty()) {
+        m_list->versions.folder = m_task->versionsFolder();
+        m_list->versions.keepDays = m_task->versions.keepDays;
+        m_list->versions.keepVersions = m_task->versions.keepVersions;
+        m_resolvedVersions = platform::resolvePath(m_list->versions.folder);
+    }
 
     const auto& folders = m_task->folderList.items();
     for (std::size_t i = 0; i < folders.size(); ++i) {
@@ -209,6 +217,17 @@ bool FolderComparer::refusePair(std::size_t index, const TaskFolderItem& folder,
     m_resolvedMirrors.push_back(mirror);
     if (main.empty() || mirror.empty()) {
         reason = "main and mirror folders must be absolute paths";
+        return true;
+    }
+    if (!m_versionsProblem.empty()) {
+        reason = m_versionsProblem;
+        return true;
+    }
+    // The text test of the model cannot see links: a versions folder that
+    // resolves into a main folder would be copied, and could copy itself.
+    if (!m_resolvedVersions.empty() && (platform::isSameOrInside(m_resolvedVersions, main) ||
+                                        platform::isSameOrInside(main, m_resolvedVersions))) {
+        reason = "the versions folder overlaps the main folder";
         return true;
     }
     if (platform::isSameOrInside(main, mirror) || platform::isSameOrInside(mirror, main)) {
@@ -267,6 +286,7 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     FileItemList::Pair& pair = m_list->pairs.emplace_back();
     pair.mainRoot = platform::withTrailingSeparator(folder.main);
     pair.mirrorRoot = platform::withTrailingSeparator(folder.mirror);
+    pair.versionsName = versions::pairFolderName(index, folder.mirror);
     const std::string mainPath(platform::folderOf(pair.mainRoot));
 
     const auto skipPair = [&](std::string reason) {
@@ -361,6 +381,12 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     const bool mainIsMount = platform::isMountRoot(mainRoot);
     const std::string includeName =
         index == 0 ? std::string(platform::fileNameOf(m_task->includeFolder())) : std::string();
+    // The versions folder when it lies inside this mirror, relative to it.
+    std::string versionsName;
+    if (const std::string& resolved = m_resolvedMirrors[index];
+        !m_resolvedVersions.empty() && isBeneath(m_resolvedVersions, resolved)) {
+        versionsName = m_resolvedVersions.substr(resolved.size() + 1);
+    }
 
     // Mirror entries that no plan may touch: temporary files of killed runs,
     // the trash of a mounted mirror, the include folder of the first pair.
@@ -374,6 +400,10 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
             if (isTrashName(top) || isFileSystemName(top)) {
                 return true;
             }
+        }
+        if (mirrorSide && !versionsName.empty() &&
+            (relative == versionsName || isBeneath(relative, versionsName))) {
+            return true;
         }
         return mirrorSide && !includeName.empty() &&
                (relative == includeName || isBeneath(relative, includeName));
@@ -400,6 +430,7 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     m_timePrecision = std::max(platform::timePrecisionTicks(mainRoot),
                                opened.ok() ? mirrorTimePrecision(pair) : 1);
     m_keptMetadata = opened.ok() ? platform::keptMetadata(pair.tree.fd()) : 0;
+    m_kept = pair.tree.valid() ? pair.tree.kept() : platform::MetadataKept{};
 
     for (const FileInfo& entry : scan.mirror.entries()) {
         if (!entry.isDirectory() && platform::isTemporaryName(entry.fileName())) {
@@ -445,6 +476,38 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
         }
     }
     UnknownPaths caseLosers;
+    // An entry facing one of the other kind (a folder facing a file or a
+    // link, a file facing a folder): the mirror pass leaves what is beneath
+    // it to the replacement, and the main pass plans nothing beneath one that
+    // is not replaced.
+    UnknownPaths typeChanged;
+    UnknownPaths blocked;
+    const auto kindsDiffer = [](const FileInfo& entry, const FileInfo& counterpart) {
+        return entry.isDirectory() != counterpart.isDirectory();
+    };
+    const auto changeType = [&](std::string_view relative, const FileInfo& entry,
+                                const FileInfo& counterpart) {
+        typeChanged.add(std::string(relative));
+        if (!planTypeChange(entry, counterpart)) {
+            blocked.add(std::string(relative));
+        }
+    };
+    // The counterpart of a main entry that its folder's listing did not show.
+    // Never through a link or a file on the way; beneath a folder the mirror
+    // does not have, nothing is there (unless the mirror matches names in
+    // other letter case).
+    const auto lookUpMirror = [&](std::string_view relative, const std::string& path) {
+        const auto slash = relative.rfind(platform::kSeparator);
+        if (slash != std::string_view::npos) {
+            const FileInfo* parent = mirrorIndex->find(relative.substr(0, slash));
+            if (parent != nullptr ? !parent->isDirectory() : !foldsCase) {
+                platform::Lookup absent;
+                absent.error = ENOENT;
+                return absent;
+            }
+        }
+        return pair.tree.lookup(path);
+    };
 
     // Main pass.
     // Mirror entries a main entry was matched with under another spelling
@@ -458,6 +521,9 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
             continue;
         }
         if (!mirrorUnknown.empty() && mirrorUnknown.covers(relative)) {
+            continue;
+        }
+        if (!blocked.empty() && blocked.covers(relative)) {
             continue;
         }
         if (foldsCase) {
@@ -474,18 +540,26 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
             }
         }
         if (const FileInfo* found = mirrorIndex->find(relative)) {
-            compareMain(entry, *found, LookupStatus::Found);
+            if (kindsDiffer(entry, *found)) {
+                changeType(relative, entry, *found);
+            } else {
+                compareMain(entry, *found, LookupStatus::Found);
+            }
             continue;
         }
         // Not listed under that exact name: ask the file system, which may
         // match names regardless of case or see what the listing missed.
         std::string counterpartPath = mirrorRoot;
         counterpartPath.append(relative);
-        const platform::Lookup lookup = platform::lookupEntry(counterpartPath);
+        const platform::Lookup lookup = lookUpMirror(relative, counterpartPath);
         const FileInfo counterpart(std::move(counterpartPath), lookup);
         if (lookup.status == LookupStatus::Found) {
             matchedByLookup.emplace(lookup.device, lookup.inode);
             matchedNames.insert(platform::lowerCase(relative));
+            if (kindsDiffer(entry, counterpart)) {
+                changeType(relative, entry, counterpart);
+                continue;
+            }
         }
         // The counterpart's own record decides how it is tested, so what the
         // lookup found is what exists.
@@ -504,7 +578,8 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     for (const FileInfo& entry : scan.mirror.entries()) {
         const std::string_view relative = relativeOf(entry, mirrorRoot);
         if (neverPlanned(relative, true) || unknown.covers(relative) ||
-            (!caseLosers.empty() && caseLosers.covers(relative))) {
+            (!caseLosers.empty() && caseLosers.covers(relative)) ||
+            (!typeChanged.empty() && typeChanged.covers(relative))) {
             continue;
         }
         if (mainIndex->find(relative) != nullptr) {
@@ -549,19 +624,36 @@ void FolderComparer::compareMirror(const FileInfo& entry, LookupStatus status) {
 
 void FolderComparer::compareMain(const FileInfo& entry, const FileInfo& counterpart,
                                  LookupStatus status) {
+    const bool counterpartExists = status == LookupStatus::Found;
     if (isExcluded(entry)) {
         addItem(entry, counterpart, opExclude);
+        // Its content is still judged entry by entry, so the folder holds
+        // mirrored entries: it keeps main's bits like any other.
+        if (counterpartExists && entry.isDirectory() && counterpart.isDirectory()) {
+            compareFolder(entry, counterpart);
+        }
         return;
     }
     if (status == LookupStatus::Unknown) {
         addSkip(entry.path(), systemReason(counterpart.lookupError()));
         return;
     }
-    const bool counterpartExists = status == LookupStatus::Found;
     if (!counterpartExists && m_policy.isCopyNewFiles()) {
         addItem(entry, counterpart, entry.isDirectory() ? opCreateDirectory : opCreateFile);
     }
-    if (entry.lookupStatus() != LookupStatus::Found || !counterpartExists || entry.isDirectory()) {
+    if (entry.lookupStatus() != LookupStatus::Found || !counterpartExists) {
+        return;
+    }
+    if (entry.isDirectory()) {
+        compareFolder(entry, counterpart);
+        return;
+    }
+    // A file facing a link or a FIFO (or the other way) is replaced.
+    const bool copiesChanged = m_policy.isCopyIfSizeDiffers() || m_policy.isCopyIfTimeDiffers() ||
+                               m_policy.isCopyIfAttributesDiffer();
+    if (copiesChanged && (entry.mode() & platform::kModeTypeMask) !=
+                             (counterpart.mode() & platform::kModeTypeMask)) {
+        addItem(entry, counterpart, opUpdateFile);
         return;
     }
     if (m_policy.isCopyIfSizeDiffers() && entry.compareSize(counterpart) != 0) {
@@ -573,6 +665,12 @@ void FolderComparer::compareMain(const FileInfo& entry, const FileInfo& counterp
         if (!m_policy.isCopyOnlyIfMainNewer() || order > 0) {
             addItem(entry, counterpart, opUpdateFile);
         }
+        return;
+    }
+    // Bits and owners alone are carried whenever changed files are copied
+    // at all, in place: nothing about the content changed.
+    if (copiesChanged && attributesDiffer(entry, counterpart)) {
+        addItem(entry, counterpart, opUpdateFile).attributesOnly = true;
         return;
     }
     if (m_policy.isCopyIfAttributesDiffer() &&
@@ -588,6 +686,52 @@ void FolderComparer::compareMain(const FileInfo& entry, const FileInfo& counterp
         !platform::sameExtendedAttributes(entry.path(), counterpart.path(), m_keptMetadata)) {
         addItem(entry, counterpart, opUpdateFile).attributesOnly = true;
     }
+}
+
+bool FolderComparer::attributesDiffer(const FileInfo& entry, const FileInfo& counterpart) const {
+    if (!m_kept.permissions) {
+        return false;
+    }
+    // A link's own bits mean nothing here and cannot be changed.
+    if (!entry.hasAttribute(platform::kAttrSymlink) &&
+        (entry.mode() & platform::kModePermissionMask) !=
+            (counterpart.mode() & platform::kModePermissionMask)) {
+        return true;
+    }
+    return m_kept.owners &&
+           (entry.owner() != counterpart.owner() || entry.group() != counterpart.group());
+}
+
+void FolderComparer::compareFolder(const FileInfo& entry, const FileInfo& counterpart) {
+    int order = 0;
+    if (attributesDiffer(entry, counterpart) || timesDiffer(entry, counterpart, order)) {
+        m_list->pairs[static_cast<std::size_t>(m_pair)].folderRepairs.push_back(counterpart.path());
+    }
+}
+
+bool FolderComparer::planTypeChange(const FileInfo& entry, const FileInfo& counterpart) {
+    if (isExcluded(entry) || isExcluded(counterpart)) {
+        addItem(entry, counterpart, opExclude);
+        return false;
+    }
+    if (!m_policy.isCopyNewFiles()) {
+        return false;
+    }
+    if (!m_policy.isDeleteMirrorOnly()) {
+        const auto kind = [](const FileInfo& each) {
+            return each.isDirectory()                          ? "a folder"
+                   : each.hasAttribute(platform::kAttrSymlink) ? "a link"
+                                                               : "a file";
+        };
+        addSkip(entry.path(), std::string("the mirror holds ") + kind(counterpart) +
+                                  " where main has " + kind(entry) +
+                                  ", and the copy policy does not delete from the mirror");
+        return false;
+    }
+    // The mirror's entry goes first, under the policy's delete rule.
+    addItem(counterpart, entry, counterpart.isDirectory() ? opDeleteDirectory : opDeleteFile);
+    addItem(entry, counterpart, entry.isDirectory() ? opCreateDirectory : opCreateFile);
+    return true;
 }
 
 bool FolderComparer::timesDiffer(const FileInfo& a, const FileInfo& b, int& order) const {

@@ -26,8 +26,10 @@ class TaskFolderItem;
 // refused, by path and by the identity of the folders (bind mounts and links
 // do not hide an overlap); a mirror folder that cannot be listed and a name
 // that another main entry takes in other letter case on a mirror that ignores
-// case are failed items; the include folder, the trash and lost+found of a
-// mounted folder and temporary files of killed runs are never planned.
+// case are failed items; the include folder, the versions folder, the trash and
+// lost+found of a mounted folder and temporary files of killed runs are
+// never planned. A task whose versions folder cannot be used plans nothing
+// but skips: it must not replace or delete what it was asked to keep.
 //
 // Both folders of each pair are opened once here and kept in the plan: the
 // run works through them.
@@ -57,6 +59,9 @@ private:
                      platform::LookupStatus status);
     void compareMirror(const FileInfo& entry, platform::LookupStatus status);
     bool timesDiffer(const FileInfo& a, const FileInfo& b, int& order) const;
+    bool attributesDiffer(const FileInfo& entry, const FileInfo& counterpart) const;
+    void compareFolder(const FileInfo& entry, const FileInfo& counterpart);
+    bool planTypeChange(const FileInfo& entry, const FileInfo& counterpart);
     FileItem& addItem(const FileInfo& entry, const FileInfo& counterpart, std::int32_t code);
     void addSkip(const std::string& path, std::string reason);
     void addFailure(const std::string& path, bool isDirectory, std::string reason);
@@ -71,6 +76,8 @@ private:
     bool m_learnTimePrecision = false;
     std::string m_includeFolder;
     std::vector<std::string> m_resolvedMirrors;
+    std::string m_versionsProblem;
+    std::string m_resolvedVersions;
     // The mirror folders of the pairs so far with the folders above them.
     std::vector<std::vector<platform::FileIdentity>> m_mirrorChains;
     // State of the pair being compared.
@@ -78,4 +85,5 @@ private:
     std::uint64_t m_timePrecision = 1;
     // The kinds of extended metadata the pair's mirror keeps.
     std::uint32_t m_keptMetadata = 0;
+    platform::MetadataKept m_kept;
 };

@@ -7,8 +7,11 @@
 #include "engine/TimePrecisionMemory.h"
 #include "model/CopyPolicy.h"
 #include "platform/Assert.h"
+#include "platform/Clock.h"
 #include "platform/FileSystem.h"
+#include "platform/Path.h"
 #include "platform/Text.h"
+#include "versions/Versions.h"
 
 namespace {
 
@@ -102,6 +105,11 @@ void TaskRun::run() {
 
     m_running = true;
     notifyBegin();
+    const platform::Clock& clock = m_clock != nullptr ? *m_clock : platform::Clock::system();
+    m_keeper.reset();
+    if (keepsVersions()) {
+        m_keeper = std::make_unique<versions::RunKeeper>(list.versions.folder, clock.now());
+    }
     m_pairFailures.assign(list.pairs.size(), std::string());
     if (!m_simulate) {
         openMirrors();
@@ -126,7 +134,11 @@ void TaskRun::run() {
     }
     if (!m_simulate) {
         finishMirrors();
+        if (m_keeper && !m_wasAborted && m_failed == 0) {
+            pruneVersions();
+        }
     }
+    m_keeper.reset();
     list.releaseMirrors();
     info.current = nullptr;
     m_aborting = false;
@@ -155,7 +167,8 @@ void TaskRun::openMirrors() {
             continue;
         }
         if (!pair.tree.valid()) {
-            result = platform::makeDirectories(pair.mirrorRoot);
+            // Owner-only until it gets main's bits at the end of the run.
+            result = platform::makeDirectories(pair.mirrorRoot, 0700);
             if (result.ok()) {
                 pair.tree = platform::MirrorTree::open(pair.mirrorRoot, platform::kMirrorLockWaitMs,
                                                        result);
@@ -173,6 +186,8 @@ void TaskRun::openMirrors() {
                 m_list->timePrecisions->remember(platform::fileSystemKey(pair.tree.fd()), learned);
             }
         }
+        // The root is compared on every run; the trash may live in it.
+        pair.tree.finishLater(pair.mirrorRoot);
         for (const std::string& leftover : pair.leftovers) {
             result = pair.tree.remove(leftover, platform::EntryKind::File, false);
             if (!result.ok()) {
@@ -185,14 +200,21 @@ void TaskRun::openMirrors() {
 }
 
 void TaskRun::finishMirrors() {
+    // Folders get main's bits, owner and times once their content is done:
+    // those the run made or changed, and those the plan found different.
+    const auto failed = [this](const std::string& target, const platform::OpResult& result) {
+        ++m_failed;
+        logLine(errorLine(target, result.message));
+        recordProblem(true, target, result.message);
+    };
     for (FileItemList::Pair& pair : m_list->pairs) {
         if (pair.tree.valid()) {
-            const platform::OpResult result = pair.tree.finishDirectories(pair.source);
-            if (!result.ok()) {
-                ++m_failed;
-                logLine(errorLine(pair.mirrorRoot, result.message));
-                recordProblem(true, pair.mirrorRoot, result.message);
+            for (const std::string& folder : pair.folderRepairs) {
+                pair.tree.finishLater(folder);
             }
+            // Each failure went to `failed`.
+            [[maybe_unused]] const platform::OpResult first =
+                pair.tree.finishDirectories(pair.source, failed);
         }
     }
     // Nothing is reported done before it is on the drive: a drive pulled
@@ -207,6 +229,22 @@ void TaskRun::finishMirrors() {
                 recordProblem(true, pair.mirrorRoot, result.message);
             }
         }
+    }
+}
+
+bool TaskRun::keepsVersions() const {
+    return !m_list->versions.folder.empty();
+}
+
+void TaskRun::pruneVersions() {
+    const FileItemList::Versions& settings = m_list->versions;
+    const platform::Clock& clock = m_clock != nullptr ? *m_clock : platform::Clock::system();
+    const versions::PruneResult pruned =
+        versions::prune(settings.folder, clock.now(), settings.keepDays, settings.keepVersions);
+    // Old versions left in place harm nothing: reported, the run stays a success.
+    for (const std::string& problem : pruned.problems) {
+        logLine("[Error]" + platform::escapeControl(problem) + ": not pruned");
+        recordProblem(false, problem, "an old version could not be pruned");
     }
 }
 
@@ -251,6 +289,14 @@ void TaskRun::execute(const FileItem& item) {
     if (item.operation() == opExclude) {
         return;
     }
+    const bool keeps =
+        m_keeper && (item.operation() == opDeleteFile || item.operation() == opDeleteDirectory ||
+                     (item.operation() == opUpdateFile && !item.isDirectory));
+    if (keeps) {
+        // The mirror entry: a deletion's source, an update's target.
+        const std::string& kept = item.operation() == opUpdateFile ? item.target() : item.source();
+        logLine("[Keep version]" + platform::escapeControl(kept));
+    }
     if (m_simulate) {
         if (m_simulationDelay.count() > 0) {
             std::unique_lock<std::mutex> lock(m_pauseMutex);
@@ -285,9 +331,26 @@ bool TaskRun::perform(const FileItem& item, platform::OpResult& result) {
         case opCreateFile:
         case opUpdateFile: {
             const std::string source = item.source();
-            result = item.attributesOnly
-                         ? tree.copyAttributes(sourceFor(pair, source), source, item.target())
-                         : tree.copyFile(sourceFor(pair, source), source, item.target());
+            // Metadata alone changes in place: nothing is replaced, so
+            // nothing goes into the versions folder.
+            if (item.attributesOnly) {
+                result = tree.copyAttributes(sourceFor(pair, source), source, item.target());
+                break;
+            }
+            if (item.operation() == opCreateFile || !m_keeper ||
+                !item.target().starts_with(pair.mirrorRoot)) {
+                result = tree.copyFile(sourceFor(pair, source), source, item.target());
+                break;
+            }
+            // The old file goes into the versions folder only once the new
+            // content is complete beside it, and just before that takes its
+            // place: a kill leaves the old content in one place or the other.
+            const std::string relative = item.target().substr(pair.mirrorRoot.size());
+            result =
+                tree.copyFile(sourceFor(pair, source), source, item.target(),
+                              [&](int folder, const std::string& name) {
+                                  return m_keeper->keep(pair.versionsName, folder, name, relative);
+                              });
             break;
         }
         case opCreateDirectory: {
@@ -304,13 +367,44 @@ bool TaskRun::perform(const FileItem& item, platform::OpResult& result) {
                     return filter->isExcluded(FileInfo(path, record));
                 };
             }
-            const auto kind = item.operation() == opDeleteDirectory ? platform::EntryKind::Folder
-                                                                    : platform::EntryKind::File;
-            result = tree.remove(item.source(), kind, toRecycleBin(m_list->policyFlags), keep);
+            result = removeOrKeep(item, tree, keep);
             break;
         }
         default:
             break;
     }
     return result.ok();
+}
+
+platform::OpResult TaskRun::removeOrKeep(const FileItem& item, platform::MirrorTree& tree,
+                                         const platform::KeepPredicate& keep) {
+    const auto kind = item.operation() == opDeleteDirectory ? platform::EntryKind::Folder
+                                                            : platform::EntryKind::File;
+    if (!m_keeper) {
+        return tree.remove(item.source(), kind, toRecycleBin(m_list->policyFlags), keep);
+    }
+    // With versions on, what a deletion removes goes into the versions folder
+    // instead of the trash; only the emptied folders are removed for good.
+    const FileItemList::Pair& pair = m_list->pairs[static_cast<std::size_t>(item.pair)];
+    const std::string& path = item.source();
+    if (!path.starts_with(pair.mirrorRoot)) {
+        return platform::OpResult::failure(EINVAL, "not beneath the mirror folder");
+    }
+    const std::string relative = path.substr(pair.mirrorRoot.size());
+    platform::OpResult result =
+        m_keeper->keepEntry(pair.versionsName, tree.fd(), pair.mirrorRoot, relative, kind, keep);
+    if (!result.ok()) {
+        return result;  // nothing not kept is removed
+    }
+    if (kind == platform::EntryKind::File) {
+        return result;
+    }
+    // Only folders are left, and what `keep` holds back.
+    const platform::KeepPredicate foldersOnly = [&keep](const std::string& entryPath,
+                                                        const platform::FindRecord& record) {
+        const bool isFolder = (record.attributes & platform::kAttrDirectory) != 0 &&
+                              (record.attributes & platform::kAttrSymlink) == 0;
+        return !isFolder || (keep && keep(entryPath, record));
+    };
+    return tree.remove(path, platform::EntryKind::Folder, false, foldersOnly);
 }
