@@ -1282,17 +1282,19 @@ OpResult MirrorTree::finishOne(const SourceTree& tree, const std::string& relati
     }
     // User. attributes and ACLs first: the bits given next may leave the
     // folder closed to them.
+    // A failure there still leaves the folder its bits and times.
+    int extended = 0;
     if (sourceFolder.valid()) {
         UniqueFd open(::openat(folder.get(), ".", kListFlags));
         if (open.valid()) {
-            if (const int error =
-                    detail::copyExtendedAttributes(sourceFolder.get(), open.get(), false)) {
-                return OpResult::failure(error);
-            }
+            extended = detail::copyExtendedAttributes(sourceFolder.get(), open.get(), false);
         }
     }
     const int error = applyAttributes(folder.get(), have, want, m_kept, true);
-    return error == 0 ? OpResult::success() : OpResult::failure(error);
+    if (error != 0 || extended != 0) {
+        return OpResult::failure(error != 0 ? error : extended);
+    }
+    return OpResult::success();
 }
 
 std::uint64_t MirrorTree::learnTimePrecision() {
