@@ -104,8 +104,11 @@ public:
         c->add_option("--exclude-attrs", m_excludeAttrs,
                       "Leave out entries with these attributes, e.g. \"HIDDEN;SYSTEM\"")
             ->type_name("LIST");
-        c->add_option("--include", m_include, "Copy only these files (repeatable)")
-            ->type_name("FILE")
+        c->add_option("--include", m_include,
+                      "Also copy this file, or this folder with its content (each entry under "
+                      "the same rules and exclusions as MAIN's), into MIRROR/<NAME_append> "
+                      "(repeatable)")
+            ->type_name("PATH")
             ->allow_extra_args(false);
         CLI::Option* versions =
             c->add_option("--versions", m_versions,

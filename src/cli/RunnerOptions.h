@@ -8,6 +8,7 @@
 
 #include "config/NormalSetting.h"
 #include "config/XMLConfig.h"
+#include "engine/TimePrecisionMemory.h"
 #include "history/RunHistory.h"
 #include "platform/Text.h"
 
@@ -30,9 +31,18 @@ inline DeleteLimit settingLimit(const NormalSetting& setting) {
     return limit;
 }
 
+// What real runs learned of mirror file systems, kept with the run history;
+// one for the process, read when first used.
+inline TimePrecisionMemory& timePrecisions() {
+    static TimePrecisionMemory memory(XMLConfig::stateFolder() +
+                                      std::string(TimePrecisionMemory::kFileName));
+    return memory;
+}
+
 // A runner that writes to the standard streams as the global options ask.
 inline TaskRunner makeRunner(const GlobalOptions& global) {
     TaskRunner runner(stdout, stderr);
+    runner.setTimePrecisions(&timePrecisions());
     runner.setJson(global.json);
     runner.setVerbosity(global.quiet     ? TaskRunner::Verbosity::Quiet
                         : global.verbose ? TaskRunner::Verbosity::Verbose

@@ -9,6 +9,7 @@
 
 class RunHistory;
 class Task;
+class TimePrecisionMemory;
 
 // Plans a task and prints or carries out the plan, for the command line.
 class TaskRunner {
@@ -26,6 +27,10 @@ public:
     void setJson(bool json) { m_json = json; }
     // Where each run() records its result; none by default.
     void setHistory(RunHistory* history) { m_history = history; }
+
+    // What real runs learned of mirror file systems; plans read it, real
+    // runs add to it. None by default.
+    void setTimePrecisions(TimePrecisionMemory* memory) { m_timePrecisions = memory; }
 
     // Prints one line per item (the operation's name, a tab, the path the
     // task log shows), then the counts, and on the error stream the reasons
@@ -55,5 +60,6 @@ private:
     Verbosity m_verbosity = Verbosity::Normal;
     bool m_json = false;
     RunHistory* m_history = nullptr;
+    TimePrecisionMemory* m_timePrecisions = nullptr;
     RunResult m_result;
 };

@@ -12,6 +12,7 @@
 #include "platform/FileOps.h"
 
 class Task;
+class TimePrecisionMemory;
 
 // A change plan: the operations of one run of a task, in the order they are
 // carried out, with what the run needs of the task captured when the plan was
@@ -43,6 +44,9 @@ public:
     std::uint32_t policyFlags = 0;
     // A copy of the task's exclusion filter, used when deleting folders.
     std::optional<FileExclude> exclusions;
+    // What real runs learned of mirror file systems; none when not kept. A
+    // real run adds what it learns of the mirrors it makes.
+    TimePrecisionMemory* timePrecisions = nullptr;
     // Where the run keeps the mirror files it replaces or deletes; the folder
     // is empty when the task keeps no versions.
     struct Versions {
@@ -70,6 +74,9 @@ public:
         // Temporary files of killed runs found in the mirror; a real run
         // removes them for good before anything else.
         std::vector<std::string> leftovers;
+        // Whether the mirror's time precision was learned (by writing) for
+        // this plan; a real run learns it of a mirror it makes.
+        bool timePrecisionLearned = false;
         // This pair's folder inside each run folder of the versions folder.
         std::string versionsName;
         // Mirror folders (the root included) whose permission bits, owner

@@ -12,6 +12,7 @@
 #include "engine/DirectoryInfo.h"
 #include "engine/DirectoryOp.h"
 #include "engine/FileItemList.h"
+#include "engine/TimePrecisionMemory.h"
 #include "model/Task.h"
 #include "platform/Assert.h"
 #include "platform/FileOps.h"
@@ -427,7 +428,8 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
         }
     }
     m_timePrecision = std::max(platform::timePrecisionTicks(mainRoot),
-                               opened.ok() ? platform::timePrecisionTicks(mirrorRoot) : 1);
+                               opened.ok() ? mirrorTimePrecision(pair) : 1);
+    m_keptMetadata = opened.ok() ? platform::keptMetadata(pair.tree.fd()) : 0;
     m_kept = pair.tree.valid() ? pair.tree.kept() : platform::MetadataKept{};
 
     for (const FileInfo& entry : scan.mirror.entries()) {
@@ -675,6 +677,14 @@ void FolderComparer::compareMain(const FileInfo& entry, const FileInfo& counterp
         (entry.attributes() & kComparableAttributes) !=
             (counterpart.attributes() & kComparableAttributes)) {
         addItem(entry, counterpart, opUpdateFile);
+        return;
+    }
+    // User attributes and ACLs are carried like permission bits: where only
+    // they changed, the copy gets them without its content copied again.
+    if (m_keptMetadata != 0 && !entry.hasAttribute(platform::kAttrSymlink) &&
+        !counterpart.hasAttribute(platform::kAttrSymlink) &&
+        !platform::sameExtendedAttributes(entry.path(), counterpart.path(), m_keptMetadata)) {
+        addItem(entry, counterpart, opUpdateFile).attributesOnly = true;
     }
 }
 
@@ -739,9 +749,14 @@ bool FolderComparer::timesDiffer(const FileInfo& a, const FileInfo& b, int& orde
 
 void FolderComparer::compareIncludedFile(const std::string& path,
                                          const std::string& includeFolder) {
-    const FileInfo file(path);
+    // "/a/dir/" names the folder "dir" like "/a/dir".
+    std::string_view named(path);
+    while (named.size() > 1 && named.back() == platform::kSeparator) {
+        named.remove_suffix(1);
+    }
+    const FileInfo file{std::string(named)};
     std::string target = platform::withTrailingSeparator(includeFolder);
-    target.append(platform::fileNameOf(path));
+    target.append(platform::fileNameOf(named));
     const FileInfo counterpart(std::move(target));
     const LookupStatus status = counterpart.existence();
     if (file.lookupStatus() == LookupStatus::Unknown) {
@@ -749,6 +764,30 @@ void FolderComparer::compareIncludedFile(const std::string& path,
         return;
     }
     compareMain(file, counterpart, status);
+    if (file.isDirectory() && !isExcluded(file) && status != LookupStatus::Unknown) {
+        compareIncludedFolder(file.path(), counterpart.path());
+    }
+}
+
+void FolderComparer::compareIncludedFolder(const std::string& folder, const std::string& copy) {
+    // The content is judged entry by entry like that of any folder of a
+    // pair: the same rules, the same exclusions.
+    DirectoryInfo info(folder);
+    scanInto(info, std::nullopt);
+    const std::string copyRoot = platform::withTrailingSeparator(copy);
+    for (const FileInfo& entry : info.entries()) {
+        const std::string_view relative = relativeOf(entry, info.root());
+        if (hasTemporaryComponent(relative)) {
+            continue;
+        }
+        std::string counterpartPath = copyRoot;
+        counterpartPath.append(relative);
+        const platform::Lookup lookup = platform::lookupEntry(counterpartPath);
+        compareMain(entry, FileInfo(std::move(counterpartPath), lookup), lookup.status);
+    }
+    for (const auto& failure : info.failures()) {
+        addSkip(failure.path, systemReason(failure.error));
+    }
 }
 
 FileItem& FolderComparer::addItem(const FileInfo& entry, const FileInfo& counterpart,
@@ -779,6 +818,28 @@ void FolderComparer::addFailure(const std::string& path, bool isDirectory, std::
     item.setSource(path);
     item.setOperation(opSkip);
     item.setReason(std::move(reason));
+}
+
+std::uint64_t FolderComparer::mirrorTimePrecision(FileItemList::Pair& pair) {
+    // The type's rule stays a floor: a FAT driver may keep finer times in
+    // memory than it writes to the drive.
+    const std::uint64_t rule = platform::timePrecisionTicks(pair.mirrorRoot);
+    const std::string key = platform::fileSystemKey(pair.tree.fd());
+    if (m_learnTimePrecision) {
+        if (const std::uint64_t learned = pair.tree.learnTimePrecision(); learned != 0) {
+            pair.timePrecisionLearned = true;
+            if (m_list->timePrecisions != nullptr) {
+                m_list->timePrecisions->remember(key, learned);
+            }
+            return std::max(rule, learned);
+        }
+    }
+    if (m_list->timePrecisions != nullptr) {
+        if (const auto known = m_list->timePrecisions->find(key)) {
+            return std::max(rule, *known);
+        }
+    }
+    return rule;
 }
 
 bool FolderComparer::isExcluded(const FileInfo& entry) const {

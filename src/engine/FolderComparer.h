@@ -40,10 +40,15 @@ public:
 
     // How long to wait for a mirror folder another run is using.
     void setLockWait(int milliseconds) { m_lockWaitMs = milliseconds; }
+    // For a plan a real run carries out: each mirror's time precision is
+    // learned by writing a temporary file in it. Otherwise nothing is written
+    // and what the list's memory holds, or the mount table's rule, is used.
+    void setLearnTimePrecision(bool learn) { m_learnTimePrecision = learn; }
 
     void compareAll();
 
-    // Judges one included file against its copy in the include folder.
+    // Judges one included file against its copy in the include folder. An
+    // included folder is judged with everything beneath it.
     void compareIncludedFile(const std::string& path, const std::string& includeFolder);
 
 private:
@@ -61,11 +66,14 @@ private:
     void addSkip(const std::string& path, std::string reason);
     void addFailure(const std::string& path, bool isDirectory, std::string reason);
     bool isExcluded(const FileInfo& entry) const;
+    void compareIncludedFolder(const std::string& folder, const std::string& copy);
+    std::uint64_t mirrorTimePrecision(FileItemList::Pair& pair);
 
     FileItemList* m_list;
     const Task* m_task;
     CopyPolicy m_policy;
     int m_lockWaitMs = platform::kMirrorLockWaitMs;
+    bool m_learnTimePrecision = false;
     std::string m_includeFolder;
     std::vector<std::string> m_resolvedMirrors;
     std::string m_versionsProblem;
@@ -75,5 +83,7 @@ private:
     // State of the pair being compared.
     std::int32_t m_pair = -1;
     std::uint64_t m_timePrecision = 1;
+    // The kinds of extended metadata the pair's mirror keeps.
+    std::uint32_t m_keptMetadata = 0;
     platform::MetadataKept m_kept;
 };

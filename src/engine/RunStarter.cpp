@@ -98,12 +98,14 @@ std::int64_t holdDeletions(FileItemList& plan, const GuardHit& hit) {
     return held;
 }
 
-PlanOutcome buildPlan(const Task& task, int lockWaitMs) {
+PlanOutcome buildPlan(const Task& task, int lockWaitMs, const PlanOptions& options) {
     PlanOutcome outcome;
     try {
         auto list = std::make_unique<FileItemList>(&task);
+        list->timePrecisions = options.timePrecisions;
         FolderComparer comparer(list.get());
         comparer.setLockWait(lockWaitMs);
+        comparer.setLearnTimePrecision(options.forRun);
         comparer.compareAll();
         outcome.plan = std::move(list);
     } catch (const std::exception& error) {

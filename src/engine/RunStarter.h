@@ -15,6 +15,7 @@
 class AppLog;
 class Task;
 class TaskRun;
+class TimePrecisionMemory;
 
 // How long a run waits for a mirror folder another run is using.
 inline constexpr int kMirrorLockWaitMs = 3000;
@@ -57,9 +58,20 @@ struct PlanOutcome {
     std::string failure;
 };
 
+// How a plan is made.
+struct PlanOptions {
+    // The plan is for a real run: it may write a temporary file in each
+    // mirror to learn the mirror's time precision. Previews and simulations
+    // write nothing.
+    bool forRun = false;
+    // What earlier real runs learned of mirror file systems; none: the mount
+    // table's rule alone. Must outlive the plan and its run.
+    TimePrecisionMemory* timePrecisions = nullptr;
+};
+
 // Builds the change plan of a task. Any thread; never throws. The task must
 // have a policy and must not change meanwhile.
-PlanOutcome buildPlan(const Task& task, int lockWaitMs);
+PlanOutcome buildPlan(const Task& task, int lockWaitMs, const PlanOptions& options = {});
 
 // The one way both front ends start a run of a task:
 //   begin()     configures the task log and notes the start (caller's thread);

@@ -4,9 +4,11 @@
 
 #include "engine/AppLog.h"
 #include "engine/FileInfo.h"
+#include "engine/TimePrecisionMemory.h"
 #include "model/CopyPolicy.h"
 #include "platform/Assert.h"
 #include "platform/Clock.h"
+#include "platform/FileSystem.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
 #include "versions/Versions.h"
@@ -176,6 +178,14 @@ void TaskRun::openMirrors() {
                 continue;
             }
         }
+        // A mirror made now was not there to learn from when the plan was
+        // made: what it keeps is learned for the plans to come.
+        if (!pair.timePrecisionLearned && m_list->timePrecisions != nullptr) {
+            if (const std::uint64_t learned = pair.tree.learnTimePrecision(); learned != 0) {
+                pair.timePrecisionLearned = true;
+                m_list->timePrecisions->remember(platform::fileSystemKey(pair.tree.fd()), learned);
+            }
+        }
         // The root is compared on every run; the trash may live in it.
         pair.tree.finishLater(pair.mirrorRoot);
         for (const std::string& leftover : pair.leftovers) {
@@ -205,6 +215,19 @@ void TaskRun::finishMirrors() {
             // Each failure went to `failed`.
             [[maybe_unused]] const platform::OpResult first =
                 pair.tree.finishDirectories(pair.source, failed);
+        }
+    }
+    // Nothing is reported done before it is on the drive: a drive pulled
+    // right after the run must not hold files whose size and time look right
+    // and whose content is missing, which later runs would never copy again.
+    for (FileItemList::Pair& pair : m_list->pairs) {
+        if (pair.tree.valid()) {
+            const platform::OpResult result = pair.tree.flush();
+            if (!result.ok()) {
+                ++m_failed;
+                logLine(errorLine(pair.mirrorRoot, result.message));
+                recordProblem(true, pair.mirrorRoot, result.message);
+            }
         }
     }
 }
@@ -308,7 +331,7 @@ bool TaskRun::perform(const FileItem& item, platform::OpResult& result) {
         case opCreateFile:
         case opUpdateFile: {
             const std::string source = item.source();
-            // Bits or owner alone change in place: nothing is replaced, so
+            // Metadata alone changes in place: nothing is replaced, so
             // nothing goes into the versions folder.
             if (item.attributesOnly) {
                 result = tree.copyAttributes(sourceFor(pair, source), source, item.target());

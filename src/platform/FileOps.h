@@ -23,6 +23,22 @@ namespace platform {
 inline constexpr std::string_view kTemporaryPrefix = ".twinfold-partial-";
 bool isTemporaryName(std::string_view name);
 
+// Kinds of extended metadata that copies carry where the mirror keeps them:
+// attributes in the user. namespace (tags, ratings, origins) and POSIX ACLs
+// (access and default).
+inline constexpr std::uint32_t kKeepUserAttributes = 1;
+inline constexpr std::uint32_t kKeepAcls = 2;
+
+// The kinds the file system of the open folder `dirFd` keeps; asks without
+// writing.
+std::uint32_t keptMetadata(int dirFd);
+
+// True when the entries at `main` and `mirror` (final links not followed)
+// carry the same metadata of the kinds `kinds`, or when either cannot be
+// read.
+bool sameExtendedAttributes(const std::string& main, const std::string& mirror,
+                            std::uint32_t kinds);
+
 // Makes a folder and its missing parents, each with `mode` less the umask's
 // bits. Succeeds when the folder exists already.
 OpResult makeDirectories(const std::string& path, unsigned mode = 0777);
@@ -119,7 +135,8 @@ public:
     // temporary file beside the target, which then replaces the target in one
     // step, so the target is always either the old file or the new one. Keeps
     // the last-write time to the nanosecond, the access time, the permission
-    // bits, holes of sparse files, and, when running as root, owner and group.
+    // bits, user. attributes and ACLs where the mirror's file system keeps
+    // them, holes of sparse files, and, when running as root, owner and group.
     // Missing parent folders are created owner-only, and get their sources'
     // bits in finishDirectories(); a read-only target is replaced. Other
     // special files fail. `beforeReplace`, when given, is called just before
@@ -127,8 +144,9 @@ public:
     OpResult copyFile(const SourceTree& from, const std::string& source, const std::string& target,
                       const BeforeReplace& beforeReplace = {});
 
-    // Gives the entry at `target` the permission bits (not to links) and, when
-    // running as root, the owner and group of `source`, in place: content,
+    // Gives the entry at `target` the metadata of `source` in place: the
+    // user. attributes and ACLs (of regular files), then the permission bits
+    // (not to links) and, when running as root, the owner and group. Content,
     // times and the entry itself stay. Fails when the two are not of one type.
     OpResult copyAttributes(const SourceTree& from, const std::string& source,
                             const std::string& target);
@@ -170,19 +188,40 @@ public:
     using FailureSink = std::function<void(const std::string& target, const OpResult& result)>;
     OpResult finishDirectories(const SourceTree& from, const FailureSink& failed = {});
 
+    // Learns the step in which the mirror's file system keeps last-write
+    // times: a temporary file in the root gets a known time with nanoseconds,
+    // which is read back. Writes, so for real runs only. 100-nanosecond
+    // ticks, or 0 when nothing could be learned (a read-only mirror).
+    std::uint64_t learnTimePrecision();
+
+    // Flushes everything written to the mirror's file system to the drive,
+    // so that what a run reports done survives a drive pulled right after.
+    // A failure means some of it may not be there.
+    OpResult flush();
+
 private:
+    // A folder's source for finishDirectories(): none for the entry at the
+    // same place beneath the main folder.
+    struct PendingSource {
+        std::string source;
+        bool byPath = false;  // read by its full path (an included folder)
+    };
+
     // Records the folder `relative` (to the root; empty for the root) for
     // finishDirectories(), with its source when that is not the entry at the
     // same place beneath the main folder.
-    void pend(const std::string& relative, const std::string& source = {});
+    void pend(const std::string& relative, const std::string& source = {}, bool byPath = false);
     void pendMade(const std::vector<std::string>& made);
-    OpResult finishOne(const SourceTree& from, const std::string& relative,
-                       const std::string& source) const;
+    OpResult finishOne(const SourceTree& tree, const std::string& relative,
+                       const PendingSource& pending) const;
 
     std::string m_root;
     int m_fd = -1;
+    // Through FUSE a rename can give the renamed file the current time (FAT
+    // implementations do): times are set once more after the rename.
+    bool m_timesAfterRename = false;
     MetadataKept m_kept;
-    std::unordered_map<std::string, std::string> m_pending;
+    std::unordered_map<std::string, PendingSource> m_pending;
 };
 
 }  // namespace platform

@@ -62,9 +62,18 @@ struct MetadataKept {
 MetadataKept metadataKeptBy(const std::string& path);
 
 // The finest step, in 100-nanosecond ticks, in which the file system holding
-// `path` stores last-write times: 2 seconds on FAT, 1 second on some others,
-// 1 tick where it is finer or not known.
+// `path` stores last-write times by the mount table's rule for its type: 2
+// seconds on FAT, 1 second on some others, 1 tick where it is finer or not
+// known. A file system can keep coarser times than its type says (ext4 with
+// small inodes keeps whole seconds); what a mirror really keeps is learned by
+// MirrorTree::learnTimePrecision().
 std::uint64_t timePrecisionTicks(const std::string& path);
+
+// A text naming the file system that holds the open entry `fd`: its type and
+// the identity the kernel gives it (derived from the volume's UUID where it
+// has one), so what was learned of a drive is found again when it is plugged
+// in elsewhere. Empty when it cannot be read.
+std::string fileSystemKey(int fd);
 
 // True when `path` is the top folder of a mounted file system.
 bool isMountRoot(const std::string& path);

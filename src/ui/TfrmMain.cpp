@@ -38,6 +38,7 @@
 #include "engine/FileItemList.h"
 #include "engine/RunStarter.h"
 #include "engine/TaskRun.h"
+#include "engine/TimePrecisionMemory.h"
 #include "history/RunHistory.h"
 #include "model/CopyPolicy.h"
 #include "model/PolicyManager.h"
@@ -339,6 +340,14 @@ void TfrmMain::FormCreate() {
                                                      ? XMLConfig::stateFolder() +
                                                            std::string(RunHistory::kFileName)
                                                      : m_options.historyFile);
+        {
+            std::string stateFolder =
+                m_options.historyFile.empty()
+                    ? XMLConfig::stateFolder()
+                    : m_options.historyFile.substr(0, m_options.historyFile.rfind('/') + 1);
+            m_timePrecisions = std::make_unique<TimePrecisionMemory>(
+                stateFolder + std::string(TimePrecisionMemory::kFileName));
+        }
         m_history->setReporter([this](const std::string& problem) {
             showNotice(
                 tr("The run history cannot be kept: %1").arg(QString::fromLocal8Bit(problem)), {});
@@ -705,9 +714,11 @@ void TfrmMain::waitAside(const QString& text, const std::function<void()>& work)
 
 bool TfrmMain::startTaskRun(Task* task, bool simulate, RunOrigin origin) {
     TF_ASSERT(task != nullptr);
-    return startRun(*task, simulate, origin,
-                    QStringLiteral("Gather file information,please wait..."),
-                    [task] { return buildPlan(*task, kMirrorLockWaitMs); });
+    return startRun(
+        *task, simulate, origin, QStringLiteral("Gather file information,please wait..."),
+        [this, task, simulate] {
+            return buildPlan(*task, kMirrorLockWaitMs, {!simulate, m_timePrecisions.get()});
+        });
 }
 
 bool TfrmMain::startRun(Task& task, bool simulate, RunOrigin origin, const QString& waitText,

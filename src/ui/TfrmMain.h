@@ -260,6 +260,9 @@ private:
     std::unique_ptr<TaskManager> m_tasks;
     NormalSetting m_setting;
     ScheduleQueue m_queue;
+    // What real runs learned of mirror file systems, kept with the history;
+    // the run reaches it, so it outlives the run.
+    std::unique_ptr<TimePrecisionMemory> m_timePrecisions;
     std::unique_ptr<TaskRun> m_taskRun;
     std::unique_ptr<RunStarter> m_starter;
     RunResult m_lastResult;

@@ -28,8 +28,10 @@ bool TfrmMain::previewTask(Task* task) {
         // Busy from here until the plan is either handed to the run or
         // dropped, which lets go of its mirror folders.
         const QScopedValueRollback busy(m_previewing, true);
-        waitAside(tr("Gather file information, please wait..."), [&outcome, &seen, task] {
-            outcome = buildPlan(*task, kMirrorLockWaitMs);
+        // A preview writes nothing; the run of the previewed plan learns
+        // what its mirrors keep for the previews to come.
+        waitAside(tr("Gather file information, please wait..."), [this, &outcome, &seen, task] {
+            outcome = buildPlan(*task, kMirrorLockWaitMs, {false, m_timePrecisions.get()});
             if (outcome.plan) {
                 seen = takePlanSnapshot(*outcome.plan);
             }

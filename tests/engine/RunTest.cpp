@@ -334,6 +334,38 @@ TEST_F(FatMirrorTest, CoarseTimesAndRenamedCaseDoNotCopyOrDeleteAgain) {
     EXPECT_THAT(planLines(), ElementsAre("[Update file]mirror/notes.txt"));
 }
 
+// Some FUSE FAT implementations give a renamed file the current time, in
+// their cache only until the file system is mounted again. Read after a new
+// mount, past every attribute cache, the copies keep main's times.
+TEST_F(FatMirrorTest, CopiedTimesSurviveANewMount) {
+    makeTree(mainDir(), "a=1\nsub/b=2\n");
+    testsupport::setWriteTime(mainPath("a"), 1600000000, 0);
+    testsupport::setWriteTime(mainPath("sub/b"), 1600000003, 0);
+    runOnce();
+    ASSERT_EQ(run.failedCount(), 0);
+    ASSERT_EQ(::umount2(mirrorDir().c_str(), 0), 0) << errno;
+    const std::string mount =
+        "fusefat -o rw+ '" + (dir / "fat.img") + "' '" + mirrorDir() + "' >/dev/null";
+    ASSERT_EQ(std::system(mount.c_str()), 0);
+    EXPECT_EQ(statOf(mirrorPath("a")).st_mtim.tv_sec, 1600000000);
+    EXPECT_EQ(statOf(mirrorPath("sub/b")).st_mtim.tv_sec, 1600000002);  // FAT's 2-second step
+    EXPECT_THAT(planLines(), ::testing::IsEmpty());
+}
+
+// FAT keeps no user attributes nor ACLs: they are dropped without a
+// failure, and the next run does not try again.
+TEST_F(FatMirrorTest, AttributesTheMirrorCannotKeepAreDroppedSilently) {
+    makeTree(mainDir(), "tagged=t\n");
+    if (std::system(("setfattr -n user.tag -v red '" + mainPath("tagged") + "' 2>/dev/null")
+                        .c_str()) != 0) {
+        GTEST_SKIP() << "setfattr missing, or main's file system refuses user attributes";
+    }
+    runOnce();
+    EXPECT_EQ(run.failedCount(), 0);
+    EXPECT_EQ(readFile(mirrorPath("tagged")), "t");
+    EXPECT_THAT(planLines(), ::testing::IsEmpty());
+}
+
 // main's `dup` and `DUP` are one name on the mirror: copied both, each would
 // overwrite the other on every run. The first in byte order is mirrored, the
 // other is a failed item, and a second run plans nothing new.

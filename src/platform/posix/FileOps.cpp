@@ -7,6 +7,7 @@
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string_view>
@@ -46,6 +48,7 @@ OpResult OpResult::failure(int code, std::string message) {
 namespace {
 
 constexpr std::size_t kRandomLength = 16;
+constexpr decltype(statfs::f_type) kFuseMagic = 0x65735546;
 constexpr char kHexDigits[] = "0123456789abcdef";
 
 // Descriptors of folders on the way to a target serve only as the base of
@@ -546,7 +549,8 @@ int beforeReplacing(const BeforeReplace& before, int dirFd, FolderUnlock& unlock
 }
 
 int copyRegular(int source, const struct stat& st, int dirFd, FolderUnlock& unlock,
-                const std::string& leaf, const BeforeReplace& before, std::string& message) {
+                const std::string& leaf, bool timesAfterRename, const BeforeReplace& before,
+                std::string& message) {
     Temporary temporary(dirFd, unlock);
     UniqueFd out;
     if (const int error = temporary.create([&](const char* name) {
@@ -566,6 +570,10 @@ int copyRegular(int source, const struct stat& st, int dirFd, FolderUnlock& unlo
     if (runningAsRoot() && ::fchown(out.get(), st.st_uid, st.st_gid) != 0 && !notStorable(errno)) {
         return errno;
     }
+    // Before the bits: a read-only file takes no user. attributes.
+    if (const int error = detail::copyExtendedAttributes(source, out.get(), true)) {
+        return error;
+    }
     if (::fchmod(out.get(), st.st_mode & 07777) != 0 && !notStorable(errno)) {
         return errno;
     }
@@ -579,7 +587,14 @@ int copyRegular(int source, const struct stat& st, int dirFd, FolderUnlock& unlo
     if (const int error = beforeReplacing(before, dirFd, unlock, leaf, message)) {
         return error;
     }
-    return temporary.replace(leaf);
+    if (const int error = temporary.replace(leaf)) {
+        return error;
+    }
+    if (timesAfterRename && ::utimensat(dirFd, leaf.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0 &&
+        !notStorable(errno)) {
+        return errno;
+    }
+    return 0;
 }
 
 int readLinkText(int base, const std::string& name, const struct stat& st, std::string& text) {
@@ -830,6 +845,7 @@ MirrorTree::~MirrorTree() {
 MirrorTree::MirrorTree(MirrorTree&& other) noexcept
     : m_root(std::move(other.m_root)),
       m_fd(std::exchange(other.m_fd, -1)),
+      m_timesAfterRename(other.m_timesAfterRename),
       m_kept(other.m_kept),
       m_pending(std::move(other.m_pending)) {}
 
@@ -840,6 +856,7 @@ MirrorTree& MirrorTree::operator=(MirrorTree&& other) noexcept {
         }
         m_root = std::move(other.m_root);
         m_fd = std::exchange(other.m_fd, -1);
+        m_timesAfterRename = other.m_timesAfterRename;
         m_kept = other.m_kept;
         m_pending = std::move(other.m_pending);
     }
@@ -880,6 +897,8 @@ MirrorTree MirrorTree::open(const std::string& root, int lockWaitMs, OpResult& r
         std::this_thread::sleep_for(
             std::min<Clock::duration>(std::chrono::milliseconds(50), deadline - now));
     }
+    struct statfs fs;
+    tree.m_timesAfterRename = ::fstatfs(fd.get(), &fs) == 0 && fs.f_type == kFuseMagic;
     tree.m_root = root;
     tree.m_fd = fd.release();
     tree.m_kept = metadataKeptBy(root);
@@ -887,11 +906,11 @@ MirrorTree MirrorTree::open(const std::string& root, int lockWaitMs, OpResult& r
     return tree;
 }
 
-void MirrorTree::pend(const std::string& relative, const std::string& source) {
+void MirrorTree::pend(const std::string& relative, const std::string& source, bool byPath) {
     if (source.empty()) {
         m_pending.try_emplace(relative);
     } else {
-        m_pending.insert_or_assign(relative, source);
+        m_pending.insert_or_assign(relative, PendingSource{source, byPath});
     }
 }
 
@@ -965,6 +984,27 @@ OpResult MirrorTree::copyAttributes(const SourceTree& from, const std::string& s
     if ((have.st_mode & S_IFMT) != (want.st_mode & S_IFMT)) {
         return OpResult::failure(EAGAIN, "the entry changed its type after the plan was made");
     }
+    // User. attributes and ACLs (of regular files) first: a read-only file
+    // refuses user. attributes, and the bits given next may make it one.
+    if (S_ISREG(want.st_mode)) {
+        const int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+        UniqueFd input(::openat(in.base, in.name.c_str(), flags));
+        UniqueFd output(::openat(dir.get(), path.leaf.c_str(), flags));
+        if (!input.valid() || !output.valid()) {
+            return OpResult::failure(errno);
+        }
+        int error = detail::copyExtendedAttributes(input.get(), output.get(), false);
+        // A read-only mirror file of this process's takes user. attributes
+        // once its owner may write it for a moment.
+        if (error == EACCES && have.st_uid == ::geteuid() && (have.st_mode & S_IWUSR) == 0 &&
+            ::fchmod(output.get(), (have.st_mode & 07777) | S_IWUSR) == 0) {
+            error = detail::copyExtendedAttributes(input.get(), output.get(), false);
+            ::fchmod(output.get(), have.st_mode & 07777);
+        }
+        if (error != 0) {
+            return OpResult::failure(error);
+        }
+    }
     const int error = applyAttributes(entry.get(), have, want, m_kept, false);
     return error == 0 ? OpResult::success() : OpResult::failure(error);
 }
@@ -1029,7 +1069,7 @@ OpResult MirrorTree::copyFile(const SourceTree& from, const std::string& source,
     FolderUnlock unlock(dir.get());
     std::string message;
     const int error = input.valid() ? copyRegular(input.get(), st, dir.get(), unlock, path.leaf,
-                                                  beforeReplace, message)
+                                                  m_timesAfterRename, beforeReplace, message)
                                     : copySpecial(in.base, in.name, st, dir.get(), unlock,
                                                   path.leaf, beforeReplace, message);
     if (error == 0) {
@@ -1086,7 +1126,7 @@ OpResult MirrorTree::createDirectory(const SourceTree& from, const std::string& 
     } else if (error != 0) {
         return OpResult::failure(error);
     }
-    pend(joinRelative(path.parent, path.leaf), source);
+    pend(joinRelative(path.parent, path.leaf), source, from.byPath());
     return OpResult::success();
 }
 
@@ -1147,20 +1187,20 @@ OpResult MirrorTree::remove(const std::string& target, EntryKind expected, bool 
 }
 
 OpResult MirrorTree::finishDirectories(const SourceTree& from, const FailureSink& failed) {
-    std::vector<std::pair<std::string, std::string>> pending;
-    pending.reserve(m_pending.size());
+    std::vector<std::pair<std::string, PendingSource>> pendingList;
+    pendingList.reserve(m_pending.size());
     for (auto& each : std::exchange(m_pending, {})) {
-        pending.emplace_back(each.first, std::move(each.second));
+        pendingList.emplace_back(each.first, std::move(each.second));
     }
     // Deepest first: a folder's times are set once its content is done.
-    std::sort(pending.begin(), pending.end(), [](const auto& a, const auto& b) {
+    std::sort(pendingList.begin(), pendingList.end(), [](const auto& a, const auto& b) {
         const std::size_t da = depthOf(a.first);
         const std::size_t db = depthOf(b.first);
         return da != db ? da > db : a.first < b.first;
     });
     OpResult first;
-    for (const auto& [relative, source] : pending) {
-        OpResult result = finishOne(from, relative, source);
+    for (const auto& [relative, pending] : pendingList) {
+        OpResult result = finishOne(from, relative, pending);
         if (!result.ok()) {
             std::string target = m_root;
             if (!relative.empty()) {
@@ -1175,18 +1215,24 @@ OpResult MirrorTree::finishDirectories(const SourceTree& from, const FailureSink
     return first;
 }
 
-OpResult MirrorTree::finishOne(const SourceTree& from, const std::string& relative,
-                               const std::string& source) const {
+OpResult MirrorTree::finishOne(const SourceTree& tree, const std::string& relative,
+                               const PendingSource& pending) const {
     if (!valid()) {
         return OpResult::failure(EBADF);
     }
+    // An included folder's source lies outside the main folder: read by path.
+    const SourceTree byPath = pending.byPath ? SourceTree::byFullPath() : SourceTree();
+    const SourceTree& from = pending.byPath ? byPath : tree;
+    const std::string& source = pending.source;
     // The source: named, or at the same place beneath the main folder. One
     // that has gone or is no folder any more leaves the folder as it is.
     struct stat want;
+    UniqueFd sourceFolder;
     if (source.empty() && relative.empty()) {
         if (!from.valid() || from.byPath() || ::fstat(from.fd(), &want) != 0) {
             return OpResult::success();
         }
+        sourceFolder.reset(::openat(from.fd(), ".", kListFlags));
     } else {
         std::string sourcePath = source;
         if (sourcePath.empty()) {
@@ -1200,6 +1246,9 @@ OpResult MirrorTree::finishOne(const SourceTree& from, const std::string& relati
         if (!openSource(from, sourcePath, in).ok() ||
             ::fstatat(in.base, in.name.c_str(), &want, AT_SYMLINK_NOFOLLOW) != 0) {
             return OpResult::success();
+        }
+        if (S_ISDIR(want.st_mode)) {
+            sourceFolder.reset(::openat(in.base, in.name.c_str(), kListFlags));
         }
     }
     if (!S_ISDIR(want.st_mode)) {
@@ -1231,8 +1280,75 @@ OpResult MirrorTree::finishOne(const SourceTree& from, const std::string& relati
     if (!S_ISDIR(have.st_mode)) {
         return OpResult::success();  // replaced meanwhile: not a folder of this run
     }
+    // User. attributes and ACLs first: the bits given next may leave the
+    // folder closed to them.
+    // A failure there still leaves the folder its bits and times.
+    int extended = 0;
+    if (sourceFolder.valid()) {
+        UniqueFd open(::openat(folder.get(), ".", kListFlags));
+        if (open.valid()) {
+            extended = detail::copyExtendedAttributes(sourceFolder.get(), open.get(), false);
+        }
+    }
     const int error = applyAttributes(folder.get(), have, want, m_kept, true);
-    return error == 0 ? OpResult::success() : OpResult::failure(error);
+    if (error != 0 || extended != 0) {
+        return OpResult::failure(error != 0 ? error : extended);
+    }
+    return OpResult::success();
+}
+
+std::uint64_t MirrorTree::learnTimePrecision() {
+    if (!valid()) {
+        return 0;
+    }
+    FolderUnlock unlock(m_fd);
+    Temporary probe(m_fd, unlock);
+    UniqueFd file;
+    if (probe.create([&](const char* name) {
+            const int fd =
+                ::openat(m_fd, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+            if (fd < 0) {
+                return errno;
+            }
+            file.reset(fd);
+            return 0;
+        }) != 0) {
+        return 0;
+    }
+    // An odd second and every digit of the nanoseconds: each coarser step
+    // loses some of them.
+    constexpr std::int64_t kSeconds = 1234567891;
+    constexpr std::int64_t kNanoseconds = 987654321;
+    const struct timespec times[2] = {{kSeconds, kNanoseconds}, {kSeconds, kNanoseconds}};
+    struct stat st;
+    if (::futimens(file.get(), times) != 0 || ::fstat(file.get(), &st) != 0) {
+        return 0;
+    }
+    const std::int64_t kept =
+        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    const std::int64_t lost = std::abs(kSeconds * 1000000000 + kNanoseconds - kept);
+    // The finest step (in ticks of 100 ns) that explains what was lost.
+    for (const std::uint64_t step : {1ULL, 10ULL, 100ULL, 1000ULL, 10000ULL, 100000ULL, 1000000ULL,
+                                     10000000ULL, 20000000ULL}) {
+        if (static_cast<std::uint64_t>(lost) < step * 100) {
+            return step;
+        }
+    }
+    return 0;
+}
+
+OpResult MirrorTree::flush() {
+    if (!valid()) {
+        return OpResult::failure(EBADF);
+    }
+    const auto& call = detail::fileOpsSeam().flush;
+    const int error = call ? call(m_fd) : errnoOf(::syncfs(m_fd));
+    if (error != 0) {
+        return OpResult::failure(error, std::string("what was written could not be flushed to "
+                                                    "the drive: ") +
+                                            std::strerror(error));
+    }
+    return OpResult::success();
 }
 
 }  // namespace platform

@@ -58,6 +58,9 @@ struct FileOpsSeam {
     // Called after each piece of content written to a temporary file, with
     // the bytes written so far.
     std::function<void(std::uint64_t)> afterChunk;
+    // Stands in for flushing the file system of the open folder `fd`:
+    // returns 0 or an errno.
+    std::function<int(int fd)> flush;
 };
 FileOpsSeam& fileOpsSeam();
 
@@ -67,6 +70,12 @@ inline constexpr std::size_t kCopyChunkBytes = std::size_t{8} << 20;
 // Copies the content of the regular file `source` (described by `st`) into
 // the empty file `target`, keeping holes. Returns 0 or an errno.
 int copyContent(int source, int target, const struct stat& st);
+
+// Gives the open entry `target` the user. attributes and POSIX ACLs of the
+// open entry `source`, removing those it has that the source has not (none,
+// when `targetIsNew`). What the target's file system cannot keep is dropped.
+// Returns 0 or an errno.
+int copyExtendedAttributes(int source, int target, bool targetIsNew);
 
 // Moves the entry `name` of the open folder `dirFd` to the trash of its own
 // file system; `path` is its full path, kept for putting it back. Never

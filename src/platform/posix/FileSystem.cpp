@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <utility>
 
 namespace platform {
@@ -184,6 +185,29 @@ std::uint64_t timePrecisionTicks(const std::string& path) {
         default:
             return 1;
     }
+}
+
+std::string fileSystemKey(int fd) {
+    struct statfs fs;
+    if (::fstatfs(fd, &fs) != 0) {
+        return {};
+    }
+    std::string type;
+    struct statx st;
+    if (::statx(fd, "", AT_EMPTY_PATH | AT_NO_AUTOMOUNT, STATX_MNT_ID, &st) == 0 &&
+        (st.stx_mask & STATX_MNT_ID) != 0) {
+        type = mountType(st.stx_mnt_id);
+    }
+    if (type.empty()) {
+        type = std::to_string(static_cast<unsigned long>(fs.f_type));
+    }
+    int id[2];
+    static_assert(sizeof id == sizeof fs.f_fsid);
+    std::memcpy(id, &fs.f_fsid, sizeof id);
+    char text[32];
+    std::snprintf(text, sizeof text, "%08x%08x", static_cast<unsigned>(id[0]),
+                  static_cast<unsigned>(id[1]));
+    return type + ":" + text;
 }
 
 MetadataKept metadataKeptBy(const std::string& path) {
