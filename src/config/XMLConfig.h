@@ -47,12 +47,6 @@ public:
     // program in <prefix>/bin/ when that is there, else the first of the two.
     static std::string defaultFileFor(const std::string& programFolder);
 
-    // The program's shared configuration, made on first use with
-    // configFolder() and defaultFile(). releaseInstance() destroys it; a later
-    // instance() makes a new one.
-    static XMLConfig& instance();
-    static void releaseInstance();
-
     // The configuration file in `folder` (with or without its trailing
     // separator), seeded from `defaultFile` when missing.
     XMLConfig(std::string folder, std::string defaultFile);

@@ -23,14 +23,6 @@ void FileInfo::setRecord(const platform::FindRecord& record) {
     m_size = record.size;
 }
 
-platform::FindRecord FileInfo::record() const {
-    platform::FindRecord r;
-    r.attributes = m_attributes;
-    r.lastWriteTime = m_lastWriteTime;
-    r.size = m_size;
-    return r;
-}
-
 std::string_view FileInfo::fileName() const {
     return platform::fileNameOf(m_path);
 }

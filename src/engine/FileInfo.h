@@ -30,11 +30,6 @@ public:
     bool isDirectory() const { return hasAttribute(platform::kAttrDirectory); }
     std::uint64_t size() const { return m_size; }
     std::uint64_t lastWriteTime() const { return m_lastWriteTime; }
-    // The record as kept: attributes, last-write time and size. Creation and
-    // access times are not kept, since no decision reads them and a snapshot
-    // holds one record per entry.
-    platform::FindRecord record() const;
-
     // How the lookup that made this entry went: Found for listed entries;
     // Absent or Unknown (the lookup failed for another reason than "no such
     // entry") for entries looked up by path.
@@ -61,6 +56,9 @@ public:
     bool sameAttributes(const FileInfo& other) const { return m_attributes == other.m_attributes; }
 
 private:
+    // Keeps attributes, last-write time and size. Creation and access times
+    // are dropped: no decision reads them, and a snapshot holds one record per
+    // entry.
     void setRecord(const platform::FindRecord& record);
 
     std::string m_path;

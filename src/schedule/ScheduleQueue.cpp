@@ -17,7 +17,6 @@ void ScheduleQueue::addSchedule(Schedule* schedule) {
 
 void ScheduleQueue::forgetTask(const Task* task) {
     TF_ASSERT(task != nullptr);
-    const platform::AutoCritical guard(m_lock);
     std::erase_if(m_schedules, [task](const Schedule* s) { return s->task() == task; });
     std::erase(m_due, task);
 }
@@ -48,7 +47,6 @@ void ScheduleQueue::checkSchedules() {
 }
 
 Task* ScheduleQueue::takeDueTask() {
-    const platform::AutoCritical guard(m_lock);
     if (m_due.empty()) {
         return nullptr;
     }
@@ -58,19 +56,13 @@ Task* ScheduleQueue::takeDueTask() {
 }
 
 void ScheduleQueue::queueTask(Task* task) {
-    TF_ASSERT(task != nullptr);
-    const platform::AutoCritical guard(m_lock);
-    if (!holds(task)) {
+    if (!isQueued(task)) {
         m_due.push_back(task);
     }
 }
 
 bool ScheduleQueue::isQueued(const Task* task) const {
     TF_ASSERT(task != nullptr);
-    return holds(task);
-}
-
-bool ScheduleQueue::holds(const Task* task) const {
     return std::any_of(m_due.begin(), m_due.end(),
                        [task](const Task* queued) { return queued->id == task->id; });
 }
