@@ -318,8 +318,7 @@ void XMLConfig::readNormalSetting(NormalSetting& setting) const {
     setting.showWizard = flag(node, "showWizard");
     setting.configVersion = text(node, "configVersion");
     const NormalSetting defaults;
-    setting.maxDeletePercent =
-        number(node, "maxDeletePercent", 0, 100, defaults.maxDeletePercent);
+    setting.maxDeletePercent = number(node, "maxDeletePercent", 0, 100, defaults.maxDeletePercent);
     setting.maxDeleteMinimum =
         number(node, "maxDeleteMinimum", 0, 1000000000, defaults.maxDeleteMinimum);
     setting.overdueDays = number(node, "overdueDays", 0, 36500, defaults.overdueDays);

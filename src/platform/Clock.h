@@ -44,8 +44,8 @@ private:
 };
 
 // Builds a date-time value.
-DateTime makeDateTime(int year, int month, int day, int hours = 0, int minutes = 0,
-                      int seconds = 0, int milliseconds = 0);
+DateTime makeDateTime(int year, int month, int day, int hours = 0, int minutes = 0, int seconds = 0,
+                      int milliseconds = 0);
 DateTime makeTime(int hours, int minutes, int seconds = 0, int milliseconds = 0);
 
 // Splits the time of day of a value (its date is dropped), to the millisecond.

@@ -44,7 +44,7 @@ TEST(FileSystem, OnlyNoSuchEntryMeansAbsent) {
     EXPECT_EQ(lookupEntry(dir / "missing").status, LookupStatus::Absent);
     EXPECT_EQ(lookupEntry(dir / "file/below").status, LookupStatus::Absent);  // ENOTDIR
 
-    ::chmod(dir.path().c_str(), 0755);  // the child runs as nobody
+    ::chmod(dir.path().c_str(), 0755);        // the child runs as nobody
     ::chmod((dir / "locked").c_str(), 0644);  // listable by owner only, not searchable
     const std::string inner = dir / "locked/inner";
     const int status = testsupport::runUnprivileged([&] {

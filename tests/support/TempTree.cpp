@@ -48,7 +48,9 @@ TempDir::TempDir() {
     m_path = buffer.data();
 }
 
-TempDir::~TempDir() { removeTree(m_path); }
+TempDir::~TempDir() {
+    removeTree(m_path);
+}
 
 std::string TempDir::operator/(std::string_view relative) const {
     return m_path + "/" + std::string(relative);
@@ -128,7 +130,8 @@ void makeTree(const std::string& root, std::string_view description) {
     while (!description.empty()) {
         const auto end = description.find('\n');
         std::string_view line = description.substr(0, end);
-        description = end == std::string_view::npos ? std::string_view{} : description.substr(end + 1);
+        description =
+            end == std::string_view::npos ? std::string_view{} : description.substr(end + 1);
         while (!line.empty() && line.front() == ' ') {
             line.remove_prefix(1);
         }
