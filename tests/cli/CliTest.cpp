@@ -29,8 +29,10 @@ Result cli(const std::vector<std::string>& args, const testsupport::TempDir& dir
     const std::string outPath = dir / "out.txt", errPath = dir / "err.txt";
     const pid_t pid = ::fork();
     if (pid == 0) {
-        std::freopen(outPath.c_str(), "w", stdout);
-        std::freopen(errPath.c_str(), "w", stderr);
+        if (std::freopen(outPath.c_str(), "w", stdout) == nullptr ||
+            std::freopen(errPath.c_str(), "w", stderr) == nullptr) {
+            ::_exit(126);
+        }
         std::vector<char*> argv;
         std::string exe = platform::programFolder() + "twinfold-cli";
         argv.push_back(exe.data());

@@ -233,7 +233,7 @@ TEST_F(PlanTest, MirrorLinksAreEntriesNotFolders) {
     testsupport::TempDir outside;
     makeTree(outside.path(), "precious=1\n");
     makeTree(mainDir(), "keep=1\n");
-    ::symlink(outside.path().c_str(), mirrorPath("link").c_str());
+    ASSERT_EQ(::symlink(outside.path().c_str(), mirrorPath("link").c_str()), 0);
     policy.setFlags(0x01101111);
     EXPECT_THAT(planLines(), ElementsAre("[Create file]mirror/keep", "[Delete file]mirror/link"));
 }

@@ -266,7 +266,7 @@ TEST_F(RunTest, NewFoldersCarryNoExcludedEntriesAndReadOnlyOnesGetTheirContent) 
 TEST_F(RunTest, ALinkInTheMirrorToAFolderOutsideLeavesThatFolderAlone) {
     testsupport::TempDir outside;
     makeTree(outside.path(), "precious=keep me\n");
-    ::symlink(outside.path().c_str(), mirrorPath("sub").c_str());
+    ASSERT_EQ(::symlink(outside.path().c_str(), mirrorPath("sub").c_str()), 0);
     makeTree(mainDir(), "sub/precious=new\n");
     // The mirror's "sub" is a link: main's folder "sub" finds a non-folder
     // there, and the copy into it must not pass through the link.
