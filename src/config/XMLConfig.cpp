@@ -246,7 +246,7 @@ std::string XMLConfig::defaultFile() {
     return defaultFileFor(platform::programFolder());
 }
 
-XMLConfig::XMLConfig(std::string folder, std::string defaultFile)
+XMLConfig::XMLConfig(const std::string& folder, std::string defaultFile)
     : m_folder(folder.empty() ? std::string() : platform::withTrailingSeparator(folder)),
       m_defaultFile(std::move(defaultFile)),
       m_configPath(m_folder.empty() ? std::string() : m_folder + std::string(kConfigFileName)),

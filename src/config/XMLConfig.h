@@ -49,7 +49,7 @@ public:
 
     // The configuration file in `folder` (with or without its trailing
     // separator), seeded from `defaultFile` when missing.
-    XMLConfig(std::string folder, std::string defaultFile);
+    XMLConfig(const std::string& folder, std::string defaultFile);
 
     // A configuration file opened for reading only (the command line): it is
     // never seeded and never written; when it is missing load() throws

@@ -3,18 +3,24 @@
 #include "platform/Assert.h"
 #include "platform/Path.h"
 
-FileInfo::FileInfo(std::string path) : FileInfo(path, platform::lookupEntry(path)) {}
+FileInfo::FileInfo(std::string path) : m_path(std::move(path)) {
+    setLookup(platform::lookupEntry(m_path));
+}
 
 FileInfo::FileInfo(std::string path, const platform::Lookup& lookup) : m_path(std::move(path)) {
+    setLookup(lookup);
+}
+
+FileInfo::FileInfo(std::string path, const platform::FindRecord& record) : m_path(std::move(path)) {
+    setRecord(record);
+}
+
+void FileInfo::setLookup(const platform::Lookup& lookup) {
     m_status = lookup.status;
     m_error = static_cast<std::uint8_t>(lookup.error);
     if (lookup.status == platform::LookupStatus::Found) {
         setRecord(lookup.record);
     }
-}
-
-FileInfo::FileInfo(std::string path, const platform::FindRecord& record) : m_path(std::move(path)) {
-    setRecord(record);
 }
 
 void FileInfo::setRecord(const platform::FindRecord& record) {

@@ -56,6 +56,7 @@ public:
     bool sameAttributes(const FileInfo& other) const { return m_attributes == other.m_attributes; }
 
 private:
+    void setLookup(const platform::Lookup& lookup);
     // Keeps attributes, last-write time and size. Creation and access times
     // are dropped: no decision reads them, and a snapshot holds one record per
     // entry.
