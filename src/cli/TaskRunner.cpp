@@ -9,19 +9,12 @@
 
 #include "engine/AppLog.h"
 #include "engine/FileItemList.h"
-#include "engine/FolderComparer.h"
+#include "engine/RunStarter.h"
 #include "engine/TaskRun.h"
 #include "model/Task.h"
 #include "platform/Text.h"
 
 namespace {
-
-std::unique_ptr<FileItemList> makePlan(Task& task) {
-    auto list = std::make_unique<FileItemList>(&task);
-    FolderComparer comparer(list.get());
-    comparer.compareAll();
-    return list;
-}
 
 // Draws a one-line progress bar on a terminal, at most ten times a second.
 class ProgressBar : public TaskRunObserver {
@@ -70,37 +63,79 @@ private:
 }  // namespace
 
 int TaskRunner::printPlan(Task& task) {
-    auto list = makePlan(task);
-    for (const FileItem& item : *list) {
+    PlanOutcome outcome = buildPlan(task, kMirrorLockWaitMs);
+    if (!outcome.plan) {
+        std::fprintf(m_err, "twinfold-cli: %s\n", platform::escapeControl(outcome.failure).c_str());
+        return kSomeFailed;
+    }
+    const FileItemList& list = *outcome.plan;
+    bool skipped = false;
+    for (const FileItem& item : list) {
         const std::string name(item.operationName());
         std::fprintf(m_out, "%s\t%s\n", name.c_str(),
                      platform::escapeControl(item.logPath()).c_str());
         if (!item.reason().empty()) {
             std::fprintf(m_err, "%s: %s\n", platform::escapeControl(item.source()).c_str(),
-                         item.reason().c_str());
+                         platform::escapeControl(item.reason()).c_str());
         }
+        skipped = skipped || item.operation() == opSkip;
     }
-    std::fprintf(m_out, "%d files, %d directories\n", list->fileCount(), list->directoryCount());
-    return kAllDone;
+    for (const GuardHit& hit : checkDeleteLimit(list, m_limit)) {
+        std::fprintf(m_err,
+                     "twinfold-cli: a run would hold back the deletions of %s: %lld of the "
+                     "mirror's %lld entries\n",
+                     platform::escapeControl(hit.mirrorRoot).c_str(),
+                     static_cast<long long>(hit.deletions),
+                     static_cast<long long>(hit.mirrorEntries));
+    }
+    std::fprintf(m_out, "%d files, %d directories\n", outcome.plan->fileCount(),
+                 outcome.plan->directoryCount());
+    return skipped ? kSomeFailed : kAllDone;
 }
 
 int TaskRunner::run(Task& task, bool simulate) {
-    AppLog& log = AppLog::instance();
-    log.configureForRun(task.enableLog, task.logFile);
-
     TaskRun taskRun;
     taskRun.setSimulationDelay(std::chrono::milliseconds(0));
     ProgressBar bar(m_err);
-    if (::isatty(::fileno(m_err))) {
+    const bool terminal = ::isatty(::fileno(m_err)) != 0;
+    if (terminal) {
         taskRun.attach(&bar);
     }
-    taskRun.setPlan(makePlan(task));
-    taskRun.start(simulate);
-    taskRun.wait();
+    // Every problem is told as it happens, whether or not the task logs.
+    std::mutex errLock;
+    taskRun.setProblemSink([this, &errLock, terminal](const RunProblem& problem) {
+        std::lock_guard<std::mutex> lock(errLock);
+        std::fprintf(m_err, "%s%s %s: %s\n", terminal ? "\r\033[K" : "",
+                     problem.failed ? "[Error]" : "[Skip]",
+                     platform::escapeControl(problem.path).c_str(),
+                     platform::escapeControl(problem.reason).c_str());
+    });
 
-    const int failed = taskRun.failedCount();
-    const int skipped = taskRun.skippedCount();
-    std::fprintf(m_out, "%d done, %d failed, %d skipped%s\n", taskRun.doneCount(), failed, skipped,
-                 simulate ? " (simulated)" : "");
-    return failed > 0 || skipped > 0 ? kSomeFailed : kAllDone;
+    RunStarter starter(taskRun, AppLog::instance());
+    starter.begin(task, RunOrigin::CommandLine, simulate);
+    PlanOutcome outcome = buildPlan(task, kMirrorLockWaitMs);
+    if (!outcome.plan) {
+        m_result = starter.fail(outcome.failure);
+        std::fprintf(m_err, "twinfold-cli: %s\n", platform::escapeControl(outcome.failure).c_str());
+        return kSomeFailed;
+    }
+    if (!simulate) {
+        // Unattended: a pair over the deletion limit keeps its mirror entries.
+        starter.guard(*outcome.plan, m_limit, [this](const GuardHit& hit) {
+            std::fprintf(m_err,
+                         "twinfold-cli: deletions held back in %s: %lld of the mirror's %lld "
+                         "entries would go (see --max-delete)\n",
+                         platform::escapeControl(hit.mirrorRoot).c_str(),
+                         static_cast<long long>(hit.deletions),
+                         static_cast<long long>(hit.mirrorEntries));
+            return false;
+        });
+    }
+    starter.start(std::move(outcome.plan));
+    taskRun.wait();
+    m_result = starter.finish();
+
+    std::fprintf(m_out, "%d done, %d failed, %d skipped%s\n", m_result.done, m_result.failed,
+                 m_result.skipped, simulate ? " (simulated)" : "");
+    return m_result.failed > 0 || m_result.skipped > 0 ? kSomeFailed : kAllDone;
 }

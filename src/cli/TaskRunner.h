@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "engine/RunResult.h"
+#include "engine/RunStarter.h"
+
 class Task;
 
 // Plans a task and prints or carries out the plan, for the command line.
@@ -11,17 +14,29 @@ public:
 
     TaskRunner(std::FILE* out, std::FILE* err) : m_out(out), m_err(err) {}
 
+    // The deletion limit of the runs; the general setting's by default.
+    void setDeleteLimit(const DeleteLimit& limit) { m_limit = limit; }
+
     // Prints one line per item (the operation's name, a tab, the path the
-    // task log shows), then the counts. Changes nothing.
+    // task log shows), then the counts, and on the error stream the reasons
+    // of skips and the pairs whose deletions a run would hold back. Changes
+    // nothing. Returns kSomeFailed when the plan holds skips.
     int printPlan(Task& task);
 
     // Carries the plan out (or simulates it, without pausing per item). On a
     // terminal, shows progress on the error stream. Ends with one summary
     // line; returns kAllDone, or kSomeFailed when an operation failed or an
-    // item was skipped.
+    // item was skipped. Each problem goes to the error stream as it happens.
+    // A real run holds back the deletions of a pair over the deletion limit
+    // and reports them as skipped.
     int run(Task& task, bool simulate);
+
+    // The result of the latest run().
+    const RunResult& result() const { return m_result; }
 
 private:
     std::FILE* m_out;
     std::FILE* m_err;
+    DeleteLimit m_limit;
+    RunResult m_result;
 };

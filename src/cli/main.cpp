@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "cli/TaskRunner.h"
 #include "config/EDOMError.h"
 #include "config/EFileNotFound.h"
+#include "config/NormalSetting.h"
 #include "config/Support.h"
 #include "config/XMLConfig.h"
 #include "model/CopyPolicy.h"
@@ -24,8 +26,9 @@ const char* const kUsage =
     "Usage:\n"
     "  twinfold-cli [--config FILE] list\n"
     "  twinfold-cli [--config FILE] plan TASK\n"
-    "  twinfold-cli [--config FILE] run TASK [--simulate]\n"
+    "  twinfold-cli [--config FILE] run TASK [--simulate] [--max-delete N|P%]\n"
     "  twinfold-cli mirror MAIN MIRROR [--simulate] [--plan] [--name NAME] [--flags WORD]\n"
+    "               [--max-delete N|P%]\n"
     "               [--exclude PATH]... [--exclude-types \"exe;bat\"]\n"
     "               [--exclude-attrs \"HIDDEN;SYSTEM\"] [--include FILE]... [--log FILE]\n"
     "\n"
@@ -34,6 +37,10 @@ const char* const kUsage =
     "mirror works on a task made from its arguments: MAIN is mirrored into\n"
     "MIRROR under a copy policy whose rule word is --flags (decimal or 0x-hex,\n"
     "default 17830161). --plan prints the plan and changes nothing.\n"
+    "A real run holds back the deletions of a folder pair that would delete\n"
+    "more than half of its mirror's entries (and more than 10); they are\n"
+    "reported as skipped. --max-delete N allows up to N deletions a pair,\n"
+    "--max-delete P% up to P percent of the mirror; 100% allows everything.\n"
     "Exit status: 0 all done, 1 some operations failed or were skipped,\n"
     "2 wrong usage, 3 the configuration could not be loaded, 4 no such task.\n";
 
@@ -61,9 +68,18 @@ bool parseFlags(const std::string& text, std::uint32_t& out) {
     return true;
 }
 
+// The deletion limit of the general settings.
+DeleteLimit settingLimit(const NormalSetting& setting) {
+    DeleteLimit limit;
+    limit.percent = setting.maxDeletePercent;
+    limit.minimum = setting.maxDeleteMinimum;
+    return limit;
+}
+
 int mirrorCommand(const std::vector<std::string>& args) {
     std::vector<std::string> positional;
     bool simulate = false;
+    DeleteLimit limit = settingLimit(NormalSetting());
     bool planOnly = false;
     Task task;
     task.name = "Mirror";
@@ -82,13 +98,20 @@ int mirrorCommand(const std::vector<std::string>& args) {
         } else if (a == "--plan") {
             planOnly = true;
         } else if (a == "--name" || a == "--flags" || a == "--exclude" || a == "--exclude-types" ||
-                   a == "--exclude-attrs" || a == "--include" || a == "--log") {
+                   a == "--exclude-attrs" || a == "--include" || a == "--log" ||
+                   a == "--max-delete") {
             const std::string* v = value(a.c_str());
             if (v == nullptr) {
                 return usage(nullptr);
             }
             if (a == "--name") {
                 task.name = *v;
+            } else if (a == "--max-delete") {
+                const auto parsed = DeleteLimit::parse(*v);
+                if (!parsed) {
+                    return usage("--max-delete takes a count or a share such as 50%");
+                }
+                limit = *parsed;
             } else if (a == "--flags") {
                 std::uint32_t flags = 0;
                 if (!parseFlags(*v, flags)) {
@@ -126,6 +149,7 @@ int mirrorCommand(const std::vector<std::string>& args) {
     task.setPolicy(&policy);
 
     TaskRunner runner(stdout, stderr);
+    runner.setDeleteLimit(limit);
     return planOnly ? runner.printPlan(task) : runner.run(task, simulate);
 }
 
@@ -142,6 +166,7 @@ public:
         XMLConfig config(XMLConfig::ReadOnlyFile{path});
         try {
             config.load();
+            config.readNormalSetting(m_setting);
             config.readTasks(m_tasks);
         } catch (const EFileNotFound&) {
             std::fprintf(stderr, "twinfold-cli: no configuration file at %s\n",
@@ -162,8 +187,10 @@ public:
     }
 
     const TaskManager& tasks() const { return m_tasks; }
+    const NormalSetting& setting() const { return m_setting; }
 
 private:
+    NormalSetting m_setting;
     PolicyManager m_policies;
     TaskManager m_tasks;
 };
@@ -171,10 +198,17 @@ private:
 int taskCommand(const std::string& command, const std::string& configFile,
                 const std::vector<std::string>& args) {
     bool simulate = false;
+    std::optional<DeleteLimit> limit;
     std::vector<std::string> positional;
-    for (const std::string& a : args) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
         if (a == "--simulate" && command == "run") {
             simulate = true;
+        } else if (a == "--max-delete" && command != "list") {
+            if (i + 1 >= args.size() || !(limit = DeleteLimit::parse(args[i + 1]))) {
+                return usage("--max-delete takes a count or a share such as 50%");
+            }
+            ++i;
         } else if (a.starts_with("--")) {
             return usage(("unknown option " + a).c_str());
         } else {
@@ -205,6 +239,7 @@ int taskCommand(const std::string& command, const std::string& configFile,
         return TaskRunner::kNoTask;
     }
     TaskRunner runner(stdout, stderr);
+    runner.setDeleteLimit(limit.value_or(settingLimit(stored.setting())));
     return command == "plan" ? runner.printPlan(*task) : runner.run(*task, simulate);
 }
 

@@ -33,6 +33,8 @@ public:
     std::size_t size() const { return m_items.size(); }
     bool empty() const { return m_items.empty(); }
     const FileItem& operator[](std::size_t i) const { return m_items[i]; }
+    // For changing an item after planning (holding deletions back).
+    FileItem& at(std::size_t i) { return m_items.at(i); }
     auto begin() const { return m_items.begin(); }
     auto end() const { return m_items.end(); }
 
@@ -50,6 +52,10 @@ public:
         // still to be made by the run.
         platform::MirrorTree tree;
         bool skipped = false;
+        // Entries (files, links and folders) the mirror held when it was
+        // listed, leaving out those no plan touches; the measure of the
+        // mass-deletion guard.
+        std::int64_t mirrorEntries = 0;
         // Temporary files of killed runs found in the mirror; a real run
         // removes them for good before anything else.
         std::vector<std::string> leftovers;

@@ -296,6 +296,9 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
         if (!entry.isDirectory() && platform::isTemporaryName(entry.fileName())) {
             pair.leftovers.push_back(entry.path());
         }
+        if (!neverPlanned(relativeOf(entry, mirrorRoot), true)) {
+            ++pair.mirrorEntries;
+        }
     }
 
     UnknownPaths unknown;

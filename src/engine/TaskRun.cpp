@@ -45,6 +45,11 @@ void TaskRun::start(bool simulate) {
     m_done = 0;
     m_failed = 0;
     m_skipped = 0;
+    m_wasAborted = false;
+    {
+        std::lock_guard<std::mutex> lock(m_problemMutex);
+        m_problems.clear();
+    }
     m_thread = std::make_unique<TaskRunThread>(&TaskRun::runBody, this);
     m_thread->resume();
 }
@@ -94,6 +99,7 @@ void TaskRun::run() {
             m_pauseChanged.wait(lock, [this] { return !m_paused || m_aborting; });
         }
         if (m_aborting) {
+            m_wasAborted = true;
             break;
         }
         info.current = &item;
@@ -147,6 +153,22 @@ void TaskRun::finishMirrors() {
     }
 }
 
+std::vector<RunProblem> TaskRun::problems() const {
+    std::lock_guard<std::mutex> lock(m_problemMutex);
+    return m_problems;
+}
+
+void TaskRun::recordProblem(bool failed, std::string path, std::string reason) {
+    RunProblem problem{failed, std::move(path), std::move(reason)};
+    if (m_problemSink) {
+        m_problemSink(problem);
+    }
+    std::lock_guard<std::mutex> lock(m_problemMutex);
+    if (m_problems.size() < RunResult::kMaxProblems) {
+        m_problems.push_back(std::move(problem));
+    }
+}
+
 void TaskRun::logLine(std::string_view text) {
     AppLog& log = m_log != nullptr ? *m_log : AppLog::instance();
     log.write(std::string(text));
@@ -162,6 +184,7 @@ void TaskRun::execute(const FileItem& item) {
         if (!item.reason().empty()) {
             logLine("[Error]" + platform::escapeControl(item.source()) + ": " + item.reason());
         }
+        recordProblem(false, item.source(), item.reason());
         return;
     }
     if (item.operation() == opExclude) {
@@ -182,6 +205,7 @@ void TaskRun::execute(const FileItem& item) {
     }
     ++m_failed;
     logLine("[Error]" + platform::escapeControl(item.logPath()) + ": " + result.message);
+    recordProblem(true, item.logPath(), result.message);
 }
 
 bool TaskRun::perform(const FileItem& item, platform::OpResult& result) {

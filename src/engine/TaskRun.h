@@ -4,10 +4,13 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "engine/FileItemList.h"
+#include "engine/RunResult.h"
 #include "engine/TaskRunObserver.h"
 #include "engine/TaskRunThread.h"
 
@@ -49,6 +52,16 @@ public:
     std::int32_t doneCount() const { return m_done.load(); }
     std::int32_t failedCount() const { return m_failed.load(); }
     std::int32_t skippedCount() const { return m_skipped.load(); }
+    // True when the latest run stopped before its last item.
+    bool wasAborted() const { return m_wasAborted.load(); }
+    // The first problems (failed or skipped items with their reasons) of the
+    // latest run, at most RunResult::kMaxProblems.
+    std::vector<RunProblem> problems() const;
+    // Called on the worker thread for every problem as it happens, so a
+    // front end can report it at once. Set between runs.
+    void setProblemSink(std::function<void(const RunProblem&)> sink) {
+        m_problemSink = std::move(sink);
+    }
 
 private:
     static void runBody(void* self);
@@ -56,6 +69,7 @@ private:
     void execute(const FileItem& item);
     bool perform(const FileItem& item, platform::OpResult& result);
     void logLine(std::string_view text);
+    void recordProblem(bool failed, std::string path, std::string reason);
     void openMirrors();
     void finishMirrors();
 
@@ -72,4 +86,8 @@ private:
     std::atomic<std::int32_t> m_done{0};
     std::atomic<std::int32_t> m_failed{0};
     std::atomic<std::int32_t> m_skipped{0};
+    std::atomic<bool> m_wasAborted{false};
+    mutable std::mutex m_problemMutex;
+    std::vector<RunProblem> m_problems;
+    std::function<void(const RunProblem&)> m_problemSink;
 };

@@ -30,7 +30,7 @@
 #include "config/XMLConfig.h"
 #include "engine/AppLog.h"
 #include "engine/FileItemList.h"
-#include "engine/FolderComparer.h"
+#include "engine/RunStarter.h"
 #include "engine/TaskRun.h"
 #include "model/CopyPolicy.h"
 #include "model/PolicyManager.h"
@@ -296,6 +296,8 @@ void TfrmMain::FormCreate() {
         if (m_options.log != nullptr) {
             m_taskRun->setLog(m_options.log);
         }
+        m_starter = std::make_unique<RunStarter>(
+            *m_taskRun, m_options.log != nullptr ? *m_options.log : AppLog::instance());
 
         chkShowDetail->setChecked(m_setting.showDetail);
         refreshTaskList();
@@ -407,6 +409,22 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+bool TfrmMain::askDeleteMany(const QString& taskName, const GuardHit& hit) {
+    const LoopGuard guard(m_loopDepth);
+    const QString text =
+        QStringLiteral(
+            "Task \"%1\" would delete %2 of the %3 entries in the mirror folder\n%4\n"
+            "(main folder %5).\n\nDelete them? With No, nothing is deleted from this "
+            "mirror folder and the rest of the run goes ahead.")
+            .arg(taskName)
+            .arg(hit.deletions)
+            .arg(hit.mirrorEntries)
+            .arg(fromPath(hit.mirrorRoot), fromPath(hit.mainRoot));
+    return DialogService::instance().message(this, QMessageBox::Warning, QStringLiteral("Confirm"),
+                                             text, QMessageBox::Yes | QMessageBox::No,
+                                             QMessageBox::No) == QMessageBox::Yes;
 }
 
 bool TfrmMain::askConfirm(const QString& text) {
@@ -570,7 +588,7 @@ void TfrmMain::btnSimulateRunClick() {
     }
 }
 
-bool TfrmMain::startTaskRun(Task* task, bool simulate) {
+bool TfrmMain::startTaskRun(Task* task, bool simulate, RunOrigin origin) {
     TF_ASSERT(task != nullptr);
     if (isBusy() || m_unattended || m_shutDown || m_taskRun == nullptr) {
         return false;
@@ -582,9 +600,8 @@ bool TfrmMain::startTaskRun(Task* task, bool simulate) {
     m_gathering = true;
     task->schedule.restartCountdown();
 
-    AppLog& log = m_options.log != nullptr ? *m_options.log : AppLog::instance();
-    log.configureForRun(task->enableLog, task->logFile);
-    const QString logFile = log.enabled ? fromPath(log.logFile()) : QString();
+    m_starter->begin(*task, origin, simulate);
+    const QString logFile = fromPath(m_starter->logFile());
     const QString taskName = fromModel(task->name);
 
     // The plan is built on a helper thread while the "please wait" window
@@ -593,19 +610,11 @@ bool TfrmMain::startTaskRun(Task* task, bool simulate) {
     TfrmGatherInfo gather(this);
     gather.setText(QStringLiteral("Gather file information,please wait..."));
     gather.show();
-    std::unique_ptr<FileItemList> plan;
-    std::exception_ptr failure;
+    PlanOutcome outcome;
     {
         QEventLoop loop;
-        std::thread planner([&plan, &failure, &loop, task] {
-            try {
-                auto list = std::make_unique<FileItemList>(task);
-                FolderComparer comparer(list.get());
-                comparer.compareAll();
-                plan = std::move(list);
-            } catch (...) {
-                failure = std::current_exception();
-            }
+        std::thread planner([&outcome, &loop, task] {
+            outcome = buildPlan(*task, kMirrorLockWaitMs);
             QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
         });
         loop.exec();
@@ -613,12 +622,26 @@ bool TfrmMain::startTaskRun(Task* task, bool simulate) {
     }
     gather.hide();
 
-    if (failure || m_unattended || m_shutDown) {
+    if (m_unattended || m_shutDown) {
         m_gathering = false;
-        if (failure) {
-            std::rethrow_exception(failure);
-        }
         return false;
+    }
+    m_runTaskName = taskName;
+    m_runLogFile = logFile;
+    if (!outcome.plan) {
+        m_gathering = false;
+        m_lastResult = m_starter->fail(outcome.failure);
+        reportRunProblems(RunOutcome{0, 1, 0});
+        return false;
+    }
+    if (!simulate) {
+        DeleteLimit limit;
+        limit.percent = m_setting.maxDeletePercent;
+        limit.minimum = m_setting.maxDeleteMinimum;
+        const bool person = origin == RunOrigin::Button || origin == RunOrigin::Tray;
+        m_starter->guard(*outcome.plan, limit, [this, person, &taskName](const GuardHit& hit) {
+            return person && askDeleteMany(taskName, hit);
+        });
     }
 
     if (chkShowDetail->isChecked()) {
@@ -637,12 +660,9 @@ bool TfrmMain::startTaskRun(Task* task, bool simulate) {
         m_taskRun->attach(m_bridge);
         m_bridgeAttached = true;
     }
-    m_taskRun->setPlan(std::move(plan));
-    m_runTaskName = taskName;
-    m_runLogFile = logFile;
     m_runActive = true;
     m_gathering = false;
-    m_taskRun->start(simulate);
+    m_starter->start(std::move(outcome.plan));
     return true;
 }
 
@@ -675,6 +695,7 @@ void TfrmMain::runEnded(const RunOutcome& outcome) {
     setRunButtons(true);
     m_runPaused = false;
     m_runActive = false;
+    m_lastResult = m_starter->finish();
     reportRunProblems(outcome);
 }
 
@@ -693,6 +714,20 @@ void TfrmMain::reportRunProblems(const RunOutcome& outcome) {
         text += QStringLiteral(", %1 skipped").arg(outcome.skipped);
     }
     text += QLatin1Char('.');
+    if (!m_lastResult.problems.empty()) {
+        const RunProblem& first = m_lastResult.problems.front();
+        text += QLatin1Char('\n');
+        if (!first.path.empty()) {
+            text += fromPath(first.path) + QStringLiteral(": ");
+        }
+        text += fromModel(first.reason);
+    }
+    if (m_lastResult.heldDeletions > 0) {
+        text += QStringLiteral(
+                    "\n%1 deletion(s) were held back: the run would have deleted "
+                    "most of a mirror folder.")
+                    .arg(m_lastResult.heldDeletions);
+    }
     if (!m_runLogFile.isEmpty()) {
         text += QStringLiteral("\nSee the task log: ") + m_runLogFile;
     }
@@ -821,7 +856,7 @@ void TfrmMain::runFromTrayMenu(QAction* item) {
             return;
         }
         if (Task* task = m_tasks->findTaskById(id)) {
-            startTaskRun(task, simulate);
+            startTaskRun(task, simulate, RunOrigin::Tray);
         }
     });
 }
@@ -875,7 +910,7 @@ void TfrmMain::tmeGetTimer() {
         return;
     }
     task->schedule.countScheduledStart();
-    startTaskRun(task, task->schedule.simulate);
+    startTaskRun(task, task->schedule.simulate, RunOrigin::Schedule);
 }
 
 bool TfrmMain::FormCloseQuery() {

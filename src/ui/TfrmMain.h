@@ -7,6 +7,8 @@
 #include <string>
 
 #include "config/NormalSetting.h"
+#include "engine/RunResult.h"
+#include "engine/RunStarter.h"
 #include "schedule/ScheduleQueue.h"
 #include "ui/TaskRunBridge.h"
 
@@ -73,11 +75,19 @@ public:
     void refreshTaskList();
     // A question with Yes and No, captioned "Confirm"; true for Yes.
     bool askConfirm(const QString& text);
+    // Asks whether a run may delete as much of a mirror as `hit` says; No
+    // is the default answer.
+    bool askDeleteMany(const QString& taskName, const GuardHit& hit);
     // Builds the plan of the task (the "please wait" window is shown
     // meanwhile) and starts the run. Refused (false) while the window is
     // busy, while it is closing, and for a task without a copy policy (one
     // still being made in a dialog).
-    bool startTaskRun(Task* task, bool simulate);
+    // A real run started by a person asks before it deletes more of a
+    // mirror than the general setting allows; a scheduled one holds those
+    // deletions back and reports them.
+    bool startTaskRun(Task* task, bool simulate, RunOrigin origin = RunOrigin::Button);
+    // How the latest run ended; valid once its end has been handled.
+    const RunResult& lastResult() const { return m_lastResult; }
     // Writes the model to the configuration file; a failure is told to the
     // user. Does nothing (true) when loading had failed.
     bool saveConfiguration();
@@ -185,6 +195,8 @@ private:
     NormalSetting m_setting;
     ScheduleQueue m_queue;
     std::unique_ptr<TaskRun> m_taskRun;
+    std::unique_ptr<RunStarter> m_starter;
+    RunResult m_lastResult;
     TaskRunBridge* m_bridge = nullptr;
     bool m_bridgeAttached = false;
     TfrmProgress* m_progress = nullptr;

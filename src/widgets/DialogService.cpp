@@ -24,7 +24,8 @@ QMessageBox::StandardButton DialogService::cancelAnswer(QMessageBox::StandardBut
 
 QMessageBox::StandardButton DialogService::message(QWidget* parent, QMessageBox::Icon icon,
                                                    const QString& caption, const QString& text,
-                                                   QMessageBox::StandardButtons buttons) {
+                                                   QMessageBox::StandardButtons buttons,
+                                                   QMessageBox::StandardButton defaultButton) {
     if (m_unattended) {
         const QByteArray line = (caption + QStringLiteral(": ") + text).toLocal8Bit();
         std::fprintf(stderr, "twinfold: %s\n", line.constData());
@@ -32,6 +33,7 @@ QMessageBox::StandardButton DialogService::message(QWidget* parent, QMessageBox:
     }
     m_lastCaption = caption;
     m_lastText = text;
+    m_lastDefault = defaultButton;
     ++m_messageCount;
     if (!m_answers.empty()) {
         const QMessageBox::StandardButton answer = m_answers.front();
@@ -39,6 +41,9 @@ QMessageBox::StandardButton DialogService::message(QWidget* parent, QMessageBox:
         return answer;
     }
     QMessageBox box(icon, caption, text, buttons, parent);
+    if (defaultButton != QMessageBox::NoButton) {
+        box.setDefaultButton(defaultButton);
+    }
     execTracked(box);
     // A box closed without a button press (by closeOpenDialogs(), or by the
     // window manager) answers as if cancelled.
@@ -157,6 +162,7 @@ void DialogService::reset() {
     m_lastCaption.clear();
     m_lastText.clear();
     m_lastUrl = QUrl();
+    m_lastDefault = QMessageBox::NoButton;
     m_messageCount = 0;
     m_unattended = false;
 }

@@ -21,10 +21,11 @@ public:
     static DialogService& instance();
 
     // A message box with the given icon, caption, text and buttons; returns
-    // the button pressed.
-    QMessageBox::StandardButton message(QWidget* parent, QMessageBox::Icon icon,
-                                        const QString& caption, const QString& text,
-                                        QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+    // the button pressed. `defaultButton` is the one Enter presses.
+    QMessageBox::StandardButton message(
+        QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text,
+        QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
     // An "about" box: the application's icon, a caption and a text, with OK.
     void about(QWidget* parent, const QString& caption, const QString& text);
@@ -64,6 +65,7 @@ public:
     QString lastCaption() const { return m_lastCaption; }
     QString lastText() const { return m_lastText; }
     QUrl lastUrl() const { return m_lastUrl; }
+    QMessageBox::StandardButton lastDefaultButton() const { return m_lastDefault; }
     int messageCount() const { return m_messageCount; }
     // Forgets queued answers and what was shown, and clears unattended.
     void reset();
@@ -74,6 +76,7 @@ private:
     std::optional<QStringList> takeFileNames();
 
     std::deque<QMessageBox::StandardButton> m_answers;
+    QMessageBox::StandardButton m_lastDefault = QMessageBox::NoButton;
     std::deque<QStringList> m_fileNames;
     std::optional<bool> m_urlResult;
     QString m_lastCaption;

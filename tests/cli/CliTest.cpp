@@ -149,3 +149,40 @@ TEST(Cli, RunsStoredTasksFromAConfigurationItNeverWrites) {
     EXPECT_THAT(broken.err, HasSubstr("can't parse XML document"));
     EXPECT_EQ(cli({"--config", config, "plan"}, dir).status, 2);
 }
+
+TEST(Cli, MassDeletionsAreHeldBackUnlessAllowed) {
+    // A share mounted inside main that is down at run time: its folder is
+    // there but empty, and its whole backup would go.
+    testsupport::TempDir dir;
+    std::string tree = "main/doc=1\nmirror/doc=1\nmain/share/\n";
+    for (int i = 0; i < 15; ++i) {
+        tree += "mirror/share/f" + std::to_string(i) + "=x\n";
+    }
+    makeTree(dir.path(), tree);
+    const std::string main = dir / "main", mirror = dir / "mirror";
+    const std::string deleting = "0x00100001";
+
+    Result held = cli({"mirror", main, mirror, "--flags", deleting}, dir);
+    EXPECT_EQ(held.status, 1) << "held deletions are not a success";
+    EXPECT_TRUE(pathExists(mirror + "/share/f14"));
+    EXPECT_THAT(held.err, HasSubstr("deletions held back in " + mirror));
+    EXPECT_THAT(held.err, HasSubstr("[Skip] " + mirror + "/share/f0: deletion held back"));
+    EXPECT_THAT(held.out, HasSubstr("0 done, 0 failed, 15 skipped"));
+
+    Result plan = cli({"mirror", main, mirror, "--flags", deleting, "--plan"}, dir);
+    EXPECT_THAT(plan.err, HasSubstr("would hold back the deletions of " + mirror));
+
+    Result badLimit = cli({"mirror", main, mirror, "--flags", deleting, "--max-delete", "x"}, dir);
+    EXPECT_EQ(badLimit.status, 2);
+    EXPECT_TRUE(pathExists(mirror + "/share/f14"));
+
+    Result under = cli({"mirror", main, mirror, "--flags", deleting, "--max-delete", "14"}, dir);
+    EXPECT_EQ(under.status, 1) << "15 deletions are over a limit of 14";
+    EXPECT_TRUE(pathExists(mirror + "/share/f14"));
+
+    Result allowed =
+        cli({"mirror", main, mirror, "--flags", deleting, "--max-delete", "100%"}, dir);
+    EXPECT_EQ(allowed.status, 0) << allowed.err;
+    EXPECT_FALSE(pathExists(mirror + "/share/f14"));
+    EXPECT_TRUE(pathExists(mirror + "/share"));
+}

@@ -444,6 +444,58 @@ private Q_SLOTS:
         QCOMPARE(testsupport::readFile(a.mirror + "/keep.txt"), std::string("mine"));
     }
 
+    // A run that would delete most of a mirror (a share down at run time
+    // leaves its folder empty in main) asks a person, with No as the
+    // default, and never asks for a scheduled run: that one holds back.
+    void massDeletionAsksAPersonAndHoldsBackForTheSchedule_data() {
+        QTest::addColumn<int>("origin");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("held");
+        QTest::newRow("button, No keeps the mirror")
+            << int(RunOrigin::Button) << int(QMessageBox::No) << true;
+        QTest::newRow("tray, Yes deletes")
+            << int(RunOrigin::Tray) << int(QMessageBox::Yes) << false;
+        QTest::newRow("schedule holds without asking")
+            << int(RunOrigin::Schedule) << int(QMessageBox::NoButton) << true;
+    }
+    void massDeletionAsksAPersonAndHoldsBackForTheSchedule() {
+        QFETCH(int, origin);
+        QFETCH(int, answer);
+        QFETCH(bool, held);
+        TaskSpec a = task("A", 1);
+        testsupport::writeFile(a.mirror + "/file100", "content");
+        for (int i = 0; i < 12; ++i) {
+            testsupport::writeFile(a.mirror + "/gone" + std::to_string(i), "old");
+        }
+        writeConfig(m_dir->path(), {a});
+        auto window = makeWindow();
+        if (answer != QMessageBox::NoButton) {
+            DialogService::instance().setNextAnswer(QMessageBox::StandardButton(answer));
+        }
+        select(*window, {0});
+        QVERIFY(window->startTaskRun(window->selectedTask(), false, RunOrigin(origin)));
+        QTRY_COMPARE_WITH_TIMEOUT(m_recorder->count('E'), 1, kRunTimeoutMs);
+        QTRY_VERIFY(!window->isBusy());
+
+        const bool asked = RunOrigin(origin) != RunOrigin::Schedule;
+        QCOMPARE(DialogService::instance().messageCount(), asked ? 1 : 0);
+        if (asked) {
+            const QString question = DialogService::instance().lastText();
+            QVERIFY2(question.contains(QStringLiteral("\"A\" would delete 12 of the 13")),
+                     qPrintable(question));
+            QVERIFY2(question.contains(QString::fromStdString(a.mirror)), qPrintable(question));
+            QCOMPARE(DialogService::instance().lastDefaultButton(), QMessageBox::No);
+        }
+        QCOMPARE(window->lastResult().heldDeletions, held ? 12 : 0);
+        QCOMPARE(window->lastResult().origin, RunOrigin(origin));
+        if (held) {
+            QVERIFY(testsupport::pathExists(a.mirror + "/gone11"));
+            const QString notice = window->trayIcon()->lastMessage();
+            QVERIFY2(notice.contains(QStringLiteral("12 deletion(s) were held back")),
+                     qPrintable(notice));
+        }
+    }
+
     void aFailedSaveIsTold() {
         writeConfig(m_dir->path(), {task("A", 1), task("B", 1)});
         auto window = makeWindow();
