@@ -11,6 +11,7 @@
 #include "engine/FileItemList.h"
 #include "engine/RunStarter.h"
 #include "engine/TaskRun.h"
+#include "history/RunHistory.h"
 #include "model/Task.h"
 #include "platform/Text.h"
 
@@ -116,6 +117,7 @@ int TaskRunner::run(Task& task, bool simulate) {
     PlanOutcome outcome = buildPlan(task, kMirrorLockWaitMs);
     if (!outcome.plan) {
         m_result = starter.fail(outcome.failure);
+        record();
         std::fprintf(m_err, "twinfold-cli: %s\n", platform::escapeControl(outcome.failure).c_str());
         return kSomeFailed;
     }
@@ -134,8 +136,17 @@ int TaskRunner::run(Task& task, bool simulate) {
     starter.start(std::move(outcome.plan));
     taskRun.wait();
     m_result = starter.finish();
+    record();
 
     std::fprintf(m_out, "%d done, %d failed, %d skipped%s\n", m_result.done, m_result.failed,
                  m_result.skipped, simulate ? " (simulated)" : "");
     return m_result.failed > 0 || m_result.skipped > 0 ? kSomeFailed : kAllDone;
+}
+
+void TaskRunner::record() {
+    // A history that cannot be written never changes the run's outcome; its
+    // reporter tells why once.
+    if (m_history != nullptr) {
+        m_history->record(m_result);
+    }
 }

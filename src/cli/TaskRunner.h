@@ -5,6 +5,7 @@
 #include "engine/RunResult.h"
 #include "engine/RunStarter.h"
 
+class RunHistory;
 class Task;
 
 // Plans a task and prints or carries out the plan, for the command line.
@@ -13,6 +14,9 @@ public:
     enum ExitCode { kAllDone = 0, kSomeFailed = 1, kUsage = 2, kConfig = 3, kNoTask = 4 };
 
     TaskRunner(std::FILE* out, std::FILE* err) : m_out(out), m_err(err) {}
+
+    // Where each run() records its result; none by default.
+    void setHistory(RunHistory* history) { m_history = history; }
 
     // The deletion limit of the runs; the general setting's by default.
     void setDeleteLimit(const DeleteLimit& limit) { m_limit = limit; }
@@ -37,6 +41,9 @@ public:
 private:
     std::FILE* m_out;
     std::FILE* m_err;
+    void record();
+
     DeleteLimit m_limit;
     RunResult m_result;
+    RunHistory* m_history = nullptr;
 };

@@ -1,19 +1,23 @@
 #include <cerrno>
+#include <chrono>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "cli/HistoryCommand.h"
 #include "cli/TaskRunner.h"
 #include "config/EDOMError.h"
 #include "config/EFileNotFound.h"
 #include "config/NormalSetting.h"
 #include "config/Support.h"
 #include "config/XMLConfig.h"
+#include "history/RunHistory.h"
 #include "model/CopyPolicy.h"
 #include "model/PolicyManager.h"
 #include "model/Task.h"
@@ -31,6 +35,8 @@ const char* const kUsage =
     "               [--max-delete N|P%]\n"
     "               [--exclude PATH]... [--exclude-types \"exe;bat\"]\n"
     "               [--exclude-attrs \"HIDDEN;SYSTEM\"] [--include FILE]... [--log FILE]\n"
+    "  twinfold-cli [--config FILE] history [TASK] [--limit N] [--json]\n"
+    "  twinfold-cli [--config FILE] status\n"
     "\n"
     "list shows the stored tasks; plan and run work on a stored task, named\n"
     "by its identifier or its name. The configuration is read, never written.\n"
@@ -41,8 +47,22 @@ const char* const kUsage =
     "more than half of its mirror's entries (and more than 10); they are\n"
     "reported as skipped. --max-delete N allows up to N deletions a pair,\n"
     "--max-delete P% up to P percent of the mirror; 100% allows everything.\n"
+    "Every run and mirror is kept in the run history; history prints it,\n"
+    "newest first, and status prints each task's last run, exiting 1 when a\n"
+    "task's last real run failed or a scheduled task is overdue.\n"
     "Exit status: 0 all done, 1 some operations failed or were skipped,\n"
     "2 wrong usage, 3 the configuration could not be loaded, 4 no such task.\n";
+
+// The run history of this program; its first failure is told once on the
+// error stream and never changes a run's exit status.
+std::unique_ptr<RunHistory> openHistory() {
+    auto history =
+        std::make_unique<RunHistory>(XMLConfig::stateFolder() + std::string(RunHistory::kFileName));
+    history->setReporter([](const std::string& problem) {
+        std::fprintf(stderr, "twinfold-cli: %s\n", platform::escapeControl(problem).c_str());
+    });
+    return history;
+}
 
 int usage(const char* problem) {
     if (problem != nullptr) {
@@ -147,8 +167,12 @@ int mirrorCommand(const std::vector<std::string>& args) {
     pair.main = positional[0];
     pair.mirror = positional[1];
     task.setPolicy(&policy);
+    // Runs of the same folders share one history whatever the name.
+    task.id = mirrorTaskKey(pair.main, pair.mirror);
 
+    const std::unique_ptr<RunHistory> history = openHistory();
     TaskRunner runner(stdout, stderr);
+    runner.setHistory(history.get());
     runner.setDeleteLimit(limit);
     return planOnly ? runner.printPlan(task) : runner.run(task, simulate);
 }
@@ -156,8 +180,9 @@ int mirrorCommand(const std::vector<std::string>& args) {
 // The stored tasks, read from the configuration file and never written.
 class StoredTasks {
 public:
-    // Loads the file; on failure prints the reason and returns false.
-    bool load(const std::string& configFile) {
+    // Loads the file; on failure prints the reason and returns false. A
+    // missing file counts as no task when `mayBeMissing`.
+    bool load(const std::string& configFile, bool mayBeMissing = false) {
         m_tasks.setPolicys(&m_policies);
         m_policies.setTaskManager(&m_tasks);
         const std::string path =
@@ -169,6 +194,9 @@ public:
             config.readNormalSetting(m_setting);
             config.readTasks(m_tasks);
         } catch (const EFileNotFound&) {
+            if (mayBeMissing) {
+                return true;
+            }
             std::fprintf(stderr, "twinfold-cli: no configuration file at %s\n",
                          platform::escapeControl(path).c_str());
             return false;
@@ -238,9 +266,48 @@ int taskCommand(const std::string& command, const std::string& configFile,
                      platform::escapeControl(positional.front()).c_str());
         return TaskRunner::kNoTask;
     }
+    const std::unique_ptr<RunHistory> history = command == "run" ? openHistory() : nullptr;
     TaskRunner runner(stdout, stderr);
+    runner.setHistory(history.get());
     runner.setDeleteLimit(limit.value_or(settingLimit(stored.setting())));
     return command == "plan" ? runner.printPlan(*task) : runner.run(*task, simulate);
+}
+
+// history and status read the configuration when there is one, to find
+// tasks by name and to know their schedules.
+int historyOrStatusCommand(const std::string& command, const std::string& configFile,
+                           const std::vector<std::string>& args) {
+    HistoryArgs parsed;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (command == "history" && a == "--json") {
+            parsed.json = true;
+        } else if (command == "history" && a == "--limit") {
+            char* end = nullptr;
+            const char* text = i + 1 < args.size() ? args[i + 1].c_str() : "";
+            const unsigned long long value = std::strtoull(text, &end, 10);
+            if (*text < '0' || *text > '9' || *end != '\0') {
+                return usage("--limit takes a count");
+            }
+            parsed.limit = static_cast<std::size_t>(value);
+            ++i;
+        } else if (a.starts_with("--") || command == "status" || !parsed.task.empty()) {
+            return usage(("unexpected " + a).c_str());
+        } else {
+            parsed.task = a;
+        }
+    }
+    StoredTasks stored;
+    if (!stored.load(configFile, configFile.empty())) {
+        return TaskRunner::kConfig;
+    }
+    const std::unique_ptr<RunHistory> history = openHistory();
+    history->setReporter({});  // the commands tell the problem themselves
+    if (command == "history") {
+        return historyCommand(parsed, *history, &stored.tasks(), stdout, stderr);
+    }
+    return statusCommand(*history, stored.tasks(), stored.setting(),
+                         std::chrono::system_clock::now(), stdout, stderr);
 }
 
 }  // namespace
@@ -266,6 +333,9 @@ int main(int argc, char** argv) {
     }
     if (command == "list" || command == "plan" || command == "run") {
         return taskCommand(command, configFile, args);
+    }
+    if (command == "history" || command == "status") {
+        return historyOrStatusCommand(command, configFile, args);
     }
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(kUsage, stdout);

@@ -11,8 +11,8 @@
 
 namespace config {
 
-FileResult FileResult::failure(int error, const std::string& what, const std::string& path) {
-    return {error, what + " " + path + ": " + std::strerror(error)};
+platform::OpResult fileFailure(int error, const std::string& what, const std::string& path) {
+    return platform::OpResult::failure(error, what + " " + path + ": " + std::strerror(error));
 }
 
 namespace {
@@ -63,15 +63,15 @@ void syncFolder(const std::string& folder) {
 
 // Writes `content` to a new temporary file beside `path` and flushes it to
 // the disk. On failure nothing is left behind.
-FileResult writeTemporary(const std::string& path, std::string_view content, mode_t mode,
-                          std::string& temporary) {
+platform::OpResult writeTemporary(const std::string& path, std::string_view content, mode_t mode,
+                                  std::string& temporary) {
     const std::string folder = folderOfPath(path);
     std::string pattern = folder + "/." + nameOfPath(path) + ".tmp-XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     const int fd = ::mkostemp(buffer.data(), O_CLOEXEC);
     if (fd < 0) {
-        return FileResult::failure(errno, "cannot create a temporary file in", folder);
+        return fileFailure(errno, "cannot create a temporary file in", folder);
     }
     temporary = buffer.data();
     int error = 0;
@@ -91,28 +91,27 @@ FileResult writeTemporary(const std::string& path, std::string_view content, mod
     }
     if (error != 0) {
         ::unlink(temporary.c_str());
-        return FileResult::failure(error, step, temporary);
+        return fileFailure(error, step, temporary);
     }
     return {};
 }
 
 }  // namespace
 
-FileResult readWholeFile(const std::string& path, std::string& content) {
+platform::OpResult readWholeFile(const std::string& path, std::string& content) {
     content.clear();
     // Non-blocking, so that a FIFO in the file's place cannot hang the reader.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        return FileResult::failure(errno, "cannot open", path);
+        return fileFailure(errno, "cannot open", path);
     }
     const ClosesOnExit closer{fd};
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
-        return FileResult::failure(errno, "cannot read", path);
+        return fileFailure(errno, "cannot read", path);
     }
     if (!S_ISREG(st.st_mode)) {
-        return FileResult::failure(S_ISDIR(st.st_mode) ? EISDIR : EINVAL,
-                                   "not a regular file:", path);
+        return fileFailure(S_ISDIR(st.st_mode) ? EISDIR : EINVAL, "not a regular file:", path);
     }
     content.reserve(static_cast<std::size_t>(st.st_size));
     char chunk[65536];
@@ -122,7 +121,7 @@ FileResult readWholeFile(const std::string& path, std::string& content) {
             if (errno == EINTR) {
                 continue;
             }
-            return FileResult::failure(errno, "cannot read", path);
+            return fileFailure(errno, "cannot read", path);
         }
         if (got == 0) {
             return {};
@@ -131,7 +130,7 @@ FileResult readWholeFile(const std::string& path, std::string& content) {
     }
 }
 
-FileResult replaceFile(const std::string& path, std::string_view content) {
+platform::OpResult replaceFile(const std::string& path, std::string_view content) {
     std::string target = path;
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
@@ -142,22 +141,22 @@ FileResult replaceFile(const std::string& path, std::string_view content) {
     }
     const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : kOwnerOnly;
     std::string temporary;
-    FileResult result = writeTemporary(target, content, mode, temporary);
+    platform::OpResult result = writeTemporary(target, content, mode, temporary);
     if (!result.ok()) {
         return result;
     }
     if (::rename(temporary.c_str(), target.c_str()) != 0) {
         const int error = errno;
         ::unlink(temporary.c_str());
-        return FileResult::failure(error, "cannot replace", target);
+        return fileFailure(error, "cannot replace", target);
     }
     syncFolder(folderOfPath(target));
     return {};
 }
 
-FileResult copyFileNoReplace(const std::string& source, const std::string& target) {
+platform::OpResult copyFileNoReplace(const std::string& source, const std::string& target) {
     std::string content;
-    FileResult result = readWholeFile(source, content);
+    platform::OpResult result = readWholeFile(source, content);
     if (!result.ok()) {
         return result;
     }
@@ -182,28 +181,28 @@ FileResult copyFileNoReplace(const std::string& source, const std::string& targe
     }
     ::unlink(temporary.c_str());
     if (error != 0) {
-        return FileResult::failure(error, "cannot copy " + source + " to", target);
+        return fileFailure(error, "cannot copy " + source + " to", target);
     }
     syncFolder(folderOfPath(target));
     return {};
 }
 
-FileResult makeFolders(const std::string& path) {
+platform::OpResult makeFolders(const std::string& path) {
     for (std::size_t pos = 1; pos <= path.size(); ++pos) {
         if (pos < path.size() && path[pos] != '/') {
             continue;
         }
         const std::string part = path.substr(0, pos);
         if (::mkdir(part.c_str(), S_IRWXU) != 0 && errno != EEXIST) {
-            return FileResult::failure(errno, "cannot create the folder", part);
+            return fileFailure(errno, "cannot create the folder", part);
         }
     }
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
-        return FileResult::failure(errno, "cannot create the folder", path);
+        return fileFailure(errno, "cannot create the folder", path);
     }
-    return S_ISDIR(st.st_mode) ? FileResult{}
-                               : FileResult::failure(ENOTDIR, "cannot create the folder", path);
+    return S_ISDIR(st.st_mode) ? platform::OpResult{}
+                               : fileFailure(ENOTDIR, "cannot create the folder", path);
 }
 
 }  // namespace config

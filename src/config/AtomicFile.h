@@ -3,33 +3,31 @@
 #include <string>
 #include <string_view>
 
+#include "platform/OpResult.h"
+
 // Whole-file reads and writes for the configuration file. A file written here
 // appears complete or not at all: the content goes to a temporary file in the
 // same folder, is flushed to the disk, and then takes the final name in one
 // step. A failed write leaves the old file as it was and no temporary file.
 namespace config {
 
-struct FileResult {
-    int error = 0;        // errno-style code; 0 is success
-    std::string message;  // what failed and why, naming the path
-    bool ok() const { return error == 0; }
-    static FileResult failure(int error, const std::string& what, const std::string& path);
-};
+// A failure naming what failed and the path: "<what> <path>: <reason>".
+platform::OpResult fileFailure(int error, const std::string& what, const std::string& path);
 
 // Reads a whole regular file. Fails with ENOENT when it is not there.
-FileResult readWholeFile(const std::string& path, std::string& content);
+platform::OpResult readWholeFile(const std::string& path, std::string& content);
 
 // Replaces the file at `path` (or makes it) with `content`. Where `path` is a
 // symbolic link, the file it points to is replaced and the link stays. A
 // replaced file keeps its permission bits; a new one is readable by its owner
 // only.
-FileResult replaceFile(const std::string& path, std::string_view content);
+platform::OpResult replaceFile(const std::string& path, std::string_view content);
 
 // Copies `source` to `target` unless `target` exists, which is never
 // overwritten (EEXIST then).
-FileResult copyFileNoReplace(const std::string& source, const std::string& target);
+platform::OpResult copyFileNoReplace(const std::string& source, const std::string& target);
 
 // Makes a folder and its missing parents, new ones for the owner only.
-FileResult makeFolders(const std::string& path);
+platform::OpResult makeFolders(const std::string& path);
 
 }  // namespace config

@@ -209,25 +209,41 @@ public:
     std::string bytes;
 };
 
-}  // namespace
-
-std::string XMLConfig::configFolderFor(const std::string& programFolder) {
-    if (!programFolder.empty() && exists(programFolder + std::string(kConfigFileName))) {
+// The program's folder when it holds a configuration file (a portable
+// installation), else "twinfold/" in the folder the variable names when it is
+// absolute, else in `homeSubfolder` of the home folder.
+std::string programOrUserFolder(const std::string& programFolder, const char* variable,
+                                const char* homeSubfolder) {
+    if (!programFolder.empty() && exists(programFolder + std::string(XMLConfig::kConfigFileName))) {
         return programFolder;
     }
     std::string base;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); isAbsolute(xdg)) {
+    if (const char* xdg = std::getenv(variable); isAbsolute(xdg)) {
         base = xdg;
     } else if (const std::string home = homeFolder(); !home.empty()) {
-        base = platform::withTrailingSeparator(home) + ".config";
+        base = platform::withTrailingSeparator(home) + homeSubfolder;
     } else {
         return programFolder;
     }
     return platform::withTrailingSeparator(base) + "twinfold/";
 }
 
+}  // namespace
+
+std::string XMLConfig::configFolderFor(const std::string& programFolder) {
+    return programOrUserFolder(programFolder, "XDG_CONFIG_HOME", ".config");
+}
+
 std::string XMLConfig::configFolder() {
     return configFolderFor(platform::programFolder());
+}
+
+std::string XMLConfig::stateFolderFor(const std::string& programFolder) {
+    return programOrUserFolder(programFolder, "XDG_STATE_HOME", ".local/state");
+}
+
+std::string XMLConfig::stateFolder() {
+    return stateFolderFor(platform::programFolder());
 }
 
 std::string XMLConfig::defaultFileFor(const std::string& programFolder) {
@@ -292,7 +308,7 @@ void XMLConfig::load() {
     }
 
     std::string content;
-    const config::FileResult read = config::readWholeFile(m_configPath, content);
+    const platform::OpResult read = config::readWholeFile(m_configPath, content);
     if (!read.ok()) {
         fail(m_readOnly && read.error == ENOENT, read.message);
     }
@@ -386,10 +402,10 @@ void XMLConfig::writeNormalSetting(const NormalSetting& setting) {
 
 XMLConfig::SaveResult XMLConfig::save() {
     if (m_readOnly) {
-        return SaveResult::failure(EROFS, "not saved, opened for reading only:", m_configPath);
+        return config::fileFailure(EROFS, "not saved, opened for reading only:", m_configPath);
     }
     if (!m_loaded || m_hasError || !m_document->child("config")) {
-        return SaveResult::failure(ECANCELED, "not saved, no configuration was loaded from",
+        return config::fileFailure(ECANCELED, "not saved, no configuration was loaded from",
                                    m_configPath);
     }
     setDeclaration(*m_document);

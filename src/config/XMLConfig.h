@@ -27,7 +27,7 @@ class TaskManager;
 // read. A file that failed to load is never written over (hasError()).
 class XMLConfig {
 public:
-    using SaveResult = config::FileResult;
+    using SaveResult = platform::OpResult;
 
     static constexpr std::string_view kConfigFileName = "config.xml";
     static constexpr std::string_view kDefaultFileName = "default.xml";
@@ -39,6 +39,13 @@ public:
     // that folder when it holds a config.xml, else $XDG_CONFIG_HOME/twinfold/
     // when that variable is an absolute path, else $HOME/.config/twinfold/.
     static std::string configFolderFor(const std::string& programFolder);
+
+    // The folder for the program's state (run history, task logs), with a
+    // trailing separator: the configuration folder of a portable
+    // installation, else $XDG_STATE_HOME/twinfold/ when that variable is an
+    // absolute path, else $HOME/.local/state/twinfold/.
+    static std::string stateFolder();
+    static std::string stateFolderFor(const std::string& programFolder);
 
     // The shipped default file of this program.
     static std::string defaultFile();

@@ -52,6 +52,14 @@ void DirectoryOp::scanFolder(const platform::DirectoryHandle& folder,
             m_target->addFailure(std::move(path), entry.lookup.error, false);
             return;
         }
+        if (m_forbidden && entry.lookup.device == m_forbidden->device &&
+            entry.lookup.inode == m_forbidden->inode &&
+            (entry.lookup.record.attributes & platform::kAttrDirectory) != 0) {
+            if (m_metForbidden.empty()) {
+                m_metForbidden = path;
+            }
+            return;
+        }
         children.push_back(Child{std::move(path), entry.lookup.record});
     });
     if (error != 0) {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "platform/FileSystem.h"
 
 class DirectoryInfo;
@@ -18,8 +21,16 @@ public:
     // looked up are recorded as failures of the snapshot.
     void scan();
 
+    // A folder the walk must not find beneath the root (the other side of a
+    // folder pair, reached through a bind mount): when met it is not entered,
+    // and its path is kept for metForbidden().
+    void setForbidden(const platform::FileIdentity& identity) { m_forbidden = identity; }
+    const std::string& metForbidden() const { return m_metForbidden; }
+
 private:
     void scanFolder(const platform::DirectoryHandle& folder, const std::string& folderPath);
 
     DirectoryInfo* m_target = nullptr;
+    std::optional<platform::FileIdentity> m_forbidden;
+    std::string m_metForbidden;
 };

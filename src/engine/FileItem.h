@@ -25,6 +25,10 @@ class FileItem {
 public:
     // Whether the entry the item concerns is a directory.
     bool isDirectory = false;
+    // A skipped item that the run counts as failed: what the plan found
+    // cannot be mirrored (a mirror folder that could not be listed, a name
+    // that clashes in letter case on the mirror).
+    bool failure = false;
     // Index of the folder pair the item belongs to, or -1.
     std::int32_t pair = -1;
 

@@ -28,5 +28,6 @@ std::int32_t FileItemList::fileCount() {
 void FileItemList::releaseMirrors() {
     for (Pair& pair : pairs) {
         pair.tree = platform::MirrorTree();
+        pair.source = platform::SourceTree();
     }
 }

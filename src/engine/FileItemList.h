@@ -47,6 +47,9 @@ public:
     struct Pair {
         std::string mainRoot;    // as the task stores it, with a trailing separator
         std::string mirrorRoot;  // likewise
+        // The opened main folder. Every source of the pair is read through
+        // it, and the run checks that the path still leads to it.
+        platform::SourceTree source;
         // The opened mirror folder; it holds the mirror's lock until
         // released. Invalid when the pair was skipped or its mirror folder is
         // still to be made by the run.
@@ -62,7 +65,7 @@ public:
     };
     std::vector<Pair> pairs;
 
-    // Lets go of the mirror folders and their locks.
+    // Lets go of the folders and the mirrors' locks.
     void releaseMirrors();
 
 private:

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <thread>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "engine/DirectoryInfo.h"
@@ -113,10 +114,48 @@ struct PairScan {
         : main(mainRoot), mirror(mirrorRoot) {}
 };
 
-void scanInto(DirectoryInfo& info) {
+// Lists a tree; returns the path of a folder with the identity `other` met
+// beneath the root (the other side of the pair), or an empty text.
+std::string scanInto(DirectoryInfo& info, const std::optional<platform::FileIdentity>& other) {
     DirectoryOp op;
     op.attach(&info);
+    if (other) {
+        op.setForbidden(*other);
+    }
     op.scan();
+    return op.metForbidden();
+}
+
+bool contains(const std::vector<platform::FileIdentity>& chain,
+              const platform::FileIdentity& wanted) {
+    return std::find(chain.begin(), chain.end(), wanted) != chain.end();
+}
+
+// The folders above and including the deepest existing folder on the way to
+// `path` (a mirror folder the run will make).
+std::vector<platform::FileIdentity> existingChain(const std::string& path) {
+    std::string existing = platform::resolvePath(path);
+    for (;;) {
+        platform::OpResult opened;
+        const platform::SourceTree folder = platform::SourceTree::open(existing, opened);
+        if (opened.ok()) {
+            return platform::folderAndAncestors(folder.fd());
+        }
+        const auto slash = existing.rfind(platform::kSeparator);
+        if (existing.empty() || slash == std::string::npos || existing == "/") {
+            return {};
+        }
+        existing = slash == 0 ? std::string("/") : existing.substr(0, slash);
+    }
+}
+
+constexpr std::string_view kOverlapByIdentity =
+    "the main and mirror folders are the same folder or one holds the other "
+    "(through a bind mount or a link)";
+
+// Entries at the top of a mounted folder that belong to the file system.
+bool isFileSystemName(std::string_view top) {
+    return top == "lost+found";
 }
 
 bool isTrashName(std::string_view relative) {
@@ -186,6 +225,42 @@ bool FolderComparer::refusePair(std::size_t index, const TaskFolderItem& folder,
     return false;
 }
 
+bool FolderComparer::refuseByIdentity(std::size_t index, const FileItemList::Pair& pair,
+                                      std::string& reason) {
+    const std::vector<platform::FileIdentity> mainChain =
+        platform::folderAndAncestors(pair.source.fd());
+    const bool mirrorExists = pair.tree.valid();
+    std::vector<platform::FileIdentity> mirrorChain =
+        mirrorExists ? platform::folderAndAncestors(pair.tree.fd())
+                     : existingChain(pair.mirrorRoot);
+    m_mirrorChains.resize(index);
+    if (mainChain.empty() || mirrorChain.empty()) {
+        m_mirrorChains.push_back({});
+        reason = "the main or mirror folder cannot be told apart from the other";
+        return true;
+    }
+    // A mirror still to be made lies beneath its deepest existing folder:
+    // inside main when that folder is main or beneath it.
+    if (contains(mirrorChain, mainChain.front()) ||
+        (mirrorExists && contains(mainChain, mirrorChain.front()))) {
+        m_mirrorChains.push_back({});
+        reason = kOverlapByIdentity;
+        return true;
+    }
+    for (std::size_t earlier = 0; earlier < index; ++earlier) {
+        const auto& other = m_mirrorChains[earlier];
+        if (!other.empty() && (contains(mirrorChain, other.front()) ||
+                               (mirrorExists && contains(other, mirrorChain.front())))) {
+            m_mirrorChains.push_back({});
+            reason = "the mirror folder overlaps the mirror of an earlier folder pair";
+            return true;
+        }
+    }
+    m_mirrorChains.push_back(mirrorExists ? std::move(mirrorChain)
+                                          : std::vector<platform::FileIdentity>{});
+    return false;
+}
+
 void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder) {
     m_pair = static_cast<std::int32_t>(index);
     FileItemList::Pair& pair = m_list->pairs.emplace_back();
@@ -196,6 +271,7 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     const auto skipPair = [&](std::string reason) {
         pair.skipped = true;
         pair.tree = platform::MirrorTree();
+        pair.source = platform::SourceTree();
         FileItem& item = m_list->newItem();
         item.isDirectory = true;
         item.pair = m_pair;
@@ -207,6 +283,7 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
 
     std::string reason;
     if (refusePair(index, folder, reason)) {
+        m_mirrorChains.resize(index + 1);
         skipPair(reason);
         return;
     }
@@ -216,10 +293,32 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     platform::OpResult opened;
     pair.tree = platform::MirrorTree::open(pair.mirrorRoot, m_lockWaitMs, opened);
     if (!opened.ok() && opened.error != ENOENT) {
+        m_mirrorChains.resize(index + 1);
         skipPair(opened.error == EWOULDBLOCK
                      ? std::string("another run is using this mirror folder")
                      : opened.message);
         return;
+    }
+    // The main folder is read through what is opened here; a missing or
+    // unreadable one is judged from its listing below.
+    platform::OpResult mainOpened;
+    pair.source = platform::SourceTree::open(pair.mainRoot, mainOpened);
+    std::optional<platform::FileIdentity> mainIdentity;
+    std::optional<platform::FileIdentity> mirrorIdentity;
+    if (pair.source.valid()) {
+        if (refuseByIdentity(index, pair, reason)) {
+            skipPair(reason);
+            return;
+        }
+        platform::FileIdentity identity;
+        if (platform::identityOf(pair.source.fd(), identity)) {
+            mainIdentity = identity;
+        }
+        if (pair.tree.valid() && platform::identityOf(pair.tree.fd(), identity)) {
+            mirrorIdentity = identity;
+        }
+    } else {
+        m_mirrorChains.resize(index + 1);
     }
 
     // Both trees are listed at once; the mirror even when nothing is to be
@@ -229,14 +328,18 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     // Each side's index is built on the thread that listed it.
     std::optional<SnapshotIndex> mirrorIndex;
     std::optional<SnapshotIndex> mainIndex;
+    // A folder of either side met again while listing the other (a bind
+    // mount of one inside the other) refuses the pair.
+    std::string mainMet;
+    std::string mirrorMet;
     std::thread mirrorScanner;
     if (opened.ok()) {
-        mirrorScanner = std::thread([&scan, &mirrorIndex] {
-            scanInto(scan.mirror);
+        mirrorScanner = std::thread([&scan, &mirrorIndex, &mirrorMet, &mainIdentity] {
+            mirrorMet = scanInto(scan.mirror, mainIdentity);
             mirrorIndex.emplace(scan.mirror);
         });
     }
-    scanInto(scan.main);
+    mainMet = scanInto(scan.main, mirrorIdentity);
     if (m_policy.isDeleteMirrorOnly()) {
         mainIndex.emplace(scan.main);
     }
@@ -245,6 +348,10 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     }
     if (!mirrorIndex) {
         mirrorIndex.emplace(scan.mirror);
+    }
+    if (!mainMet.empty() || !mirrorMet.empty()) {
+        skipPair(std::string(kOverlapByIdentity) + ": " + (mainMet.empty() ? mirrorMet : mainMet));
+        return;
     }
 
     const std::string& mainRoot = scan.main.root();
@@ -263,7 +370,7 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
         const bool mount = mirrorSide ? mirrorIsMount : mainIsMount;
         if (mount) {
             const std::string_view top = relative.substr(0, relative.find(platform::kSeparator));
-            if (isTrashName(top)) {
+            if (isTrashName(top) || isFileSystemName(top)) {
                 return true;
             }
         }
@@ -305,6 +412,37 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     for (const auto& failure : scan.main.failures()) {
         unknown.add(failure.path.substr(mainRoot.size()));
     }
+    // A mirror folder that cannot be listed hides stale and extra entries:
+    // one failed item says so, and nothing beneath it is planned.
+    UnknownPaths mirrorUnknown;
+    for (const auto& failure : scan.mirror.failures()) {
+        const std::string_view relative =
+            std::string_view(failure.path).substr(std::min(failure.path.size(), mirrorRoot.size()));
+        if (neverPlanned(relative, true)) {
+            continue;
+        }
+        mirrorUnknown.add(std::string(relative));
+        addFailure(failure.path, failure.listing,
+                   (failure.listing ? "the mirror folder cannot be listed: "
+                                    : "the mirror entry cannot be looked at: ") +
+                       systemReason(failure.error));
+    }
+
+    // On a mirror that ignores letter case, main entries whose names differ
+    // in case only would land on one mirror entry and overwrite each other on
+    // every run: the first in byte order is mirrored, the others fail.
+    const bool foldsCase = opened.ok() && platform::ignoresCase(mirrorRoot);
+    std::unordered_map<std::string, std::string_view> firstSpelling;
+    if (foldsCase) {
+        for (const FileInfo& entry : scan.main.entries()) {
+            const std::string_view relative = relativeOf(entry, mainRoot);
+            auto [it, inserted] = firstSpelling.emplace(platform::lowerCase(relative), relative);
+            if (!inserted && relative < it->second) {
+                it->second = relative;
+            }
+        }
+    }
+    UnknownPaths caseLosers;
 
     // Main pass.
     // Mirror entries a main entry was matched with under another spelling
@@ -316,6 +454,22 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
         const std::string_view relative = relativeOf(entry, mainRoot);
         if (neverPlanned(relative, false)) {
             continue;
+        }
+        if (!mirrorUnknown.empty() && mirrorUnknown.covers(relative)) {
+            continue;
+        }
+        if (foldsCase) {
+            if (!caseLosers.empty() && caseLosers.covers(relative)) {
+                continue;
+            }
+            const std::string_view first = firstSpelling[platform::lowerCase(relative)];
+            if (first != relative) {
+                caseLosers.add(std::string(relative));
+                addFailure(entry.path(), entry.isDirectory(),
+                           "another entry of the same name in other letter case (" +
+                               std::string(first) + ") is mirrored instead");
+                continue;
+            }
         }
         if (const FileInfo* found = mirrorIndex->find(relative)) {
             compareMain(entry, *found, LookupStatus::Found);
@@ -336,7 +490,9 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
         compareMain(entry, counterpart, lookup.status);
     }
     for (const auto& failure : scan.main.failures()) {
-        addSkip(failure.path, systemReason(failure.error));
+        if (!neverPlanned(std::string_view(failure.path).substr(mainRoot.size()), false)) {
+            addSkip(failure.path, systemReason(failure.error));
+        }
     }
 
     // Mirror pass.
@@ -345,7 +501,8 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     }
     for (const FileInfo& entry : scan.mirror.entries()) {
         const std::string_view relative = relativeOf(entry, mirrorRoot);
-        if (neverPlanned(relative, true) || unknown.covers(relative)) {
+        if (neverPlanned(relative, true) || unknown.covers(relative) ||
+            (!caseLosers.empty() && caseLosers.covers(relative))) {
             continue;
         }
         if (mainIndex->find(relative) != nullptr) {
@@ -366,25 +523,6 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
         }
         compareMirror(entry, status);
     }
-}
-
-void FolderComparer::compareEntry(const FileInfo& entry, const FileInfo& counterpart,
-                                  bool mirrorSide) {
-    const LookupStatus status = counterpart.existence();
-    if (mirrorSide) {
-        if (status == LookupStatus::Found) {
-            return;
-        }
-        FileItem& item = addItem(entry, counterpart, opExclude);
-        if (status == LookupStatus::Unknown) {
-            item.setOperation(opSkip);
-            item.setReason(systemReason(counterpart.lookupError()));
-        } else if (!isExcluded(entry)) {
-            item.setOperation(entry.isDirectory() ? opDeleteDirectory : opDeleteFile);
-        }
-        return;
-    }
-    compareMain(entry, counterpart, status);
 }
 
 void FolderComparer::compareMirror(const FileInfo& entry, LookupStatus status) {
@@ -483,6 +621,16 @@ FileItem& FolderComparer::addItem(const FileInfo& entry, const FileInfo& counter
 void FolderComparer::addSkip(const std::string& path, std::string reason) {
     FileItem& item = m_list->newItem();
     item.isDirectory = true;
+    item.pair = m_pair;
+    item.setSource(path);
+    item.setOperation(opSkip);
+    item.setReason(std::move(reason));
+}
+
+void FolderComparer::addFailure(const std::string& path, bool isDirectory, std::string reason) {
+    FileItem& item = m_list->newItem();
+    item.isDirectory = isDirectory;
+    item.failure = true;
     item.pair = m_pair;
     item.setSource(path);
     item.setOperation(opSkip);

@@ -9,10 +9,11 @@
 
 #include "engine/FileInfo.h"
 #include "engine/FileItem.h"
+#include "engine/FileItemList.h"
 #include "model/CopyPolicy.h"
+#include "platform/FileSystem.h"
 
 class DirectoryInfo;
-class FileItemList;
 class Task;
 class TaskFolderItem;
 
@@ -22,8 +23,14 @@ class TaskFolderItem;
 // It plans to protect: a pair whose main folder is missing, unreadable, or
 // empty while its mirror is not plans a single skip; nothing beneath a main
 // folder or entry that could not be read is deleted; pairs that overlap are
-// refused; the include folder, the trash of a mounted mirror and temporary
-// files of killed runs are never planned.
+// refused, by path and by the identity of the folders (bind mounts and links
+// do not hide an overlap); a mirror folder that cannot be listed and a name
+// that another main entry takes in other letter case on a mirror that ignores
+// case are failed items; the include folder, the trash and lost+found of a
+// mounted folder and temporary files of killed runs are never planned.
+//
+// Both folders of each pair are opened once here and kept in the plan: the
+// run works through them.
 class FolderComparer {
 public:
     // The list must not be null; its task must have a policy.
@@ -34,30 +41,30 @@ public:
 
     void compareAll();
 
-    // Judges one entry against its counterpart on the other side and appends
-    // at most one item. The counterpart's existence is checked live.
-    void compareEntry(const FileInfo& entry, const FileInfo& counterpart, bool mirrorSide);
-
     // Judges one included file against its copy in the include folder.
     void compareIncludedFile(const std::string& path, const std::string& includeFolder);
 
 private:
     void comparePair(std::size_t index, const TaskFolderItem& folder);
     bool refusePair(std::size_t index, const TaskFolderItem& folder, std::string& reason);
+    bool refuseByIdentity(std::size_t index, const FileItemList::Pair& pair, std::string& reason);
     void compareMain(const FileInfo& entry, const FileInfo& counterpart,
                      platform::LookupStatus status);
     void compareMirror(const FileInfo& entry, platform::LookupStatus status);
     bool timesDiffer(const FileInfo& a, const FileInfo& b, int& order) const;
     FileItem& addItem(const FileInfo& entry, const FileInfo& counterpart, std::int32_t code);
     void addSkip(const std::string& path, std::string reason);
+    void addFailure(const std::string& path, bool isDirectory, std::string reason);
     bool isExcluded(const FileInfo& entry) const;
 
     FileItemList* m_list;
     const Task* m_task;
     CopyPolicy m_policy;
-    int m_lockWaitMs = 3000;
+    int m_lockWaitMs = platform::kMirrorLockWaitMs;
     std::string m_includeFolder;
     std::vector<std::string> m_resolvedMirrors;
+    // The mirror folders of the pairs so far with the folders above them.
+    std::vector<std::vector<platform::FileIdentity>> m_mirrorChains;
     // State of the pair being compared.
     std::int32_t m_pair = -1;
     std::uint64_t m_timePrecision = 1;

@@ -4,17 +4,27 @@
 
 #include "engine/AppLog.h"
 #include "engine/FileInfo.h"
+#include "model/CopyPolicy.h"
 #include "platform/Assert.h"
 #include "platform/Text.h"
 
 namespace {
 
-// The rule bits the run reads from the captured policy word.
-constexpr std::uint32_t kDeleteMirrorOnly = 0x00100000;
-constexpr std::uint32_t kDeleteToRecycleBin = 0x01000000;
-
 bool toRecycleBin(std::uint32_t flags) {
-    return (flags & kDeleteMirrorOnly) != 0 && (flags & kDeleteToRecycleBin) != 0;
+    CopyPolicy policy;
+    policy.setFlags(flags);
+    return policy.isDeleteToRecycleBin();
+}
+
+std::string errorLine(const std::string& path, const std::string& reason) {
+    return "[Error]" + platform::escapeControl(path) + ": " + platform::escapeControl(reason);
+}
+
+// Sources outside the pair's main folder (included files) are read by their
+// full path.
+const platform::SourceTree& sourceFor(const FileItemList::Pair& pair, const std::string& source) {
+    static const platform::SourceTree byFullPath = platform::SourceTree::byFullPath();
+    return source.starts_with(pair.mainRoot) ? pair.source : byFullPath;
 }
 
 }  // namespace
@@ -90,6 +100,7 @@ void TaskRun::run() {
 
     m_running = true;
     notifyBegin();
+    m_pairFailures.assign(list.pairs.size(), std::string());
     if (!m_simulate) {
         openMirrors();
     }
@@ -122,25 +133,43 @@ void TaskRun::run() {
 }
 
 void TaskRun::openMirrors() {
-    // A pair whose mirror folder did not exist when the plan was made gets it
-    // now; leftovers of killed runs go before anything else is written.
-    for (FileItemList::Pair& pair : m_list->pairs) {
+    // Each pair works through the folders opened when its plan was made. When
+    // a root's path now leads elsewhere (a link re-pointed, a drive mounted or
+    // unmounted there), nothing of the pair is touched. A pair whose mirror
+    // folder did not exist gets it now; leftovers of killed runs go before
+    // anything else is written.
+    for (std::size_t i = 0; i < m_list->pairs.size(); ++i) {
+        FileItemList::Pair& pair = m_list->pairs[i];
         if (pair.skipped) {
             continue;
         }
+        platform::OpResult result = pair.source.checkRoot();
+        if (result.ok() && pair.tree.valid()) {
+            result = pair.tree.checkRoot();
+        }
+        if (!result.ok()) {
+            m_pairFailures[i] = result.message;
+            pair.tree = platform::MirrorTree();
+            continue;
+        }
         if (!pair.tree.valid()) {
-            platform::OpResult result = platform::makeDirectories(pair.mirrorRoot);
+            result = platform::makeDirectories(pair.mirrorRoot);
             if (result.ok()) {
-                pair.tree = platform::MirrorTree::open(pair.mirrorRoot, 2000, result);
+                pair.tree = platform::MirrorTree::open(pair.mirrorRoot, platform::kMirrorLockWaitMs,
+                                                       result);
             }
             if (!result.ok()) {
-                logLine("[Error]" + platform::escapeControl(pair.mirrorRoot) + ": " +
-                        result.message);
+                logLine(errorLine(pair.mirrorRoot, result.message));
                 continue;
             }
         }
         for (const std::string& leftover : pair.leftovers) {
-            pair.tree.remove(leftover, false);
+            result = pair.tree.remove(leftover, platform::EntryKind::File, false);
+            if (!result.ok()) {
+                ++m_failed;
+                logLine(errorLine(leftover, result.message));
+                recordProblem(true, leftover, result.message);
+            }
         }
     }
 }
@@ -148,7 +177,12 @@ void TaskRun::openMirrors() {
 void TaskRun::finishMirrors() {
     for (FileItemList::Pair& pair : m_list->pairs) {
         if (pair.tree.valid()) {
-            pair.tree.finishDirectories();
+            const platform::OpResult result = pair.tree.finishDirectories(pair.source);
+            if (!result.ok()) {
+                ++m_failed;
+                logLine(errorLine(pair.mirrorRoot, result.message));
+                recordProblem(true, pair.mirrorRoot, result.message);
+            }
         }
     }
 }
@@ -180,11 +214,15 @@ void TaskRun::execute(const FileItem& item) {
     logLine(line);
 
     if (item.operation() == opSkip) {
-        ++m_skipped;
-        if (!item.reason().empty()) {
-            logLine("[Error]" + platform::escapeControl(item.source()) + ": " + item.reason());
+        if (item.failure) {
+            ++m_failed;
+        } else {
+            ++m_skipped;
         }
-        recordProblem(false, item.source(), item.reason());
+        if (!item.reason().empty()) {
+            logLine(errorLine(item.source(), item.reason()));
+        }
+        recordProblem(item.failure, item.source(), item.reason());
         return;
     }
     if (item.operation() == opExclude) {
@@ -204,25 +242,34 @@ void TaskRun::execute(const FileItem& item) {
         return;
     }
     ++m_failed;
-    logLine("[Error]" + platform::escapeControl(item.logPath()) + ": " + result.message);
+    logLine(errorLine(item.logPath(), result.message));
     recordProblem(true, item.logPath(), result.message);
 }
 
 bool TaskRun::perform(const FileItem& item, platform::OpResult& result) {
     const auto index = static_cast<std::size_t>(item.pair);
+    if (item.pair >= 0 && index < m_pairFailures.size() && !m_pairFailures[index].empty()) {
+        result = platform::OpResult::failure(ESTALE, m_pairFailures[index]);
+        return false;
+    }
     if (item.pair < 0 || index >= m_list->pairs.size() || !m_list->pairs[index].tree.valid()) {
         result = platform::OpResult::failure(ENOENT, "mirror folder not available");
         return false;
     }
-    platform::MirrorTree& tree = m_list->pairs[index].tree;
+    FileItemList::Pair& pair = m_list->pairs[index];
+    platform::MirrorTree& tree = pair.tree;
     switch (item.operation()) {
         case opCreateFile:
-        case opUpdateFile:
-            result = tree.copyFile(item.source(), item.target());
+        case opUpdateFile: {
+            const std::string source = item.source();
+            result = tree.copyFile(sourceFor(pair, source), source, item.target());
             break;
-        case opCreateDirectory:
-            result = tree.createDirectory(item.source(), item.target());
+        }
+        case opCreateDirectory: {
+            const std::string source = item.source();
+            result = tree.createDirectory(sourceFor(pair, source), source, item.target());
             break;
+        }
         case opDeleteFile:
         case opDeleteDirectory: {
             platform::KeepPredicate keep;
@@ -232,7 +279,9 @@ bool TaskRun::perform(const FileItem& item, platform::OpResult& result) {
                     return filter->isExcluded(FileInfo(path, record));
                 };
             }
-            result = tree.remove(item.source(), toRecycleBin(m_list->policyFlags), keep);
+            const auto kind = item.operation() == opDeleteDirectory ? platform::EntryKind::Folder
+                                                                    : platform::EntryKind::File;
+            result = tree.remove(item.source(), kind, toRecycleBin(m_list->policyFlags), keep);
             break;
         }
         default:

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "engine/FileItemList.h"
@@ -90,4 +91,7 @@ private:
     mutable std::mutex m_problemMutex;
     std::vector<RunProblem> m_problems;
     std::function<void(const RunProblem&)> m_problemSink;
+    // Per pair, why none of its items may be carried out (its root now leads
+    // to another folder than the plan's); empty when it may.
+    std::vector<std::string> m_pairFailures;
 };

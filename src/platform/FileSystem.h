@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/FindRecord.h"
 
@@ -21,6 +22,25 @@ struct Lookup {
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
 };
+
+// Which entry a path or descriptor leads to, whatever the path text: bind
+// mounts and links make one folder reachable under many texts.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// The identity of an open descriptor; false when it cannot be read.
+bool identityOf(int fd, FileIdentity& out);
+
+// The folder open as `dirFd` and each folder above it up to "/", nearest
+// first, as the kernel reaches them through "..". Empty on failure.
+std::vector<FileIdentity> folderAndAncestors(int dirFd);
+
+// True when the file system holding `path` takes names that differ only in
+// letter case for one (FAT, exFAT, SMB shares, HFS+).
+bool ignoresCase(const std::string& path);
 
 // Looks up the entry at `path` itself, without following a final link.
 Lookup lookupEntry(const std::string& path);

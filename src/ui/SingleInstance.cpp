@@ -33,7 +33,8 @@ std::string SingleInstance::lockPath(const std::string& fallbackFolder) {
     if (isFolder(runtime)) {
         return platform::withTrailingSeparator(runtime) + kLockName;
     }
-    platform::makeDirectories(fallbackFolder);
+    // A folder that cannot be made shows when the lock file is opened in it.
+    [[maybe_unused]] const platform::OpResult made = platform::makeDirectories(fallbackFolder);
     return platform::withTrailingSeparator(fallbackFolder) + kLockName;
 }
 

@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QFile>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHelpEvent>
@@ -32,12 +33,14 @@
 #include "engine/FileItemList.h"
 #include "engine/RunStarter.h"
 #include "engine/TaskRun.h"
+#include "history/RunHistory.h"
 #include "model/CopyPolicy.h"
 #include "model/PolicyManager.h"
 #include "model/Task.h"
 #include "model/TaskManager.h"
 #include "platform/Assert.h"
 #include "platform/Clock.h"
+#include "ui/RunStatusText.h"
 #include "ui/TfrmGatherInfo.h"
 #include "ui/TfrmProgress.h"
 #include "ui/Version.h"
@@ -171,6 +174,14 @@ void TfrmMain::buildWindow() {
                                 &TfrmMain::btnSimulateRunClick);
     btnAbortTask =
         toolButton("btnAbortTask", "&Stop", "abort task running", &TfrmMain::btnAbortTaskClick);
+    btnHistory = toolButton("btnHistory", "", "", &TfrmMain::btnHistoryClick);
+    btnHistory->setText(tr("Histor&y"));
+    btnHistory->setToolTip(tr("the runs of this task and why they failed"));
+    lstTasks->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(lstTasks, &QWidget::customContextMenuRequested, this, &TfrmMain::lstTasksContextMenu);
+    // After a run, how it ended shows where its gauge was.
+    lblLastRun = named(new QLabel(this), "lblLastRun");
+    lblLastRun->hide();
     chkShowDetail =
         named(new QCheckBox(QStringLiteral("Show &progress detail "), this), "chkShowDetail");
 
@@ -192,6 +203,8 @@ void TfrmMain::buildWindow() {
     // here instead of in a tray message.
     lblRunNotice = named(new QLabel(Panel2), "lblRunNotice");
     lblRunNotice->setWordWrap(true);
+    lblRunNotice->setCursor(Qt::PointingHandCursor);
+    lblRunNotice->installEventFilter(this);
     lblRunNotice->hide();
 
     auto* buttons = new QVBoxLayout;
@@ -209,6 +222,7 @@ void TfrmMain::buildWindow() {
     runRow->addWidget(btnRunTask);
     runRow->addWidget(btnSimulateRun);
     runRow->addWidget(btnAbortTask);
+    runRow->addWidget(btnHistory);
     runRow->addStretch(1);
     runRow->addWidget(chkShowDetail);
 
@@ -222,7 +236,10 @@ void TfrmMain::buildWindow() {
 
     auto* main = new QVBoxLayout(this);
     main->addLayout(top);
-    main->addWidget(prgTaskRun);
+    auto* gaugeArea = new QGridLayout;
+    gaugeArea->addWidget(prgTaskRun, 0, 0);
+    gaugeArea->addWidget(lblLastRun, 0, 0);
+    main->addLayout(gaugeArea);
     main->addLayout(runRow);
     main->addWidget(Panel2);
     // A fixed border that still follows the font and the scale factor.
@@ -268,6 +285,7 @@ void TfrmMain::buildTrayMenu() {
     TrayIcon1->setObjectName(QStringLiteral("TrayIcon1"));
     TrayIcon1->setIcon(windowIcon());
     TrayIcon1->setPopupMenu(popMenuTray);
+    connect(TrayIcon1, &TTrayIcon::messageClicked, this, &TfrmMain::noticeClicked);
     TrayIcon1->setRestoreOn(TTrayIcon::imDoubleClick);
     TrayIcon1->setPopupMenuOn(TTrayIcon::imRightClickUp);
     TrayIcon1->setApplicationWindow(this);
@@ -298,6 +316,14 @@ void TfrmMain::FormCreate() {
         }
         m_starter = std::make_unique<RunStarter>(
             *m_taskRun, m_options.log != nullptr ? *m_options.log : AppLog::instance());
+        m_history = std::make_unique<RunHistory>(m_options.historyFile.empty()
+                                                     ? XMLConfig::stateFolder() +
+                                                           std::string(RunHistory::kFileName)
+                                                     : m_options.historyFile);
+        m_history->setReporter([this](const std::string& problem) {
+            showNotice(
+                tr("The run history cannot be kept: %1").arg(QString::fromLocal8Bit(problem)), {});
+        });
 
         chkShowDetail->setChecked(m_setting.showDetail);
         refreshTaskList();
@@ -314,6 +340,7 @@ void TfrmMain::FormCreate() {
         }
         tmeGet->start();
         tmeCheck->start();
+        checkOverdue();
         TrayIcon1->setHint(QStringLiteral("Twinfold! (v") + versionText() + QLatin1Char(')'));
         tmeButtonStatus->start();
 
@@ -378,6 +405,9 @@ void TfrmMain::refreshTaskList() {
     }
     for (const auto& task : m_tasks->taskList()) {
         auto* item = new QListWidgetItem(fromModel(task->name), lstTasks);
+        if (m_history != nullptr) {
+            runstatus::decorateTaskItem(*item, fromModel(task->name), statusOf(*task));
+        }
         const QByteArray id = QByteArray::fromStdString(task->id);
         item->setData(Qt::UserRole, id);
         if (std::find(selected.begin(), selected.end(), id) != selected.end()) {
@@ -398,6 +428,10 @@ QString TfrmMain::lstTasksInfoTip(const QListWidgetItem* item) const {
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lblRunNotice && event->type() == QEvent::MouseButtonRelease) {
+        noticeClicked();
+        return true;
+    }
     if (event->type() == QEvent::ToolTip && watched == lstTasks->viewport()) {
         const auto* help = static_cast<QHelpEvent*>(event);
         const QString tip = lstTasksInfoTip(lstTasks->itemAt(help->pos()));
@@ -631,6 +665,7 @@ bool TfrmMain::startTaskRun(Task* task, bool simulate, RunOrigin origin) {
     if (!outcome.plan) {
         m_gathering = false;
         m_lastResult = m_starter->fail(outcome.failure);
+        recordRun();
         reportRunProblems(RunOutcome{0, 1, 0});
         return false;
     }
@@ -675,6 +710,7 @@ void TfrmMain::runBegan() {
     for (QPushButton* b : {btnAddTask, btnRemoveTask, btnEditTask, btnCopyPolicy, btnTaskWizard}) {
         b->setEnabled(false);
     }
+    lblLastRun->hide();
     prgTaskRun->show();
     btnAbortTask->setEnabled(true);
     setRunButtons(false);
@@ -696,6 +732,7 @@ void TfrmMain::runEnded(const RunOutcome& outcome) {
     m_runPaused = false;
     m_runActive = false;
     m_lastResult = m_starter->finish();
+    recordRun();
     reportRunProblems(outcome);
 }
 
@@ -731,11 +768,8 @@ void TfrmMain::reportRunProblems(const RunOutcome& outcome) {
     if (!m_runLogFile.isEmpty()) {
         text += QStringLiteral("\nSee the task log: ") + m_runLogFile;
     }
-    // Never modal: scheduled runs must not stack up boxes nobody answers.
-    if (!TrayIcon1->showMessage(QStringLiteral("Twinfold!"), text, QSystemTrayIcon::Warning)) {
-        lblRunNotice->setText(text);
-        lblRunNotice->show();
-    }
+    text += QLatin1Char('\n') + tr("Click here for the task's history.");
+    showNotice(text, QString::fromStdString(m_lastResult.taskId));
 }
 
 void TfrmMain::btnAbortTaskClick() {
@@ -784,6 +818,7 @@ void TfrmMain::lstTasksClick() {
     btnRemoveTask->setEnabled(selected >= 1);
     btnEditTask->setEnabled(selected == 1);
     setRunButtons(selected >= 1);
+    btnHistory->setEnabled(selected == 1);
 }
 
 void TfrmMain::lstTasksDblClick() {
@@ -896,6 +931,7 @@ void TfrmMain::tmeButtonStatusTimer() {
 void TfrmMain::tmeCheckTimer() {
     tmeCheck->stop();
     m_queue.checkSchedules();
+    checkOverdue();
     if (!m_shutDown) {
         tmeCheck->start();
     }

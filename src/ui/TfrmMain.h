@@ -9,11 +9,13 @@
 #include "config/NormalSetting.h"
 #include "engine/RunResult.h"
 #include "engine/RunStarter.h"
+#include "history/TaskStatus.h"
 #include "schedule/ScheduleQueue.h"
 #include "ui/TaskRunBridge.h"
 
 class AppLog;
 class PolicyManager;
+class RunHistory;
 class QAction;
 class QCheckBox;
 class QDialog;
@@ -28,6 +30,7 @@ class QToolButton;
 class Task;
 class TaskManager;
 class TaskRun;
+class TfrmHistory;
 class TfrmProgress;
 class TGauge;
 class TTrayIcon;
@@ -50,6 +53,9 @@ struct TfrmMainOptions {
     std::chrono::milliseconds simulationDelay{20};
     // The task log; none for AppLog::instance().
     AppLog* log = nullptr;
+    // The run history file; empty for "history.db" in
+    // XMLConfig::stateFolder().
+    std::string historyFile;
 };
 
 // The program's main window. It owns the model for the program's whole life:
@@ -88,6 +94,16 @@ public:
     bool startTaskRun(Task* task, bool simulate, RunOrigin origin = RunOrigin::Button);
     // How the latest run ended; valid once its end has been handled.
     const RunResult& lastResult() const { return m_lastResult; }
+    // The run history every run is recorded in; none before FormCreate().
+    RunHistory* history() const { return m_history.get(); }
+    // What the history says about a task now.
+    TaskStatus statusOf(const Task& task);
+    // Opens the History window of a task (not modal) and returns it.
+    TfrmHistory* showHistory(Task* task);
+    // Tells, once a day, of tasks whose real runs are overdue; returns how
+    // many are.
+    int checkOverdue();
+
     // Writes the model to the configuration file; a failure is told to the
     // user. Does nothing (true) when loading had failed.
     bool saveConfiguration();
@@ -175,6 +191,13 @@ private:
     void runEnded(const RunOutcome& outcome);
     void runPauseChanged(bool paused);
     void reportRunProblems(const RunOutcome& outcome);
+    // Records m_lastResult in the history and shows how the run ended.
+    void recordRun();
+    // A notice over the tray icon, or in the window where there is none.
+    void showNotice(const QString& text, const QString& taskId);
+    void noticeClicked();
+    void lstTasksContextMenu(const QPoint& position);
+    void btnHistoryClick();
 
     // Runs a dialog modally; refused (rejected) while closing unattended.
     int execDialog(QDialog& dialog);
@@ -197,6 +220,11 @@ private:
     std::unique_ptr<TaskRun> m_taskRun;
     std::unique_ptr<RunStarter> m_starter;
     RunResult m_lastResult;
+    std::unique_ptr<RunHistory> m_history;
+    // The task the latest notice was about; clicking it opens its history.
+    QString m_noticeTaskId;
+    // The day the overdue tasks were last told of.
+    int m_overdueToldDay = -1;
     TaskRunBridge* m_bridge = nullptr;
     bool m_bridgeAttached = false;
     TfrmProgress* m_progress = nullptr;
@@ -227,6 +255,8 @@ private:
     QToolButton* btnRunTask;
     QToolButton* btnSimulateRun;
     QToolButton* btnAbortTask;
+    QToolButton* btnHistory;
+    QLabel* lblLastRun;
     QCheckBox* chkShowDetail;
     QWidget* Panel2;
     QLabel* Label1;

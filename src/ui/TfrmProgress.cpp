@@ -147,16 +147,24 @@ void TfrmProgress::handleUpdate(const RunProgress& progress) {
 }
 
 void TfrmProgress::handleBegin() {
+    m_outcome.clear();
+    lblFileCount->setText(countText(0, 0));
+    lblFileComplete->setText(countText(0, 0));
+    lblCurrentFile->clear();
     bevTaskRun->show();
     prgTaskRun->show();
     btnAbortTask->setEnabled(true);
     m_paused = false;
 }
 
+void TfrmProgress::setOutcome(const QString& text) {
+    m_outcome = text;
+    lblCurrentFile->setText(text);
+}
+
 void TfrmProgress::handleEnd() {
-    lblFileCount->setText(countText(0, 0));
-    lblFileComplete->setText(countText(0, 0));
-    lblCurrentFile->clear();
+    // The counts stay as the run left them.
+    lblCurrentFile->setText(m_outcome);
     bevTaskRun->hide();
     prgTaskRun->hide();
     prgTaskRun->setMaxValue(0);

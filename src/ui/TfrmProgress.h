@@ -28,6 +28,10 @@ public:
 
     bool paused() const { return m_paused; }
 
+    // How the run ended, shown once it has (whichever of this and the end
+    // of the run comes first); the next run clears it.
+    void setOutcome(const QString& text);
+
     // Shortens a path until `measure` finds it no wider than `maxWidth`:
     // the first remaining folder names give way to "..." one by one, then
     // the leading "/" goes, then the dots. The file name is never cut.
@@ -59,4 +63,5 @@ private:
     TGauge* prgTaskRun;
     QPushButton* btnAbortTask;
     bool m_paused = false;
+    QString m_outcome;
 };

@@ -15,6 +15,7 @@ constexpr int kMaxHintLength = 64;
 
 TTrayIcon::TTrayIcon(QObject* parent) : QObject(parent) {
     connect(&m_icon, &QSystemTrayIcon::activated, this, &TTrayIcon::activate);
+    connect(&m_icon, &QSystemTrayIcon::messageClicked, this, &TTrayIcon::messageClicked);
 }
 
 TTrayIcon::~TTrayIcon() {

@@ -96,6 +96,8 @@ Q_SIGNALS:
     void clicked();
     void mouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, const QPoint& position);
     void doubleClicked();
+    // The user clicked the latest notice.
+    void messageClicked();
     void minimized();
     void restored();
 

@@ -3,10 +3,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "history/RunHistory.h"
 #include "platform/ProgramFolder.h"
 #include "support/TempTree.h"
 
@@ -29,6 +32,9 @@ Result cli(const std::vector<std::string>& args, const testsupport::TempDir& dir
     const std::string outPath = dir / "out.txt", errPath = dir / "err.txt";
     const pid_t pid = ::fork();
     if (pid == 0) {
+        // The run history and any default configuration stay in the folder.
+        ::setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", (dir / "config-home").c_str(), 1);
         if (std::freopen(outPath.c_str(), "w", stdout) == nullptr ||
             std::freopen(errPath.c_str(), "w", stderr) == nullptr) {
             ::_exit(126);
@@ -185,4 +191,79 @@ TEST(Cli, MassDeletionsAreHeldBackUnlessAllowed) {
     EXPECT_EQ(allowed.status, 0) << allowed.err;
     EXPECT_FALSE(pathExists(mirror + "/share/f14"));
     EXPECT_TRUE(pathExists(mirror + "/share"));
+}
+
+TEST(Cli, HistoryAndStatusReadTheRunsOfEveryFrontEnd) {
+    testsupport::TempDir dir;
+    makeTree(dir.path(), "main/a=1\nmirror/\n");
+    const std::string main = dir / "main", mirror = dir / "mirror";
+
+    EXPECT_EQ(cli({"history"}, dir).out, "");  // no history yet, no configuration
+    ASSERT_EQ(cli({"mirror", main, mirror, "--name", "Photos"}, dir).status, 0);
+    ASSERT_EQ(cli({"mirror", main, mirror, "--simulate"}, dir).status, 0);
+    // The main folder gone for a while (a share not mounted), then back and
+    // named differently: the same folders are the same history.
+    ASSERT_EQ(std::rename(main.c_str(), (dir / "away").c_str()), 0);
+    ASSERT_EQ(cli({"mirror", main, mirror, "--name", "Photos"}, dir).status, 1);
+    ASSERT_EQ(std::rename((dir / "away").c_str(), main.c_str()), 0);
+    ASSERT_EQ(cli({"mirror", main + "/", mirror, "--name", "Photos", "--plan"}, dir).status, 0);
+
+    Result all = cli({"history"}, dir);
+    EXPECT_EQ(all.status, 0) << all.err;
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, end; (end = all.out.find('\n', at)) != std::string::npos;
+         at = end + 1) {
+        lines.push_back(all.out.substr(at, end - at));
+    }
+    ASSERT_EQ(lines.size(), 3u) << all.out;  // a plan is not a run
+    EXPECT_THAT(lines[0], HasSubstr("\tPhotos\trun\tcommand line\tskipped 1\t0\t0\t1\t0\t" + main +
+                                    ": the main folder does not exist"));
+    EXPECT_THAT(lines[1], HasSubstr("\tMirror\tsimulation\tcommand line\tdone\t"));
+    EXPECT_THAT(lines[2], HasSubstr("\tPhotos\trun\tcommand line\tdone\t1\t0\t0\t0\t"));
+
+    Result json = cli({"history", "Photos", "--limit", "1", "--json"}, dir);
+    EXPECT_EQ(json.status, 0) << json.err;
+    EXPECT_THAT(json.out, HasSubstr("\"taskName\": \"Photos\", \"origin\": \"command line\", "
+                                    "\"simulate\": false"));
+    EXPECT_THAT(json.out, HasSubstr("\"skipped\": 1, \"aborted\": false"));
+    EXPECT_THAT(json.out, HasSubstr("\"problems\": [{\"failed\": false, \"path\": \"" + main +
+                                    "\", \"reason\": \"the main folder does not exist\"}]"));
+    EXPECT_EQ(cli({"history", "Nobody"}, dir).status, 4);
+    EXPECT_EQ(cli({"history", "--limit", "x"}, dir).status, 2);
+
+    // The last real run of the folders was skipped: a monitoring check fails.
+    Result status = cli({"status"}, dir);
+    EXPECT_EQ(status.status, 1);
+    EXPECT_THAT(status.out, HasSubstr("Photos\tmirror-"));
+    EXPECT_THAT(status.out, HasSubstr("\tskipped 1\tfailed\n"));
+    EXPECT_EQ(status.out.find("Mirror"), std::string::npos) << "one line for the folders";
+    ASSERT_EQ(cli({"mirror", main + "/", mirror}, dir).status, 0);
+    EXPECT_EQ(cli({"status"}, dir).status, 0);
+
+    // A stored task scheduled for real runs whose last success is 8 days old
+    // (the default limit is 7), next to one that never ran.
+    const std::string config = dir / "config.xml";
+    testsupport::writeFile(
+        config,
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<config><policyList>"
+        "<policy name=\"&lt; default copy policy &gt;\" value=\"17830161\"/></policyList>"
+        "<taskList><task name=\"Nightly\" id=\"nightly\"><folderList/><schedule>"
+        "<interval enabled=\"true\" value=\"30\"/><simulate value=\"false\"/></schedule>"
+        "</task><task name=\"Idle\" id=\"idle\"><folderList/></task></taskList></config>\n");
+    {
+        RunHistory history(dir / "state/twinfold/history.db");
+        RunResult old;
+        old.taskId = "nightly";
+        old.taskName = "Nightly";
+        old.end = std::chrono::system_clock::now() - std::chrono::hours(24 * 8);
+        old.start = old.end;
+        ASSERT_TRUE(history.record(old)) << history.problem();
+    }
+    status = cli({"--config", config, "status"}, dir);
+    EXPECT_EQ(status.status, 1) << status.err;
+    EXPECT_THAT(status.out, HasSubstr("Nightly\tnightly\t"));
+    EXPECT_THAT(status.out, HasSubstr("\tdone\toverdue\n"));
+    EXPECT_THAT(status.out, HasSubstr("Idle\tidle\tnever run\t-\tok\n"));
+    EXPECT_THAT(cli({"--config", config, "history", "Nightly"}, dir).out,
+                HasSubstr("\tNightly\trun\tbutton\tdone\t"));
 }

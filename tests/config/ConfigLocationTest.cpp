@@ -52,6 +52,19 @@ TEST(ConfigLocation, PortableFileFirstThenXdgThenHome) {
     EXPECT_EQ(XMLConfig::configFolderFor(dir / "installed/bin/"), dir / "home/.config/twinfold/");
 }
 
+TEST(ConfigLocation, StateBesideAPortableFileElseXdgStateElseHome) {
+    testsupport::TempDir dir;
+    testsupport::makeTree(dir.path(), "portable/config.xml=<config/>\ninstalled/bin/\nhome/\n");
+    EnvironmentVariable home("HOME", dir / "home");
+    EnvironmentVariable xdg("XDG_STATE_HOME", dir / "state");
+
+    EXPECT_EQ(XMLConfig::stateFolderFor(dir / "portable/"), dir / "portable/");
+    EXPECT_EQ(XMLConfig::stateFolderFor(dir / "installed/bin/"), dir / "state/twinfold/");
+    xdg.set(std::nullopt);
+    EXPECT_EQ(XMLConfig::stateFolderFor(dir / "installed/bin/"),
+              dir / "home/.local/state/twinfold/");
+}
+
 TEST(ConfigLocation, DefaultFileBesideTheProgramElseInTheDataFolder) {
     testsupport::TempDir dir;
     testsupport::makeTree(dir.path(),

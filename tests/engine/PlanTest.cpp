@@ -1,4 +1,8 @@
+#include <sys/mount.h>
 #include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -241,12 +245,17 @@ TEST_F(PlanTest, MirrorLinksAreEntriesNotFolders) {
 TEST_F(PlanTest, TrashOfAMountedMirrorIsNeverPlanned) {
     makeTree(mainDir(), "a=1\n");
     policy.setFlags(0x01101111);
-    const auto run = testsupport::runWithTmpfs(mirrorDir(), 1024, [&] {
+    const std::vector<std::string> expected{"[Create file]mirror/a", "[Delete file]mirror/stale"};
+    TF_EXPECT_IN_MOUNT_NAMESPACE([&] {
+        if (::mount("tmpfs", mirrorDir().c_str(), "tmpfs", 0, "size=1m") != 0) {
+            return std::string("mount: ") + std::strerror(errno);
+        }
         makeTree(mirrorDir(), ".Trash-0/files/old=1\n.Trash/x\nstale=1\n");
-        EXPECT_THAT(planLines(), ElementsAre("[Create file]mirror/a", "[Delete file]mirror/stale"));
+        const auto lines = planLines();
+        std::string planned;
+        for (const std::string& line : lines) {
+            planned += line + "\n";
+        }
+        return lines == expected ? std::string() : "planned:\n" + planned;
     });
-    if (!run.ran) {
-        GTEST_SKIP() << run.reason;
-    }
-    EXPECT_TRUE(run.passed) << run.reason;
 }

@@ -339,3 +339,20 @@ TEST_F(FatMirrorTest, CoarseTimesAndRenamedCaseDoNotCopyOrDeleteAgain) {
     testsupport::setWriteTime(mainPath("notes.txt"), 1700000009);
     EXPECT_THAT(planLines(), ElementsAre("[Update file]mirror/notes.txt"));
 }
+
+// main's `dup` and `DUP` are one name on the mirror: copied both, each would
+// overwrite the other on every run. The first in byte order is mirrored, the
+// other is a failed item, and a second run plans nothing new.
+TEST_F(FatMirrorTest, NamesDifferingInCaseOnlyDoNotOverwriteEachOther) {
+    makeTree(mainDir(), "DUP=upper\ndup=lower\nDir/a=1\ndir/b=2\n");
+    log.configureForRun(true, logPath());
+    runOnce();
+    EXPECT_EQ(run.failedCount(), 2);
+    EXPECT_EQ(readFile(mirrorPath("DUP")), "upper");
+    EXPECT_EQ(readFile(mirrorPath("Dir/a")), "1");
+    EXPECT_THAT(logText(), HasSubstr("another entry of the same name in other letter case"));
+    EXPECT_THAT(planLines(), ::testing::UnorderedElementsAre("[Skip]main/dup", "[Skip]main/dir"));
+    runOnce();
+    EXPECT_EQ(run.doneCount(), 0);
+    EXPECT_EQ(readFile(mirrorPath("DUP")), "upper");
+}

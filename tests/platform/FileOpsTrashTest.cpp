@@ -1,12 +1,18 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "FileOpsTestTools.h"
 #include "platform/FileOps.h"
+#include "platform/Path.h"
 #include "support/MountNamespace.h"
 #include "support/TempTree.h"
 
@@ -59,12 +65,13 @@ protected:
 
 TEST_F(FileOpsTrashTest, EntryGoesToTheTrash) {
     testsupport::makeTree(m_mirror, "doc-1.txt=words\n");
-    const OpResult result = m_tree.remove(mirror("doc-1.txt"), true);
+    const OpResult result = m_tree.remove(mirror("doc-1.txt"), platform::EntryKind::File, true);
     ASSERT_TRUE(result.ok()) << result.message;
     EXPECT_FALSE(pathExists(mirror("doc-1.txt")));
     EXPECT_EQ(readFile(m_trash + "/doc-1.txt"), "words");
 
-    EXPECT_TRUE(m_tree.remove(mirror("doc-1.txt"), true).ok());  // gone already
+    EXPECT_TRUE(
+        m_tree.remove(mirror("doc-1.txt"), platform::EntryKind::File, true).ok());  // gone already
 }
 
 TEST_F(FileOpsTrashTest, KeptEntriesStayAndTheRestIsTrashedInTheLargestPieces) {
@@ -77,7 +84,7 @@ TEST_F(FileOpsTrashTest, KeptEntriesStayAndTheRestIsTrashedInTheLargestPieces) {
     const auto keep = [](const std::string& path, const platform::FindRecord&) {
         return path.ends_with("/keep.me");
     };
-    const OpResult result = m_tree.remove(mirror("d2"), true, keep);
+    const OpResult result = m_tree.remove(mirror("d2"), platform::EntryKind::Folder, true, keep);
     ASSERT_TRUE(result.ok()) << result.message;
 
     EXPECT_EQ(listNames(mirror("d2")), (std::vector<std::string>{"keep.me", "part-s"}));
@@ -87,30 +94,84 @@ TEST_F(FileOpsTrashTest, KeptEntriesStayAndTheRestIsTrashedInTheLargestPieces) {
     EXPECT_EQ(readFile(m_trash + "/loose-c"), "5");
 }
 
-TEST_F(FileOpsTrashTest, WithoutTrashTheEntryStays) {
-    // GIO keeps no trash on a tmpfs that is not the home's file system.
-    const std::string volatileRoot = m_tmp / "volatile";
-    const auto run = testsupport::runWithTmpfs(volatileRoot, 1024, [&] {
-        OpResult opened;
-        MirrorTree tree = MirrorTree::open(volatileRoot + "/", 0, opened);
-        ASSERT_TRUE(opened.ok()) << opened.message;
-        testsupport::makeTree(volatileRoot, "f=data\nd/g=more\n");
+// The trash of a file system other than the home's: its top folder's
+// shared trash when an administrator made it a sticky folder, else a trash
+// folder of this user's own. Each row prepares the top folder of a fresh
+// tmpfs; the entry either reaches the trash folder named or stays where it is.
+struct TopTrashCase {
+    const char* name;     // the loss it catches
+    const char* setup;    // "sticky", "plain", "link", "taken" or ""
+    const char* trashed;  // where the entry lands, relative to the top; empty: stays
+};
 
-        const auto keepNothing = [](const std::string&, const platform::FindRecord&) {
-            return false;
-        };
-        for (const char* name : {"f", "d"}) {
-            const OpResult result = tree.remove(volatileRoot + "/" + name, true, keepNothing);
-            EXPECT_FALSE(result.ok()) << name;
-            EXPECT_FALSE(result.message.empty());
+class TopTrashTest : public FileOpsTrashTest, public ::testing::WithParamInterface<TopTrashCase> {};
+
+TEST_P(TopTrashTest, EntryGoesToItsOwnFileSystemsTrashOrStays) {
+    const TopTrashCase& row = GetParam();
+    const std::string top = m_tmp / "volume";
+    const std::string outside = m_tmp / "outside";
+    testsupport::makeDirs(top);
+    testsupport::makeDirs(outside);
+    m_tree = MirrorTree();
+    TF_EXPECT_IN_MOUNT_NAMESPACE([&] {
+        testsupport::Failures failures;
+        if (::mount("tmpfs", top.c_str(), "tmpfs", 0, "size=1m") != 0) {
+            return std::string("mount: ") + std::strerror(errno);
         }
-        EXPECT_EQ(readFile(volatileRoot + "/f"), "data");
-        EXPECT_EQ(readFile(volatileRoot + "/d/g"), "more");
+        const std::string uid = std::to_string(::geteuid());
+        const std::string own = top + "/.Trash-" + uid;
+        const std::string setup = row.setup;
+        if (setup == "sticky" || setup == "plain") {
+            testsupport::makeDirs(top + "/.Trash");
+            ::chmod((top + "/.Trash").c_str(), setup == "sticky" ? 01777 : 0777);
+        } else if (setup == "link") {
+            failures.check(::symlink(outside.c_str(), own.c_str()) == 0, "symlink failed");
+        } else if (setup == "taken") {
+            testsupport::makeTree(own, "files/doc=older\n");
+        }
+        testsupport::makeTree(top, "doc=words\n");
+        OpResult opened;
+        MirrorTree tree = MirrorTree::open(top + "/", 0, opened);
+        failures.check(opened.ok(), "open: " + opened.message);
+
+        const OpResult result = tree.remove(top + "/doc", platform::EntryKind::File, true);
+        std::string trashed = row.trashed;
+        for (auto pos = trashed.find("UID"); pos != std::string::npos; pos = trashed.find("UID")) {
+            trashed.replace(pos, 3, uid);
+        }
+        if (trashed.empty()) {
+            failures.check(!result.ok() && !result.message.empty(), "the move did not fail");
+            failures.check(readFile(top + "/doc") == "words", "the entry did not stay");
+        } else {
+            failures.check(result.ok(), "the move failed: " + result.message);
+            failures.check(!pathExists(top + "/doc"), "the entry stayed");
+            failures.check(readFile(top + "/" + trashed) == "words", "not in " + trashed);
+            const std::string info =
+                readFile(top + "/" + trashed.substr(0, trashed.find("/files/")) + "/info/" +
+                         std::string(platform::fileNameOf(trashed)) + ".trashinfo");
+            failures.check(info.starts_with("[Trash Info]\nPath=" + top + "/doc\nDeletionDate="),
+                           "trashinfo: " + info);
+        }
+        if (setup == "taken") {
+            failures.check(readFile(own + "/files/doc") == "older",
+                           "an entry in the trash was replaced");
+        }
+        failures.check(listNames(outside).empty(), "a linked trash folder was followed");
+        return failures.text();
     });
-    if (!run.ran) {
-        GTEST_SKIP() << run.reason;
-    }
-    EXPECT_TRUE(run.passed) << run.reason;
 }
+
+const TopTrashCase kTopTrashCases[] = {
+    {"OwnTrashFolderIsMadeAtTheTop", "", ".Trash-UID/files/doc"},
+    {"StickySharedTrashHoldsAFolderPerUser", "sticky", ".Trash/UID/files/doc"},
+    {"SharedTrashThatIsNotStickyIsPassedOver", "plain", ".Trash-UID/files/doc"},
+    {"NameTakenInTheTrashIsNeverReplaced", "taken", ".Trash-UID/files/doc.2"},
+    {"TrashFolderThatIsALinkIsNeverFollowedAndTheEntryStays", "link", ""},
+};
+
+INSTANTIATE_TEST_SUITE_P(Trash, TopTrashTest, ::testing::ValuesIn(kTopTrashCases),
+                         [](const ::testing::TestParamInfo<TopTrashCase>& param) {
+                             return std::string(param.param.name);
+                         });
 
 }  // namespace

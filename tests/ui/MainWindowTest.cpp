@@ -108,6 +108,7 @@ class MainWindowTest : public QObject {
         options.defaultFile = m_defaultFile;
         options.clock = &m_clock;
         options.simulationDelay = delay;
+        options.historyFile = *m_dir / "state/history.db";
         auto window = std::make_unique<TfrmMain>(options);
         window->FormCreate();
         if (window->taskRun() != nullptr) {

@@ -51,16 +51,24 @@ private Q_SLOTS:
         QCOMPARE(gauge->maxValue(), 5);
         QCOMPARE(gauge->progress(), 1);
 
+        // After the run its counts and how it ended stay until the next one.
+        window.setOutcome(QStringLiteral("1 done, 0 failed, 0 skipped"));
         window.handleEnd();
         QCOMPARE(child<QLabel>(window, "lblFileCount")->text(),
-                 QStringLiteral("0 file(s), 0 directory(s)"));
+                 QStringLiteral("3 file(s), 2 directory(s)"));
         QCOMPARE(child<QLabel>(window, "lblFileComplete")->text(),
-                 QStringLiteral("0 file(s), 0 directory(s)"));
-        QVERIFY(child<QLabel>(window, "lblCurrentFile")->text().isEmpty());
+                 QStringLiteral("1 file(s), 0 directory(s)"));
+        QCOMPARE(child<QLabel>(window, "lblCurrentFile")->text(),
+                 QStringLiteral("1 done, 0 failed, 0 skipped"));
         QVERIFY(gauge->isHidden());
         QCOMPARE(gauge->maxValue(), 0);
         QVERIFY(!stop->isEnabled());
         QCOMPARE(child<QLabel>(window, "lblTaskName")->text(), QStringLiteral(" Photos "));
+
+        window.handleBegin();
+        QCOMPARE(child<QLabel>(window, "lblFileComplete")->text(),
+                 QStringLiteral("0 file(s), 0 directory(s)"));
+        QVERIFY(child<QLabel>(window, "lblCurrentFile")->text().isEmpty());
     }
 
     // A long path keeps its file name; the first folders give way to dots.

@@ -78,6 +78,7 @@ int main(int argc, char** argv) {
     options.configFolder = dir.path();
     options.defaultFile = platform::programFolder() + "default.xml";
     options.simulationDelay = std::chrono::milliseconds(100);
+    options.historyFile = dir / "history.db";
     TfrmMain window(options);
     window.FormCreate();
     window.show();

@@ -413,12 +413,14 @@ bool removeTree(int parentFd, FolderUnlock& parentUnlock, const std::string& nam
     return true;
 }
 
-OpResult trashEntry(FolderUnlock& unlock, const std::string& path) {
+OpResult trashEntry(FolderUnlock& unlock, int dirFd, const std::string& name,
+                    const std::string& path) {
     OpResult result;
-    inFolder(unlock, [&] {
-        result = detail::moveToTrash(path);
+    const int error = inFolder(unlock, [&] {
+        result = detail::moveToTrashAt(dirFd, name, path);
         return result.error;
     });
+    static_cast<void>(error);  // result holds the outcome of the last try
     return result.error == ENOENT ? OpResult::success() : result;
 }
 
@@ -432,7 +434,7 @@ bool trashKeeping(int dirFd, const std::string& path, const KeepPredicate& keep,
         keepFirst(first, OpResult::failure(error));
         return false;
     }
-    std::vector<std::string> loose;
+    std::vector<std::string> loose;  // names in dirFd
     bool clean = true;
     for (const Listed& entry : entries) {
         std::string childPath = path + "/" + entry.name;
@@ -463,36 +465,16 @@ bool trashKeeping(int dirFd, const std::string& path, const KeepPredicate& keep,
                 continue;
             }
         }
-        loose.push_back(std::move(childPath));
+        loose.push_back(entry.name);
     }
     if (!clean) {
         FolderUnlock unlock(dirFd);
+        const std::string prefix = path + '/';
         for (const std::string& each : loose) {
-            keepFirst(first, trashEntry(unlock, each));
+            keepFirst(first, trashEntry(unlock, dirFd, each, prefix + each));
         }
     }
     return clean;
-}
-
-std::size_t sweepLeftovers(int dirFd) {
-    std::vector<Listed> entries;
-    listFolder(dirFd, entries);
-    FolderUnlock unlock(dirFd);
-    std::size_t count = 0;
-    for (const Listed& entry : entries) {
-        if (isFolderEntry(dirFd, entry)) {
-            UniqueFd child(::openat(dirFd, entry.name.c_str(), kListFlags));
-            if (child.valid()) {
-                count += sweepLeftovers(child.get());
-            }
-        } else if (isTemporaryName(entry.name)) {
-            if (inFolder(unlock,
-                         [&] { return errnoOf(::unlinkat(dirFd, entry.name.c_str(), 0)); }) == 0) {
-                ++count;
-            }
-        }
-    }
-    return count;
 }
 
 // A temporary entry beside the target; removed unless it was renamed into
@@ -579,11 +561,11 @@ int copyRegular(int source, const struct stat& st, int dirFd, FolderUnlock& unlo
     return temporary.replace(leaf);
 }
 
-int readLinkText(const std::string& source, const struct stat& st, std::string& text) {
+int readLinkText(int base, const std::string& name, const struct stat& st, std::string& text) {
     std::size_t size = st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : PATH_MAX;
     for (;;) {
         text.resize(size);
-        const ssize_t n = ::readlink(source.c_str(), text.data(), size);
+        const ssize_t n = ::readlinkat(base, name.c_str(), text.data(), size);
         if (n < 0) {
             return errno;
         }
@@ -597,12 +579,12 @@ int readLinkText(const std::string& source, const struct stat& st, std::string& 
 
 // Links and FIFOs: made under a temporary name, given owner, bits and times,
 // then renamed over the target.
-int copySpecial(const std::string& source, const struct stat& st, int dirFd, FolderUnlock& unlock,
-                const std::string& leaf) {
+int copySpecial(int base, const std::string& source, const struct stat& st, int dirFd,
+                FolderUnlock& unlock, const std::string& leaf) {
     const bool isLink = S_ISLNK(st.st_mode);
     std::string text;
     if (isLink) {
-        if (const int error = readLinkText(source, st, text)) {
+        if (const int error = readLinkText(base, source, st, text)) {
             return error;
         }
     }
@@ -630,6 +612,63 @@ int copySpecial(const std::string& source, const struct stat& st, int dirFd, Fol
     return temporary.replace(leaf);
 }
 
+// A source entry: the folder holding it, opened beneath the main folder
+// without following a link on the way, and its own name there. Sources named
+// by full path are looked up from the working folder instead.
+struct SourceEntry {
+    UniqueFd dir;
+    int base = AT_FDCWD;
+    std::string name;
+};
+
+OpResult openSource(const SourceTree& from, const std::string& source, SourceEntry& out) {
+    if (!from.valid()) {
+        return OpResult::failure(EBADF, "the main folder is not open");
+    }
+    if (from.byPath()) {
+        out.base = AT_FDCWD;
+        out.name = source;
+        return OpResult::success();
+    }
+    TargetPath path;
+    if (!splitTarget(from.root(), source, path) || path.leaf.empty()) {
+        return OpResult::failure(EINVAL, "the path does not lie beneath the main folder");
+    }
+    if (const int error = openBeneath(from.fd(), path.parent, false, out.dir)) {
+        switch (error) {
+            case ELOOP:
+                return OpResult::failure(ELOOP,
+                                         "a folder on the way to the source is a symbolic link");
+            case EXDEV:
+                return OpResult::failure(EXDEV,
+                                         "the way to the source leads outside the main folder");
+            default:
+                return OpResult::failure(error);
+        }
+    }
+    out.base = out.dir.get();
+    out.name = std::move(path.leaf);
+    return OpResult::success();
+}
+
+// Fails unless `path` still names the folder open as `fd`.
+OpResult sameFolder(const std::string& path, int fd) {
+    struct stat now;
+    struct stat held;
+    if (::stat(path.c_str(), &now) != 0) {
+        return OpResult::failure(errno);
+    }
+    if (::fstat(fd, &held) != 0) {
+        return OpResult::failure(errno);
+    }
+    if (now.st_dev != held.st_dev || now.st_ino != held.st_ino) {
+        return OpResult::failure(ESTALE,
+                                 "the folder is no longer the one the plan was made for; "
+                                 "nothing was changed");
+    }
+    return OpResult::success();
+}
+
 std::size_t depthOf(const std::string& path) {
     return static_cast<std::size_t>(std::count(path.begin(), path.end(), '/'));
 }
@@ -643,6 +682,69 @@ bool isTemporaryName(std::string_view name) {
     }
     return name.substr(kTemporaryPrefix.size()).find_first_not_of(kHexDigits) ==
            std::string_view::npos;
+}
+
+SourceTree::~SourceTree() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+}
+
+SourceTree::SourceTree(SourceTree&& other) noexcept
+    : m_root(std::move(other.m_root)),
+      m_fd(std::exchange(other.m_fd, -1)),
+      m_byPath(std::exchange(other.m_byPath, false)) {}
+
+SourceTree& SourceTree::operator=(SourceTree&& other) noexcept {
+    if (this != &other) {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+        m_root = std::move(other.m_root);
+        m_fd = std::exchange(other.m_fd, -1);
+        m_byPath = std::exchange(other.m_byPath, false);
+    }
+    return *this;
+}
+
+SourceTree SourceTree::open(const std::string& root, OpResult& result) {
+    SourceTree tree;
+    if (root.empty() || root.find('\0') != std::string::npos) {
+        result = OpResult::failure(EINVAL);
+        return tree;
+    }
+    const int fd = ::open(root.c_str(), kWayFlags);
+    if (fd < 0) {
+        result = OpResult::failure(errno);
+        return tree;
+    }
+    tree.m_root = root;
+    tree.m_fd = fd;
+    result = OpResult::success();
+    return tree;
+}
+
+SourceTree SourceTree::byFullPath() {
+    SourceTree tree;
+    tree.m_byPath = true;
+    return tree;
+}
+
+OpResult SourceTree::checkRoot() const {
+    if (m_byPath) {
+        return OpResult::success();
+    }
+    if (m_fd < 0) {
+        return OpResult::failure(EBADF, "the main folder is not open");
+    }
+    return sameFolder(m_root, m_fd);
+}
+
+OpResult MirrorTree::checkRoot() const {
+    if (m_fd < 0) {
+        return OpResult::failure(EBADF, "the mirror folder is not open");
+    }
+    return sameFolder(m_root, m_fd);
 }
 
 MirrorTree::~MirrorTree() {
@@ -708,7 +810,8 @@ MirrorTree MirrorTree::open(const std::string& root, int lockWaitMs, OpResult& r
     return tree;
 }
 
-OpResult MirrorTree::copyFile(const std::string& source, const std::string& target) {
+OpResult MirrorTree::copyFile(const SourceTree& from, const std::string& source,
+                              const std::string& target) {
     if (!valid()) {
         return OpResult::failure(EBADF);
     }
@@ -716,8 +819,12 @@ OpResult MirrorTree::copyFile(const std::string& source, const std::string& targ
     if (!splitTarget(m_root, target, path) || path.leaf.empty()) {
         return notBeneathRoot();
     }
+    SourceEntry in;
+    if (OpResult opened = openSource(from, source, in); !opened.ok()) {
+        return opened;
+    }
     struct stat st;
-    if (::lstat(source.c_str(), &st) != 0) {
+    if (::fstatat(in.base, in.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         return OpResult::failure(errno);
     }
     UniqueFd input;
@@ -728,10 +835,10 @@ OpResult MirrorTree::copyFile(const std::string& source, const std::string& targ
             // source's access time stays where the system lets it.
             const int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
             if (runningAsRoot() || st.st_uid == ::geteuid()) {
-                input.reset(::open(source.c_str(), flags | O_NOATIME));
+                input.reset(::openat(in.base, in.name.c_str(), flags | O_NOATIME));
             }
             if (!input.valid()) {
-                input.reset(::open(source.c_str(), flags));
+                input.reset(::openat(in.base, in.name.c_str(), flags));
             }
             if (!input.valid()) {
                 return OpResult::failure(errno);
@@ -757,12 +864,14 @@ OpResult MirrorTree::copyFile(const std::string& source, const std::string& targ
         return wayFailure(error);
     }
     FolderUnlock unlock(dir.get());
-    const int error = input.valid() ? copyRegular(input.get(), st, dir.get(), unlock, path.leaf)
-                                    : copySpecial(source, st, dir.get(), unlock, path.leaf);
+    const int error = input.valid()
+                          ? copyRegular(input.get(), st, dir.get(), unlock, path.leaf)
+                          : copySpecial(in.base, in.name, st, dir.get(), unlock, path.leaf);
     return error == 0 ? OpResult::success() : OpResult::failure(error);
 }
 
-OpResult MirrorTree::createDirectory(const std::string& source, const std::string& target) {
+OpResult MirrorTree::createDirectory(const SourceTree& from, const std::string& source,
+                                     const std::string& target) {
     if (!valid()) {
         return OpResult::failure(EBADF);
     }
@@ -772,6 +881,19 @@ OpResult MirrorTree::createDirectory(const std::string& source, const std::strin
     }
     if (path.leaf.empty()) {
         return OpResult::success();  // the root is there already
+    }
+    // What the plan saw as a folder must still be one: a folder swapped for a
+    // link makes no folder whose bits and times would come from elsewhere.
+    SourceEntry in;
+    if (OpResult opened = openSource(from, source, in); !opened.ok()) {
+        return opened;
+    }
+    struct stat sourceStat;
+    if (::fstatat(in.base, in.name.c_str(), &sourceStat, AT_SYMLINK_NOFOLLOW) != 0) {
+        return OpResult::failure(errno);
+    }
+    if (!S_ISDIR(sourceStat.st_mode)) {
+        return OpResult::failure(ENOTDIR, "the source is no longer a folder");
     }
     UniqueFd dir;
     if (const int error = openBeneath(m_fd, path.parent, true, dir)) {
@@ -794,7 +916,8 @@ OpResult MirrorTree::createDirectory(const std::string& source, const std::strin
     return OpResult::success();
 }
 
-OpResult MirrorTree::remove(const std::string& target, bool toTrash, const KeepPredicate& keep) {
+OpResult MirrorTree::remove(const std::string& target, EntryKind expected, bool toTrash,
+                            const KeepPredicate& keep) {
     if (!valid()) {
         return OpResult::failure(EBADF);
     }
@@ -811,10 +934,21 @@ OpResult MirrorTree::remove(const std::string& target, bool toTrash, const KeepP
     if (::fstatat(dir.get(), path.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         return errno == ENOENT ? OpResult::success() : OpResult::failure(errno);
     }
+    // What the plan judged is what goes: a file that became a folder, or a
+    // folder that became a link, is someone else's new entry.
+    if (expected == EntryKind::File && S_ISDIR(st.st_mode)) {
+        return OpResult::failure(EISDIR, "the entry became a folder after the plan was made");
+    }
+    if (expected == EntryKind::Folder && !S_ISDIR(st.st_mode)) {
+        return OpResult::failure(ENOTDIR, S_ISLNK(st.st_mode)
+                                              ? "the folder became a link after the plan was made"
+                                              : "the folder became a file after the plan was made");
+    }
     FolderUnlock unlock(dir.get());
     OpResult first;
     if (toTrash) {
-        // The trash is reached by path; the way to it was checked just above.
+        // Moved through the folder opened above, so the way checked is the
+        // way taken.
         if (S_ISDIR(st.st_mode) && keep) {
             UniqueFd folder(::openat(dir.get(), path.leaf.c_str(), kListFlags));
             if (!folder.valid()) {
@@ -822,11 +956,11 @@ OpResult MirrorTree::remove(const std::string& target, bool toTrash, const KeepP
             }
             if (trashKeeping(folder.get(), target, keep, first)) {
                 folder.reset();
-                keepFirst(first, trashEntry(unlock, target));
+                keepFirst(first, trashEntry(unlock, dir.get(), path.leaf, target));
             }
             return first;
         }
-        return trashEntry(unlock, target);
+        return trashEntry(unlock, dir.get(), path.leaf, target);
     }
     if (S_ISDIR(st.st_mode)) {
         removeTree(dir.get(), unlock, path.leaf, target, keep, first);
@@ -837,14 +971,7 @@ OpResult MirrorTree::remove(const std::string& target, bool toTrash, const KeepP
     return error == 0 || error == ENOENT ? OpResult::success() : OpResult::failure(error);
 }
 
-std::size_t MirrorTree::removeLeftovers() {
-    if (!valid()) {
-        return 0;
-    }
-    return sweepLeftovers(m_fd);
-}
-
-OpResult MirrorTree::finishDirectories() {
+OpResult MirrorTree::finishDirectories(const SourceTree& from) {
     std::vector<PendingDirectory> pending = std::exchange(m_pending, {});
     // Deepest first; a folder named twice is finished once.
     std::stable_sort(pending.begin(), pending.end(),
@@ -857,8 +984,11 @@ OpResult MirrorTree::finishDirectories() {
         if (!done.insert(each.target).second) {
             continue;
         }
+        SourceEntry in;
         struct stat st;
-        if (::lstat(each.source.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        if (!openSource(from, each.source, in).ok() ||
+            ::fstatat(in.base, in.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISDIR(st.st_mode)) {
             continue;  // the source went meanwhile: the folder keeps what it has
         }
         TargetPath path;

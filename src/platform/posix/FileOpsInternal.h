@@ -68,7 +68,9 @@ inline constexpr std::size_t kCopyChunkBytes = std::size_t{8} << 20;
 // the empty file `target`, keeping holes. Returns 0 or an errno.
 int copyContent(int source, int target, const struct stat& st);
 
-// Moves the entry at `path` to the desktop's trash. Never deletes instead.
-OpResult moveToTrash(const std::string& path);
+// Moves the entry `name` of the open folder `dirFd` to the trash of its own
+// file system; `path` is its full path, kept for putting it back. Never
+// deletes instead, never replaces an entry in the trash.
+OpResult moveToTrashAt(int dirFd, const std::string& name, const std::string& path);
 
 }  // namespace platform::detail

@@ -172,6 +172,59 @@ std::uint64_t timePrecisionTicks(const std::string& path) {
     }
 }
 
+bool ignoresCase(const std::string& path) {
+    struct statx st;
+    if (::statx(AT_FDCWD, path.c_str(), AT_NO_AUTOMOUNT, STATX_MNT_ID, &st) != 0 ||
+        (st.stx_mask & STATX_MNT_ID) == 0) {
+        return false;
+    }
+    const std::string name = mountType(st.stx_mnt_id);
+    std::string_view type = name;
+    if (type.starts_with("fuse.")) {
+        type.remove_prefix(5);
+    }
+    for (const std::string_view each : {"vfat", "msdos", "fat", "fusefat", "exfat", "umsdos",
+                                        "cifs", "smb3", "smbfs", "hfsplus", "hfs"}) {
+        if (type == each) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool identityOf(int fd, FileIdentity& out) {
+    struct statx st;
+    if (::statx(fd, "", AT_EMPTY_PATH | AT_NO_AUTOMOUNT, STATX_INO, &st) != 0) {
+        return false;
+    }
+    out.device = (std::uint64_t{st.stx_dev_major} << 32) | st.stx_dev_minor;
+    out.inode = st.stx_ino;
+    return true;
+}
+
+std::vector<FileIdentity> folderAndAncestors(int dirFd) {
+    std::vector<FileIdentity> chain;
+    int current = ::openat(dirFd, ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    while (current >= 0 && chain.size() < 4096) {
+        FileIdentity here;
+        if (!identityOf(current, here)) {
+            break;
+        }
+        if (!chain.empty() && chain.back() == here) {
+            ::close(current);
+            return chain;  // "/" is its own parent
+        }
+        chain.push_back(here);
+        const int parent = ::openat(current, "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
+        ::close(current);
+        current = parent;
+    }
+    if (current >= 0) {
+        ::close(current);
+    }
+    return {};
+}
+
 bool isMountRoot(const std::string& path) {
     struct statx st;
     if (::statx(AT_FDCWD, path.c_str(), AT_NO_AUTOMOUNT, STATX_INO, &st) != 0) {
