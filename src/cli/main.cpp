@@ -73,19 +73,9 @@ int usage(const char* problem) {
 }
 
 bool parseFlags(const std::string& text, std::uint32_t& out) {
-    if (text.empty()) {
-        return false;
-    }
-    char* end = nullptr;
-    errno = 0;
-    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    const unsigned long long value = std::strtoull(text.c_str(), &end, hex ? 16 : 10);
-    if (errno != 0 || end == nullptr || *end != '\0' || value > 0xFFFFFFFFull ||
-        text.front() == '-' || text.front() == '+') {
-        return false;
-    }
-    out = static_cast<std::uint32_t>(value);
-    return true;
+    const auto flags = CopyPolicy::parseFlags(text);
+    out = flags.value_or(out);
+    return flags.has_value();
 }
 
 // The deletion limit of the general settings.
@@ -163,9 +153,7 @@ int mirrorCommand(const std::vector<std::string>& args) {
     if (positional.size() != 2) {
         return usage("mirror needs a main folder and a mirror folder");
     }
-    TaskFolderItem& pair = task.folderList.addItem();
-    pair.main = positional[0];
-    pair.mirror = positional[1];
+    const TaskFolderItem& pair = task.folderList.addItem(positional[0], positional[1]);
     task.setPolicy(&policy);
     // Runs of the same folders share one history whatever the name.
     task.id = mirrorTaskKey(pair.main, pair.mirror);
@@ -193,6 +181,9 @@ public:
             config.load();
             config.readNormalSetting(m_setting);
             config.readTasks(m_tasks);
+            for (const std::string& notice : config.notices()) {
+                std::fprintf(stderr, "twinfold-cli: %s\n", notice.c_str());
+            }
         } catch (const EFileNotFound&) {
             if (mayBeMissing) {
                 return true;

@@ -19,8 +19,10 @@
 #include "model/Task.h"
 #include "model/TaskManager.h"
 #include "platform/Assert.h"
+#include "platform/Clock.h"
 #include "platform/Path.h"
 #include "platform/ProgramFolder.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -87,29 +89,21 @@ void forEachElement(const pugi::xml_node& container, Visit visit) {
     }
 }
 
-// A decimal word; anything else (signs, other characters, a value beyond 32
-// bits, nothing at all) gives the default rule word. Blanks around it are
-// allowed, as a hand-edited file may have them.
-std::uint32_t policyWord(std::string_view value) {
-    while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) {
-        value.remove_prefix(1);
-    }
-    while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) {
-        value.remove_suffix(1);
-    }
-    std::uint32_t word = 0;
-    const char* end = value.data() + value.size();
-    const auto [stop, error] = std::from_chars(value.data(), end, word);
-    if (value.empty() || error != std::errc() || stop != end) {
-        return DefaultPolicyFlags;
-    }
-    return word;
+// A name or a value quoted in a notice, on one line.
+std::string quoted(std::string_view text) {
+    return '"' + platform::escapeControl(text) + '"';
 }
 
 void readTask(const pugi::xml_node& node, Task& task, const TaskManager& taskManager,
-              const PolicyManager& policys) {
+              const PolicyManager& policys, std::vector<std::string>& notices) {
     task.name = text(node, "name");
-    task.setPolicy(policys.findPolicyOrDefault(text(node, "policy")));
+    const std::string policyName = text(node, "policy");
+    policys.assignPolicy(task, policyName);
+    if (task.hasMissingPolicy()) {
+        notices.push_back("task " + quoted(task.name) + ": no copy policy is named " +
+                          quoted(policyName) +
+                          "; the task runs with deletion off until a policy is picked for it");
+    }
     task.enableLog = flag(node, "enableLog");
     task.logFile = text(node, "logFile");
     // Without a usable stored identifier the fresh one stays, so that no two
@@ -120,9 +114,7 @@ void readTask(const pugi::xml_node& node, Task& task, const TaskManager& taskMan
     }
 
     forEachElement(node.child("folderList"), [&task](const pugi::xml_node& folder) {
-        TaskFolderItem& item = task.folderList.addItem();
-        item.main = text(folder, "main");
-        item.mirror = text(folder, "mirror");
+        task.folderList.addItem(text(folder, "main"), text(folder, "mirror"));
     });
     forEachElement(node.child("include").child("fileList"), [&task](const pugi::xml_node& file) {
         task.include.addFile(text(file, "path"));
@@ -142,6 +134,12 @@ void readTask(const pugi::xml_node& node, Task& task, const TaskManager& taskMan
     if (const pugi::xml_node fixup = schedule.child("fixup")) {
         task.schedule.fixupEnabled = flag(fixup, "enabled");
         task.schedule.setFixup(text(fixup, "value"));
+        task.schedule.runMissed = flag(fixup, "runMissed");
+        // Without it (an older file) the occurrences up to now count as
+        // handled: nothing is known to have been missed.
+        if (const auto handled = platform::readStoredDateTime(text(fixup, "handledUntil"))) {
+            task.schedule.setFixupHandledUntil(*handled);
+        }
     }
     if (const pugi::xml_node simulate = schedule.child("simulate")) {
         task.schedule.simulate = flag(simulate, "value");
@@ -186,6 +184,8 @@ void writeTask(pugi::xml_node& taskList, const Task& task) {
     pugi::xml_node fixup = schedule.append_child("fixup");
     putFlag(fixup, "enabled", task.schedule.fixupEnabled);
     put(fixup, "value", task.schedule.fixup());
+    putFlag(fixup, "runMissed", task.schedule.runMissed);
+    put(fixup, "handledUntil", platform::storedDateTimeText(task.schedule.fixupHandledUntil()));
     pugi::xml_node simulate = schedule.append_child("simulate");
     putFlag(simulate, "value", task.schedule.simulate);
 }
@@ -342,24 +342,36 @@ void XMLConfig::readNormalSetting(NormalSetting& setting) const {
     setting.runMissedDefault = flag(node, "runMissedDefault");
 }
 
-void XMLConfig::readTasks(TaskManager& taskManager) const {
+void XMLConfig::readTasks(TaskManager& taskManager) {
     PolicyManager* policys = taskManager.policys();
     TF_ASSERT(policys != nullptr);
     const pugi::xml_node root = m_document->child("config");
+    m_notices.clear();
 
-    forEachElement(root.child("policyList"), [policys](const pugi::xml_node& node) {
+    forEachElement(root.child("policyList"), [this, policys](const pugi::xml_node& node) {
         CopyPolicy& policy = policys->addPolicy();
         policy.name = text(node, "name");
-        policy.setFlags(policyWord(node.attribute("value").value()));
+        const pugi::xml_attribute value = node.attribute("value");
+        if (const auto flags = CopyPolicy::parseFlags(value.value())) {
+            policy.setFlags(*flags);
+        } else {
+            policy.setFlags(NonDeletingPolicyFlags);
+            m_notices.push_back(
+                "copy policy " + quoted(policy.name) + ": the rule word " +
+                (value ? quoted(text(node, "value")) : std::string("(none)")) +
+                " cannot be read; the policy now has the default rules without deletion, "
+                "so its tasks run with deletion off");
+        }
     });
     // Every fallback needs the default policy.
     if (policys->defaultPolicy() == nullptr) {
         policys->addPolicy().name = DefaultPolicyName;
     }
 
-    forEachElement(root.child("taskList"), [&taskManager, policys](const pugi::xml_node& node) {
-        readTask(node, taskManager.addTask(), taskManager, *policys);
-    });
+    forEachElement(root.child("taskList"),
+                   [this, &taskManager, policys](const pugi::xml_node& node) {
+                       readTask(node, taskManager.addTask(), taskManager, *policys, m_notices);
+                   });
 }
 
 void XMLConfig::writeTasks(const TaskManager& taskManager) {

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "config/AtomicFile.h"
 
@@ -87,15 +88,26 @@ public:
 
     // Appends every policy of the file to the task manager's policy manager
     // (which must be set), then every task to the task manager. The default
-    // policy is appended when the file lacks it, and a task whose policy is
-    // not in the list gets the default policy. A task keeps the identifier its
-    // constructor made when the stored one is missing, empty or taken by an
-    // earlier task.
-    void readTasks(TaskManager& taskManager) const;
+    // policy is appended when the file lacks it. A task keeps the identifier
+    // its constructor made when the stored one is missing, empty or taken by
+    // an earlier task.
+    //
+    // Nothing the file holds turns into a deleting word by mistake: a policy
+    // whose rule word cannot be read (CopyPolicy::parseFlags()) gets
+    // NonDeletingPolicyFlags, and a task naming no policy of the file gets a
+    // non-deleting stand-in that keeps the name it was stored with
+    // (PolicyManager::assignPolicy()). Each such policy and task is listed in
+    // notices(), for the front end to tell the user once.
+    void readTasks(TaskManager& taskManager);
+
+    // One line per policy or task the last readTasks() could not take as
+    // stored, saying what runs instead. Names are escaped
+    // (platform::escapeControl()), so each notice is one line.
+    const std::vector<std::string>& notices() const { return m_notices; }
 
     // Rebuilds the document from the model: the policies and the tasks. A
     // task without a policy (one still being made in a dialog) is written with
-    // the default policy's name.
+    // the default policy's name; a task on a stand-in, with its stored name.
     void writeTasks(const TaskManager& taskManager);
     // Puts the general settings into the document rebuilt by writeTasks(),
     // replacing any there.
@@ -120,4 +132,5 @@ private:
     bool m_loaded = false;
     bool m_hasError = false;
     std::unique_ptr<pugi::xml_document> m_document;
+    std::vector<std::string> m_notices;
 };

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <cstdio>
 #include <memory>
 
@@ -147,6 +149,13 @@ bool RunHistory::open() {
         }
     }
     int code = openFile();
+    // Two first starts at once: switching the journal mode does not wait for
+    // the other's lock the way statements do, so try again for a while.
+    for (int waited = 0; (code == SQLITE_BUSY || code == SQLITE_LOCKED) && waited < kBusyTimeoutMs;
+         waited += kRetryStepMs) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(kRetryStepMs));
+        code = openFile();
+    }
     if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT) {
         // A damaged file is kept aside for whoever wants to look at it, and
         // the history starts again rather than stay unusable.

@@ -30,6 +30,7 @@ public:
     static constexpr std::string_view kFileName = "history.db";
     // How long a write waits for another process's write to end.
     static constexpr int kBusyTimeoutMs = 10000;
+    static constexpr int kRetryStepMs = 20;
 
     explicit RunHistory(std::string path);
     RunHistory(std::string path, Limits limits);

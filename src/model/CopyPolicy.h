@@ -1,11 +1,17 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 // The rule word of a new policy: every rule except CopyIfAttributesDiffer.
 inline constexpr std::uint32_t DefaultPolicyFlags = 0x01101111;
+
+// The rule word a task runs under when its own word is not known: the default
+// rules without deletion, so that an unknown word never deletes.
+inline constexpr std::uint32_t NonDeletingPolicyFlags = 0x00001111;
+static_assert((DefaultPolicyFlags & ~NonDeletingPolicyFlags) == 0x01100000);
 
 // The name of the policy that tasks fall back to when theirs is deleted.
 inline constexpr std::string_view DefaultPolicyName = "< default copy policy >";
@@ -28,6 +34,11 @@ public:
 
     // An unnamed policy with DefaultPolicyFlags.
     CopyPolicy() { resetToDefault(); }
+
+    // A rule word as people write it: decimal, or hexadecimal after "0x" or
+    // "0X", with blanks (spaces, tabs) around it allowed. Nothing when the text
+    // is anything else: empty, signed, another character, beyond 32 bits.
+    static std::optional<std::uint32_t> parseFlags(std::string_view text);
 
     std::string name;
 

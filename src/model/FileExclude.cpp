@@ -8,10 +8,10 @@
 
 namespace {
 
-// The form paths are stored and compared in. A trailing separator is dropped
+// The form entry paths are compared in. A trailing separator is dropped
 // because entry paths never carry one: "/data/tmp/" must still exclude the
 // folder "/data/tmp".
-std::string storedPath(std::string_view path) {
+std::string comparedPath(std::string_view path) {
     while (path.size() > 1 && path.back() == platform::kSeparator) {
         path.remove_suffix(1);
     }
@@ -33,19 +33,32 @@ const std::array<FileExclude::AttrName, 6>& FileExclude::attrNames() {
 }
 
 void FileExclude::addFile(std::string_view path) {
-    m_fileList.insert(storedPath(path));
+    m_fileList.insert(platform::lowerCase(platform::lexicallyNormal(path)));
 }
 
 void FileExclude::removeFile(std::string_view path) {
-    m_fileList.erase(storedPath(path));
+    m_fileList.erase(platform::lowerCase(platform::lexicallyNormal(path)));
+}
+
+std::string FileExclude::normalType(std::string_view token) {
+    // Blanks, stars and dots in front, in any mix ("*. bak", "*.*bak"), so
+    // that the normal form of a normal form is itself.
+    while (!token.empty() && (token.front() == ' ' || token.front() == '\t' ||
+                              token.front() == '*' || token.front() == '.')) {
+        token.remove_prefix(1);
+    }
+    while (!token.empty() && (token.back() == ' ' || token.back() == '\t')) {
+        token.remove_suffix(1);
+    }
+    return platform::lowerCase(token);
 }
 
 void FileExclude::setFileTypes(std::string_view text) {
     m_fileType.clear();
-    m_lowerTypes.clear();
-    for (std::string& token : splitList(normalizeList(text), ';')) {
-        m_lowerTypes.insert(platform::lowerCase(token));
-        m_fileType.insert(std::move(token));
+    for (const std::string& token : splitList(text, ';')) {
+        if (std::string type = normalType(token); !type.empty()) {
+            m_fileType.insert(std::move(type));
+        }
     }
 }
 
@@ -81,15 +94,15 @@ std::string FileExclude::getFileAttrs() const {
 }
 
 bool FileExclude::isFileExcluded(std::string_view path) const {
-    return !m_fileList.empty() && m_fileList.contains(storedPath(path));
+    return !m_fileList.empty() && m_fileList.contains(comparedPath(path));
 }
 
 bool FileExclude::isTypeExcluded(std::string_view extension) const {
     if (extension.starts_with('.')) {
         extension.remove_prefix(1);
     }
-    return !extension.empty() && !m_lowerTypes.empty() &&
-           m_lowerTypes.contains(platform::lowerCase(extension));
+    return !extension.empty() && !m_fileType.empty() &&
+           m_fileType.contains(platform::lowerCase(extension));
 }
 
 bool FileExclude::isExcluded(const FileInfo& entry) const {

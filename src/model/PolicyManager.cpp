@@ -15,9 +15,12 @@ CopyPolicy* PolicyManager::findPolicy(std::string_view name) const {
     return nullptr;
 }
 
-CopyPolicy* PolicyManager::findPolicyOrDefault(std::string_view name) const {
-    CopyPolicy* policy = findPolicy(name);
-    return policy != nullptr ? policy : defaultPolicy();
+void PolicyManager::assignPolicy(Task& task, std::string_view name) const {
+    if (CopyPolicy* policy = findPolicy(name)) {
+        task.setPolicy(policy);
+    } else {
+        task.setMissingPolicy(name);
+    }
 }
 
 CopyPolicy* PolicyManager::defaultPolicy() const {
@@ -33,6 +36,20 @@ CopyPolicy& PolicyManager::addPolicy() {
     return *m_policyList.emplace_back(std::make_unique<CopyPolicy>());
 }
 
+std::vector<Task*> PolicyManager::tasksUsing(std::string_view name) const {
+    std::vector<Task*> users;
+    if (m_taskManager == nullptr) {
+        return users;
+    }
+    for (const auto& task : m_taskManager->taskList()) {
+        if (task->getPolicy() != nullptr && !task->hasMissingPolicy() &&
+            task->getPolicy()->name == name) {
+            users.push_back(task.get());
+        }
+    }
+    return users;
+}
+
 std::size_t PolicyManager::deletePolicy(std::string_view name) {
     TF_ASSERT(m_taskManager != nullptr);
     const auto victim = std::find_if(m_policyList.begin(), m_policyList.end(),
@@ -41,18 +58,13 @@ std::size_t PolicyManager::deletePolicy(std::string_view name) {
         return m_policyList.size();
     }
     // Tasks still being made in a dialog have no policy yet; they are passed over.
-    const auto usesName = [name](const auto& task) {
-        return task->getPolicy() != nullptr && task->getPolicy()->name == name;
-    };
-    const auto& tasks = m_taskManager->taskList();
+    const std::vector<Task*> users = tasksUsing(name);
     CopyPolicy* fallback = defaultPolicy();
-    if (fallback == nullptr && std::any_of(tasks.begin(), tasks.end(), usesName)) {
+    if (fallback == nullptr && !users.empty()) {
         return m_policyList.size();
     }
-    for (const auto& task : tasks) {
-        if (usesName(task)) {
-            task->setPolicy(fallback);
-        }
+    for (Task* task : users) {
+        task->setPolicy(fallback);
     }
     m_policyList.erase(victim);
     return m_policyList.size();

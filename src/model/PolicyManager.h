@@ -7,6 +7,7 @@
 
 #include "model/CopyPolicy.h"
 
+class Task;
 class TaskManager;
 
 // Owns the copy policies in the user's order. The default policy is an
@@ -22,9 +23,11 @@ public:
 
     // The first policy of exactly this name (case-sensitive), or nullptr.
     CopyPolicy* findPolicy(std::string_view name) const;
-    // findPolicy(name), or the default policy when no policy bears the name;
-    // nullptr only when the default policy is missing too.
-    CopyPolicy* findPolicyOrDefault(std::string_view name) const;
+    // Puts the task under findPolicy(name). When no policy bears the name the
+    // task gets a non-deleting stand-in keeping that name
+    // (Task::setMissingPolicy()), never the default policy: a name that
+    // cannot be found must not turn into the default's deleting word.
+    void assignPolicy(Task& task, std::string_view name) const;
     // findPolicy(DefaultPolicyName).
     CopyPolicy* defaultPolicy() const;
     // Whether the policy (which must not be null) is named DefaultPolicyName.
@@ -33,11 +36,16 @@ public:
     // Appends an unnamed policy with DefaultPolicyFlags; the caller names it.
     CopyPolicy& addPolicy();
 
+    // The tasks of the task manager under a policy named `name`, in task
+    // order; tasks on a stand-in and tasks without a policy are not among them.
+    std::vector<Task*> tasksUsing(std::string_view name) const;
+
     // Points every task whose policy bears `name` at the default policy, then
     // destroys the first policy of that name. Returns the number of policies
     // left. Nothing is deleted when `name` is the default policy's name or
     // when tasks use the policy and there is no default to give them, since
     // those tasks would be left pointing at a destroyed policy or at none.
+    // Tasks on a stand-in of the same name keep their stand-in.
     std::size_t deletePolicy(std::string_view name);
 
 private:

@@ -14,6 +14,12 @@ const std::string& Task::getPolicyName() const {
     return m_policy->name;
 }
 
+void Task::setMissingPolicy(std::string_view storedName) {
+    m_standIn.name = storedName;
+    m_standIn.setFlags(NonDeletingPolicyFlags);
+    m_policy = &m_standIn;
+}
+
 std::string Task::includeFolder() const {
     // Without a mirror there is no folder to put the files in (an empty mirror
     // must not turn into the file-system root).

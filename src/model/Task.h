@@ -3,13 +3,12 @@
 #include <string>
 #include <string_view>
 
+#include "model/CopyPolicy.h"
 #include "model/FileExclude.h"
 #include "model/FileInclude.h"
 #include "model/TaskFolder.h"
 #include "platform/Clock.h"
 #include "schedule/Schedule.h"
-
-class CopyPolicy;
 
 // One synchronization job as the user defines it. The fields below are read
 // and written directly by the dialogs, the configuration store, the engine and
@@ -31,12 +30,23 @@ public:
     TaskFolder folderList;
     Schedule schedule;
 
-    // The policy is owned by the PolicyManager. Every stored or run task has
-    // one; a task being made in a dialog may not have one yet.
+    // The policy is owned by the PolicyManager, or is the task's own stand-in
+    // (see setMissingPolicy()). Every stored or run task has one; a task being
+    // made in a dialog may not have one yet.
     CopyPolicy* getPolicy() const { return m_policy; }
+    // Puts the task under a policy of the manager; a stand-in is dropped.
     void setPolicy(CopyPolicy* policy) { m_policy = policy; }
     // The name of the policy; the task must have one.
     const std::string& getPolicyName() const;
+
+    // For a task whose stored policy name no policy bears: the task runs
+    // under a stand-in named `storedName` with NonDeletingPolicyFlags, so
+    // that it never deletes by a word nobody chose, and it is saved with the
+    // name it was read with, so that the next start does not resolve it to
+    // a deleting policy either. The stand-in lasts until setPolicy().
+    void setMissingPolicy(std::string_view storedName);
+    // Whether the task runs under its stand-in.
+    bool hasMissingPolicy() const { return m_policy == &m_standIn; }
 
     // Where the included files go: "<mirror of the first pair>/<NAME_append>",
     // with every "/" of the name turned into "_" so that the folder stays one
@@ -48,4 +58,5 @@ public:
 
 private:
     CopyPolicy* m_policy = nullptr;
+    CopyPolicy m_standIn;
 };

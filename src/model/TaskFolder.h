@@ -6,8 +6,13 @@
 #include <string_view>
 
 // One folder pair: the main folder is copied to the mirror folder, never back.
+// Both are read directly; they are written through set(), which stores each in
+// its lexically normal form (platform::lexicallyNormal()), so that "/data//a/"
+// and "/data/./a" name the folder "/data/a" whose entries excluded paths match.
 class TaskFolderItem {
 public:
+    void set(std::string_view mainFolder, std::string_view mirrorFolder);
+
     std::string main;
     std::string mirror;
 };
@@ -18,6 +23,8 @@ public:
     // Appends a pair with empty texts for the caller to fill. The reference
     // stays valid until clearItems().
     TaskFolderItem& addItem() { return m_items.emplace_back(); }
+    // Appends the pair, normalised as TaskFolderItem::set() does.
+    TaskFolderItem& addItem(std::string_view main, std::string_view mirror);
     void clearItems() { m_items.clear(); }
 
     const std::deque<TaskFolderItem>& items() const { return m_items; }
@@ -25,13 +32,23 @@ public:
     TaskFolderItem& item(std::size_t index) { return m_items.at(index); }
     std::size_t count() const { return m_items.size(); }
 
-    // Whether a pair may be added: the mirror must be neither the main folder,
-    // nor inside it, nor any folder above it (deleting what exists only in
-    // such a mirror would delete the main folder itself). A plain,
-    // case-sensitive text test: a mirror that merely begins with the main
-    // folder's text ("/data" and "/database") is refused as well, and empty
-    // texts are never a pair.
-    static bool isValidPair(std::string_view main, std::string_view mirror);
+    // Why a pair may not be added.
+    enum class PairProblem {
+        None,
+        Empty,             // a folder is missing
+        Same,              // the mirror is the main folder
+        MirrorInsideMain,  // a run would copy into its own source
+        MirrorAboveMain,   // deleting what is only in the mirror deletes the main folder
+    };
+
+    // Compares whole path components ("/data" and "/database" are a pair),
+    // case-sensitively, of the lexically normal texts and, for folders that
+    // exist, with their links resolved.
+    static PairProblem pairProblem(std::string_view main, std::string_view mirror);
+    // Whether a pair may be added: pairProblem() finds none.
+    static bool isValidPair(std::string_view main, std::string_view mirror) {
+        return pairProblem(main, mirror) == PairProblem::None;
+    }
 
 private:
     std::deque<TaskFolderItem> m_items;

@@ -58,9 +58,21 @@ std::string dateTimeText(DateTime value);
 // strftime-style formatting of a date-time value ("%m-%d %H:%M:%S").
 std::string formatDateTime(DateTime value, const char* format);
 
-// Reads a time of day from text holding a time alone, or a date and a time:
-// the last "h:mm" or "h:mm:ss" in the text (with an optional AM/PM marker)
-// counts, the date is ignored. None when the text holds no time.
+// The time of day as the configuration file keeps it, whatever the locale:
+// "HH:MM:SS", 24-hour, ASCII digits.
+std::string storedTimeText(DateTime value);
+// The date and time as the configuration file keeps them:
+// "YYYY-MM-DD HH:MM:SS", ASCII digits.
+std::string storedDateTimeText(DateTime value);
+// Reads what storedDateTimeText writes; none for any other text.
+std::optional<DateTime> readStoredDateTime(std::string_view text);
+
+// Reads a time of day from text holding a time alone, or a date and a time;
+// the date is ignored. The stored form ("HH:MM:SS") reads the same in every
+// locale. Texts written in the locale's own time format (older configuration
+// files) are read with that format, its AM/PM words included; "h:mm" or
+// "h:mm:ss" with a Latin AM/PM marker is read in any locale. The last time in
+// the text counts. None when the text holds no time.
 std::optional<DateTime> readTimeOfDay(std::string_view text);
 
 }  // namespace platform

@@ -41,4 +41,32 @@ bool isSameOrInside(std::string_view path, std::string_view folder) {
     return folder.back() == kSeparator || path[folder.size()] == kSeparator;
 }
 
+std::string lexicallyNormal(std::string_view path) {
+    if (path.empty()) {
+        return {};
+    }
+    const bool absolute = path.front() == kSeparator;
+    std::string result = absolute ? std::string(1, kSeparator) : std::string();
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t stop = path.find(kSeparator, start);
+        if (stop == std::string_view::npos) {
+            stop = path.size();
+        }
+        const std::string_view part = path.substr(start, stop - start);
+        start = stop + 1;
+        if (part.empty() || part == ".") {
+            continue;
+        }
+        if (part == ".." && result.size() == 1 && absolute) {
+            continue;  // "/.." is "/"
+        }
+        if (!result.empty() && result.back() != kSeparator) {
+            result.push_back(kSeparator);
+        }
+        result += part;
+    }
+    return result.empty() ? std::string(".") : result;
+}
+
 }  // namespace platform

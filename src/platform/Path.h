@@ -28,4 +28,12 @@ std::string_view extensionOf(std::string_view name);
 // "/data" does not contain "/database").
 bool isSameOrInside(std::string_view path, std::string_view folder);
 
+// The path with its spelling made plain, by text alone: repeated separators
+// become one, "." components go, and a trailing separator is dropped ("/" stays
+// "/"). Links are never resolved, so ".." is kept as typed ("a/../b" may name
+// another folder than "b" when "a" is a link), except right after the root,
+// whose parent is the root itself. A relative path stays relative ("./a" gives
+// "a", "." stays "."); the empty text stays empty.
+std::string lexicallyNormal(std::string_view path);
+
 }  // namespace platform

@@ -57,8 +57,16 @@ void Schedule::setInterval(std::string_view text) {
 }
 
 void Schedule::setFixup(std::string_view text) {
-    m_fixup = text.empty() ? platform::timeText(m_clock.timeOfDay()) : std::string(text);
-    m_fixupTime = platform::readTimeOfDay(m_fixup);
+    m_fixupTime = text.empty() ? std::optional(m_clock.timeOfDay()) : platform::readTimeOfDay(text);
+    if (m_fixupTime.has_value()) {
+        // Whole seconds: the stored text holds no more.
+        const platform::TimeParts t = platform::splitTime(*m_fixupTime);
+        m_fixupTime = platform::makeTime(t.hours, t.minutes, t.seconds);
+        m_fixup = platform::storedTimeText(*m_fixupTime);
+    } else {
+        m_fixup = std::string(text);
+    }
+    m_fixupHandledUntil = m_clock.now();
 }
 
 std::string Schedule::lastRunText() const {

@@ -24,8 +24,14 @@ public:
     bool intervalEnabled = false;
     bool fixupEnabled = false;
     bool simulate = true;
+    // A fixed-time run missed while the program was not running, the machine
+    // slept or the program was too busy to check runs once, at the first
+    // check after it.
+    bool runMissed = false;
 
     Task* task() const { return m_task; }
+    // The clock the schedule reads; windows showing "now" beside it read it too.
+    const platform::Clock& clock() const { return m_clock; }
 
     // The interval in whole minutes as decimal text, always 5 to 59: a smaller
     // value, an empty text or one that is not a number gives 5, a larger one 59.
@@ -34,7 +40,10 @@ public:
     int intervalMinutes() const { return m_intervalMinutes; }
 
     // The fixed time as a time or date-and-time text; only its time of day
-    // counts. An empty text stands for the current time of day.
+    // counts. An empty text stands for the current time of day. A text that
+    // holds a time is kept in the stored form ("HH:MM:SS", the same in every
+    // locale); one that holds none is kept as it is. Occurrences of the fixed
+    // time up to now count as handled.
     void setFixup(std::string_view text);
     const std::string& fixup() const { return m_fixup; }
     // The time of day the fixup text holds; none when it holds no readable
@@ -49,6 +58,13 @@ public:
     // The time of the last scheduled start, or "--:--:--" before the first.
     std::string lastRunText() const;
 
+    // The date and time up to which occurrences of the fixed time have been
+    // queued or passed over; the scheduler queues a task once per occurrence.
+    // Kept in the configuration file, so that a run missed while the program
+    // was not running can be made up for.
+    platform::DateTime fixupHandledUntil() const { return m_fixupHandledUntil; }
+    void setFixupHandledUntil(platform::DateTime value) { m_fixupHandledUntil = value; }
+
     // The interval counts from now.
     void restartCountdown();
     // Records a start made by the scheduler (manual runs are not counted).
@@ -61,6 +77,7 @@ private:
     int m_intervalMinutes = 5;
     std::string m_fixup;
     std::optional<platform::DateTime> m_fixupTime;
+    platform::DateTime m_fixupHandledUntil = 0;
     platform::DateTime m_startTime = 0;
     platform::DateTime m_lastRunTime = 0;
     std::int32_t m_runTimes = 0;

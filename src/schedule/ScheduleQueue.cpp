@@ -1,6 +1,7 @@
 #include "schedule/ScheduleQueue.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "model/Task.h"
 #include "platform/Assert.h"
@@ -35,15 +36,36 @@ void ScheduleQueue::checkSchedules() {
                 queueTask(task);
             }
         }
-        // Tested again so that a task just queued by its interval is not
-        // queued twice.
-        if (schedule->fixupEnabled && !isQueued(task)) {
-            const auto target = schedule->fixupTime();
-            if (target.has_value() && sameSecond(m_clock.timeOfDay(), *target)) {
-                queueTask(task);
-            }
+        if (schedule->fixupEnabled) {
+            checkFixedTime(*schedule);
         }
     }
+}
+
+void ScheduleQueue::checkFixedTime(Schedule& schedule) {
+    const auto target = schedule.fixupTime();
+    if (!target.has_value()) {
+        return;
+    }
+    // In whole milliseconds, so that equal times compare equal.
+    constexpr long long kDayMs = 86400000LL;
+    const auto toMs = [](platform::DateTime value) {
+        return static_cast<long long>(std::llround(value * kDayMs));
+    };
+    const platform::DateTime now = m_clock.now();
+    // The latest occurrence of the fixed time that is not in the future.
+    long long occurrence = toMs(std::floor(now)) + toMs(*target);
+    if (occurrence > toMs(now)) {
+        occurrence -= kDayMs;
+    }
+    if (occurrence <= toMs(schedule.fixupHandledUntil())) {
+        return;  // queued or passed over already: once per occurrence
+    }
+    if (sameSecond(m_clock.timeOfDay(), *target) || schedule.runMissed) {
+        // queueTask leaves a task already queued by its interval alone.
+        queueTask(schedule.task());
+    }
+    schedule.setFixupHandledUntil(static_cast<platform::DateTime>(occurrence) / kDayMs);
 }
 
 Task* ScheduleQueue::takeDueTask() {

@@ -33,7 +33,9 @@ public:
 
     // Queues, in the order the schedules were added, every task that is not
     // queued yet and is due by its interval or its fixed time. A task due by
-    // its interval has its countdown restarted.
+    // its interval has its countdown restarted. A fixed time queues its task
+    // at most once per occurrence: in its first half second, or at the first
+    // check after it when the schedule runs missed runs.
     void checkSchedules();
 
     // Removes and returns the front of the queue, or nullptr when it is empty.
@@ -55,6 +57,8 @@ public:
     static bool sameSecond(platform::DateTime now, platform::DateTime target);
 
 private:
+    void checkFixedTime(Schedule& schedule);
+
     const platform::Clock& m_clock;
     std::vector<Schedule*> m_schedules;
     std::deque<Task*> m_due;

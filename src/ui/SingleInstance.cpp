@@ -2,11 +2,9 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 
 #include "platform/FileOps.h"
 #include "platform/Path.h"
@@ -14,11 +12,6 @@
 namespace {
 
 constexpr const char* kLockName = "ONLY_ONE_TWINFOLD.lock";
-
-bool isFolder(const char* path) {
-    struct stat st;
-    return path != nullptr && path[0] == '/' && ::stat(path, &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 }  // namespace
 
@@ -28,14 +21,10 @@ SingleInstance::~SingleInstance() {
     }
 }
 
-std::string SingleInstance::lockPath(const std::string& fallbackFolder) {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (isFolder(runtime)) {
-        return platform::withTrailingSeparator(runtime) + kLockName;
-    }
+std::string SingleInstance::lockPath(const std::string& configFolder) {
     // A folder that cannot be made shows when the lock file is opened in it.
-    [[maybe_unused]] const platform::OpResult made = platform::makeDirectories(fallbackFolder);
-    return platform::withTrailingSeparator(fallbackFolder) + kLockName;
+    [[maybe_unused]] const platform::OpResult made = platform::makeDirectories(configFolder);
+    return platform::withTrailingSeparator(configFolder) + kLockName;
 }
 
 SingleInstance::Result SingleInstance::acquire(const std::string& path) {

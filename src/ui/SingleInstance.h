@@ -19,10 +19,12 @@ public:
     SingleInstance(const SingleInstance&) = delete;
     SingleInstance& operator=(const SingleInstance&) = delete;
 
-    // The lock file: in $XDG_RUNTIME_DIR when that names a folder, else in
-    // `fallbackFolder` (the configuration folder, with its trailing
-    // separator), which is made when missing.
-    static std::string lockPath(const std::string& fallbackFolder);
+    // The lock file, always beside the configuration file in use:
+    // `configFolder` (with its trailing separator) is made when missing. Two
+    // copies that read one configuration then exclude each other whatever
+    // their runtime folders, and a portable copy and an installed one, each
+    // with its own configuration, run side by side.
+    static std::string lockPath(const std::string& configFolder);
 
     // Takes the lock at `path` without waiting. Programs the process starts
     // do not inherit it.

@@ -20,5 +20,5 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
 
 void TApplication::showException(const QString& text) {
     DialogService::instance().message(activeWindow(), QMessageBox::Critical,
-                                      applicationDisplayName(), text);
+                                      QStringLiteral("Twinfold"), text);
 }

@@ -22,6 +22,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <exception>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -174,6 +175,9 @@ void TfrmMain::buildWindow() {
                                 &TfrmMain::btnSimulateRunClick);
     btnAbortTask =
         toolButton("btnAbortTask", "&Stop", "abort task running", &TfrmMain::btnAbortTaskClick);
+    btnPreview = toolButton("btnPreview", "", "", &TfrmMain::btnPreviewClick);
+    btnPreview->setText(tr("Pre&view"));
+    btnPreview->setToolTip(tr("list what a run would do, then run exactly that"));
     btnHistory = toolButton("btnHistory", "", "", &TfrmMain::btnHistoryClick);
     btnHistory->setText(tr("Histor&y"));
     btnHistory->setToolTip(tr("the runs of this task and why they failed"));
@@ -221,6 +225,7 @@ void TfrmMain::buildWindow() {
     auto* runRow = new QHBoxLayout;
     runRow->addWidget(btnRunTask);
     runRow->addWidget(btnSimulateRun);
+    runRow->addWidget(btnPreview);
     runRow->addWidget(btnAbortTask);
     runRow->addWidget(btnHistory);
     runRow->addStretch(1);
@@ -327,6 +332,15 @@ void TfrmMain::FormCreate() {
 
         chkShowDetail->setChecked(m_setting.showDetail);
         refreshTaskList();
+        if (!m_config->notices().empty()) {
+            QString text = QStringLiteral(
+                "Some copy policies or tasks could not be used as stored. Until you pick or save "
+                "a policy for them, these run with deletion off:\n");
+            for (const std::string& notice : m_config->notices()) {
+                text += QStringLiteral("\n") + fromModel(notice);
+            }
+            showInfo(text);
+        }
 
         if (m_setting.showWizard) {
             btnTaskWizardClick();
@@ -461,16 +475,22 @@ bool TfrmMain::askDeleteMany(const QString& taskName, const GuardHit& hit) {
                                              QMessageBox::No) == QMessageBox::Yes;
 }
 
-bool TfrmMain::askConfirm(const QString& text) {
+bool TfrmMain::askConfirm(const QString& text, QMessageBox::StandardButton defaultButton) {
     const LoopGuard guard(m_loopDepth);
     return DialogService::instance().message(this, QMessageBox::Question, QStringLiteral("Confirm"),
-                                             text, QMessageBox::Yes | QMessageBox::No) ==
-           QMessageBox::Yes;
+                                             text, QMessageBox::Yes | QMessageBox::No,
+                                             defaultButton) == QMessageBox::Yes;
 }
 
 void TfrmMain::showInfo(const QString& text) {
     const LoopGuard guard(m_loopDepth);
     DialogService::instance().message(this, QMessageBox::Information, QStringLiteral("Info"), text);
+}
+
+Task& TfrmMain::addNewTask() {
+    Task& task = m_tasks->addTask();
+    task.schedule.runMissed = m_setting.runMissedDefault;
+    return task;
 }
 
 int TfrmMain::execDialog(QDialog& dialog) {
@@ -529,7 +549,7 @@ void TfrmMain::btnAddTaskClick() {
     if (m_tasks == nullptr || isBusy()) {
         return;
     }
-    Task& task = m_tasks->addTask();
+    Task& task = addNewTask();
     const std::string id = task.id;
     if (execTaskDefine(task) == QDialog::Accepted) {
         watchTask(task);
@@ -558,7 +578,8 @@ void TfrmMain::btnRemoveTaskClick() {
     if (m_tasks == nullptr || isBusy() || lstTasks->selectedItems().isEmpty()) {
         return;
     }
-    if (!askConfirm(QStringLiteral("Are you sure you want to delete task(s) you selected ?"))) {
+    if (!askConfirm(QStringLiteral("Are you sure you want to delete task(s) you selected ?"),
+                    QMessageBox::No)) {
         return;
     }
     // The rows may have changed while the question was open.
@@ -580,20 +601,16 @@ void TfrmMain::btnTaskWizardClick() {
     if (m_tasks == nullptr || isBusy()) {
         return;
     }
-    bool confirmed = false;
+    // The wizard always makes a new task, whatever row is selected.
     bool policiesChanged = false;
-    if (Task* selected = selectedTask()) {
-        confirmed = execTaskWizard(selected, policiesChanged) == QDialog::Accepted;
+    Task& task = addNewTask();
+    const std::string id = task.id;
+    const bool confirmed = execTaskWizard(&task, policiesChanged) == QDialog::Accepted;
+    if (confirmed) {
+        watchTask(task);
     } else {
-        Task& task = m_tasks->addTask();
-        const std::string id = task.id;
-        confirmed = execTaskWizard(&task, policiesChanged) == QDialog::Accepted;
-        if (confirmed) {
-            watchTask(task);
-        } else {
-            m_queue.forgetTask(&task);
-            m_tasks->removeTask(id);
-        }
+        m_queue.forgetTask(&task);
+        m_tasks->removeTask(id);
     }
     refreshTaskList();
     // Saved once the task made for the wizard is gone again when cancelled,
@@ -622,39 +639,52 @@ void TfrmMain::btnSimulateRunClick() {
     }
 }
 
+bool TfrmMain::canStartRun(const Task& task) const {
+    // A task without a policy is still being made in a dialog.
+    return !isBusy() && !m_unattended && !m_shutDown && m_taskRun != nullptr &&
+           task.getPolicy() != nullptr;
+}
+
+void TfrmMain::waitAside(const QString& text, const std::function<void()>& work) {
+    // The work runs on a helper thread while the "please wait" window stays
+    // painted. It is modal, so nothing can edit or remove the task
+    // meanwhile; the timers go on but start nothing while the window is busy.
+    const LoopGuard guard(m_loopDepth);
+    TfrmGatherInfo gather(this);
+    gather.setText(text);
+    gather.show();
+    QEventLoop loop;
+    std::thread helper([&work, &loop] {
+        work();
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    helper.join();
+    gather.hide();
+}
+
 bool TfrmMain::startTaskRun(Task* task, bool simulate, RunOrigin origin) {
     TF_ASSERT(task != nullptr);
-    if (isBusy() || m_unattended || m_shutDown || m_taskRun == nullptr) {
+    return startRun(*task, simulate, origin,
+                    QStringLiteral("Gather file information,please wait..."),
+                    [task] { return buildPlan(*task, kMirrorLockWaitMs); });
+}
+
+bool TfrmMain::startRun(Task& task, bool simulate, RunOrigin origin, const QString& waitText,
+                        const std::function<PlanOutcome()>& makePlan) {
+    if (!canStartRun(task)) {
         return false;
-    }
-    if (task->getPolicy() == nullptr) {
-        return false;  // still being made in a dialog
     }
     const LoopGuard guard(m_loopDepth);
     m_gathering = true;
-    task->schedule.restartCountdown();
+    task.schedule.restartCountdown();
 
-    m_starter->begin(*task, origin, simulate);
+    m_starter->begin(task, origin, simulate);
     const QString logFile = fromPath(m_starter->logFile());
-    const QString taskName = fromModel(task->name);
+    const QString taskName = fromModel(task.name);
 
-    // The plan is built on a helper thread while the "please wait" window
-    // stays painted. It is modal, so nothing can edit or remove the task
-    // meanwhile; the timers go on but start nothing while the window is busy.
-    TfrmGatherInfo gather(this);
-    gather.setText(QStringLiteral("Gather file information,please wait..."));
-    gather.show();
     PlanOutcome outcome;
-    {
-        QEventLoop loop;
-        std::thread planner([&outcome, &loop, task] {
-            outcome = buildPlan(*task, kMirrorLockWaitMs);
-            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-        });
-        loop.exec();
-        planner.join();
-    }
-    gather.hide();
+    waitAside(waitText, [&outcome, &makePlan] { outcome = makePlan(); });
 
     if (m_unattended || m_shutDown) {
         m_gathering = false;
@@ -704,6 +734,7 @@ bool TfrmMain::startTaskRun(Task* task, bool simulate, RunOrigin origin) {
 void TfrmMain::setRunButtons(bool runEnabled) {
     btnRunTask->setEnabled(runEnabled);
     btnSimulateRun->setEnabled(btnRunTask->isEnabled());
+    btnPreview->setEnabled(btnRunTask->isEnabled());
 }
 
 void TfrmMain::runBegan() {

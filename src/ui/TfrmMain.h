@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QMessageBox>
 #include <QString>
 #include <QWidget>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -31,6 +33,8 @@ class Task;
 class TaskManager;
 class TaskRun;
 class TfrmHistory;
+class TfrmPreview;
+struct PlanSnapshot;
 class TfrmProgress;
 class TGauge;
 class TTrayIcon;
@@ -80,7 +84,8 @@ public:
     // Rebuilds the rows from the task manager, keeping the selection.
     void refreshTaskList();
     // A question with Yes and No, captioned "Confirm"; true for Yes.
-    bool askConfirm(const QString& text);
+    bool askConfirm(const QString& text,
+                    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
     // Asks whether a run may delete as much of a mirror as `hit` says; No
     // is the default answer.
     bool askDeleteMany(const QString& taskName, const GuardHit& hit);
@@ -92,6 +97,19 @@ public:
     // mirror than the general setting allows; a scheduled one holds those
     // deletions back and reports them.
     bool startTaskRun(Task* task, bool simulate, RunOrigin origin = RunOrigin::Button);
+    // Builds the plan of the task and shows it in the preview window
+    // (modal); when the person chooses "Run this plan", runs that very plan
+    // through runPlan(). The window is busy meanwhile: the plan holds its
+    // mirror folders' locks, so no other run (a scheduled one waits) and no
+    // edit may come between; closing the preview lets go of them. Refused
+    // (false) as startTaskRun is; true when the run started.
+    bool previewTask(Task* task);
+    // Really runs a plan of the task built earlier, not a fresh scan: what
+    // changed since `seen` was taken is first turned into skips that say
+    // why (recheckPlan), then the run starts as startTaskRun starts one,
+    // deletion limit included. Refused (false) as startTaskRun is.
+    bool runPlan(Task* task, std::unique_ptr<FileItemList> plan, const PlanSnapshot& seen,
+                 RunOrigin origin = RunOrigin::Button);
     // How the latest run ended; valid once its end has been handled.
     const RunResult& lastResult() const { return m_lastResult; }
     // The run history every run is recorded in; none before FormCreate().
@@ -111,7 +129,8 @@ public:
     // From the start of startTaskRun until the end of the run has been
     // handled here, and while a question about stopping is open: no second
     // run starts.
-    bool isBusy() const { return m_gathering || m_runActive || m_askingStop; }
+    // While a preview is open too, as its plan holds the mirror locks.
+    bool isBusy() const { return m_gathering || m_runActive || m_askingStop || m_previewing; }
     // A run was started and its end is not handled yet.
     bool isRunActive() const { return m_runActive; }
     // The run is paused for a question to the user.
@@ -151,6 +170,7 @@ public Q_SLOTS:
     void btnCopyPolicyClick();
     void btnRunTaskClick();
     void btnSimulateRunClick();
+    void btnPreviewClick();
     void btnAbortTaskClick();
     void btnAboutClick();
     void mnuTrayAboutClick();
@@ -199,6 +219,19 @@ private:
     void lstTasksContextMenu(const QPoint& position);
     void btnHistoryClick();
 
+    // Whether a run of the task may start now.
+    bool canStartRun(const Task& task) const;
+    // The shared start of every run: begins it, makes its plan with
+    // `makePlan` on a helper thread while `waitText` shows, then guards and
+    // starts it (or records why there is no plan).
+    bool startRun(Task& task, bool simulate, RunOrigin origin, const QString& waitText,
+                  const std::function<PlanOutcome()>& makePlan);
+    // Runs `work` on a helper thread while the modal "please wait" window
+    // shows `text`.
+    void waitAside(const QString& text, const std::function<void()>& work);
+
+    // A task made for a dialog, with the general settings' defaults.
+    Task& addNewTask();
     // Runs a dialog modally; refused (rejected) while closing unattended.
     int execDialog(QDialog& dialog);
     int execTaskDefine(Task& task);
@@ -232,6 +265,7 @@ private:
     bool m_gathering = false;
     bool m_runActive = false;
     bool m_askingStop = false;
+    bool m_previewing = false;
     bool m_runPaused = false;
     bool m_unattended = false;
     bool m_inCloseQuery = false;
@@ -255,6 +289,7 @@ private:
     QToolButton* btnRunTask;
     QToolButton* btnSimulateRun;
     QToolButton* btnAbortTask;
+    QToolButton* btnPreview;
     QToolButton* btnHistory;
     QLabel* lblLastRun;
     QCheckBox* chkShowDetail;

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QTimer>
 #include <QToolButton>
 
 #include "history/RunHistory.h"
@@ -94,6 +95,17 @@ void TfrmMain::lstTasksContextMenu(const QPoint& position) {
     Task* task = m_tasks->findTaskById(item->data(Qt::UserRole).toByteArray().toStdString());
     QMenu menu(this);
     menu.addAction(tr("&History..."), this, [this, task] { showHistory(task); });
+    QAction* preview = menu.addAction(tr("Pre&view..."));
+    preview->setEnabled(task != nullptr && canStartRun(*task));
+    // Started from the event loop, once the menu's own loop has ended.
+    const std::string id = task != nullptr ? task->id : std::string();
+    connect(preview, &QAction::triggered, this, [this, id] {
+        QTimer::singleShot(0, this, [this, id] {
+            if (Task* found = m_tasks != nullptr ? m_tasks->findTaskById(id) : nullptr) {
+                previewTask(found);
+            }
+        });
+    });
     menu.exec(lstTasks->viewport()->mapToGlobal(position));
 }
 

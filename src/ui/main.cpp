@@ -1,22 +1,63 @@
+#include <QCoreApplication>
 #include <QIcon>
 #include <QSessionManager>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 
 #include "config/XMLConfig.h"
 #include "engine/AppLog.h"
+#include "ui/InstanceChannel.h"
 #include "ui/SingleInstance.h"
 #include "ui/TApplication.h"
 #include "ui/TerminationSignals.h"
 #include "ui/TfrmMain.h"
 
-int main(int argc, char** argv) {
-    // Only one copy runs; a second start ends at once, quietly.
-    SingleInstance instance;
-    const std::string lockPath = SingleInstance::lockPath(XMLConfig::configFolder());
-    switch (instance.acquire(lockPath)) {
-        case SingleInstance::Result::AlreadyRunning:
+namespace {
+
+// --help and --version print and end the program before it opens a window
+// or takes the lock; -1 when neither was asked for.
+int answerInformationOptions(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::printf(
+                "Usage: twinfold [OPTION]\n"
+                "Keeps folders in step and makes backup copies of files, by hand or on a\n"
+                "schedule. One copy runs per configuration; starting it again shows the\n"
+                "window of the copy already running.\n\n"
+                "  -h, --help     show this help and exit\n"
+                "  -v, --version  show the version and exit\n");
             return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0 || std::strcmp(argv[i], "-v") == 0) {
+            std::printf("twinfold %s\n", TWINFOLD_VERSION);
+            return 0;
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (const int status = answerInformationOptions(argc, argv); status >= 0) {
+        return status;
+    }
+
+    // Only one copy runs per configuration; a second start asks the first to
+    // show its window and ends.
+    const std::string configFolder = XMLConfig::configFolder();
+    const QString channelName = InstanceChannel::serverName(configFolder);
+    SingleInstance instance;
+    const std::string lockPath = SingleInstance::lockPath(configFolder);
+    switch (instance.acquire(lockPath)) {
+        case SingleInstance::Result::AlreadyRunning: {
+            const QCoreApplication messenger(argc, argv);
+            if (!InstanceChannel::askToShow(channelName)) {
+                std::fprintf(stderr, "twinfold: already running, but it did not answer\n");
+            }
+            return 0;
+        }
         case SingleInstance::Result::Unavailable:
             std::fprintf(stderr, "twinfold: cannot lock %s; not checking for another copy\n",
                          lockPath.c_str());
@@ -27,7 +68,6 @@ int main(int argc, char** argv) {
 
     TApplication app(argc, argv);
     TApplication::setApplicationName(QStringLiteral("twinfold"));
-    TApplication::setApplicationDisplayName(QStringLiteral("Twinfold !"));
     TApplication::setDesktopFileName(QStringLiteral("twinfold"));
     TApplication::setWindowIcon(QIcon(QStringLiteral(":/twinfold/twinfold.png")));
     // The window hides to the tray icon; the program ends when the main
@@ -37,6 +77,13 @@ int main(int argc, char** argv) {
     AppLog::setLoadFailureNotifier(&TfrmMain::showLogLoadFailure);
 
     TfrmMain window;
+    InstanceChannel channel;
+    QObject::connect(&channel, &InstanceChannel::showRequested, &window,
+                     &TfrmMain::mnuTrayShowClick);
+    if (!channel.listen(channelName)) {
+        std::fprintf(stderr, "twinfold: cannot listen on %s; a second start cannot show this one\n",
+                     channelName.toLocal8Bit().constData());
+    }
     QObject::connect(&window, &TfrmMain::closed, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     TerminationSignals termination;

@@ -108,6 +108,53 @@ TEST(Cli, SkippedPairsAndUsageErrorsHaveTheirOwnStatus) {
     }
 }
 
+// A deleting run must keep the mirror-only files the user excluded, however
+// the type or the path was typed.
+TEST(Cli, TypedExclusionsKeepMirrorOnlyFilesThroughADeletingRun) {
+    for (const char* spelling : {"*.bak", ".bak", " bak", "bak ", "BAK"}) {
+        SCOPED_TRACE(std::string("\"") + spelling + "\"");
+        testsupport::TempDir dir;
+        makeTree(dir.path(), "main/a=1\nmirror/keep.bak=old\nmirror/stale=2\n");
+        const Result run = cli({"mirror", dir / "main", dir / "mirror", "--flags", "0x01101111",
+                                "--exclude-types", spelling},
+                               dir);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(readFile(dir / "mirror/keep.bak"), "old");
+        EXPECT_FALSE(pathExists(dir / "mirror/stale"));  // the run did delete
+    }
+
+    testsupport::TempDir dir;
+    makeTree(dir.path(), "main/secret.key=new\nmirror/secret.key=old\n");
+    const Result run = cli({"mirror", dir.path() + "//main/", dir / "mirror", "--exclude",
+                            dir.path() + "/main/./secret.key/"},
+                           dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(readFile(dir / "mirror/secret.key"), "old");
+}
+
+// A stored task naming a policy that is not there runs with deletion off, and
+// says so on standard error, instead of taking the default policy.
+TEST(Cli, StoredTaskWithAMissingPolicyRunsWithoutDeletionAndSaysSo) {
+    testsupport::TempDir dir;
+    makeTree(dir.path(), "main/a=1\nmirror/only-here=2\n");
+    const std::string config = dir / "config.xml";
+    testsupport::writeFile(config,
+                           "<config><policyList>"
+                           "<policy name=\"&lt; default copy policy &gt;\" value=\"17830161\"/>"
+                           "<policy name=\"Typo\" value=\"0x1111O\"/></policyList><taskList>"
+                           "<task name=\"Docs\" policy=\"Renamed\"><folderList><folder main=\"" +
+                               dir / "main" + "\" mirror=\"" + dir / "mirror" +
+                               "\"/></folderList></task></taskList></config>\n");
+    const Result run = cli({"--config", config, "run", "Docs"}, dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(readFile(dir / "mirror/a"), "1");
+    EXPECT_EQ(readFile(dir / "mirror/only-here"), "2");
+    EXPECT_THAT(run.err, HasSubstr("twinfold-cli: copy policy \"Typo\": the rule word "
+                                   "\"0x1111O\" cannot be read"));
+    EXPECT_THAT(run.err, HasSubstr("twinfold-cli: task \"Docs\": no copy policy is named "
+                                   "\"Renamed\"; the task runs with deletion off"));
+}
+
 TEST(Cli, RunsStoredTasksFromAConfigurationItNeverWrites) {
     testsupport::TempDir dir;
     makeTree(dir.path(), "main/a=1\nmain/b.tmp=2\nmirror/\nlogs/\n");

@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <memory>
@@ -169,6 +170,8 @@ void fillModel(Model& model) {
     full.schedule.setInterval("15");
     full.schedule.fixupEnabled = true;
     full.schedule.setFixup("2024-05-06 07:30:00");
+    full.schedule.runMissed = true;
+    full.schedule.setFixupHandledUntil(platform::makeDateTime(2024, 5, 5, 7, 30, 0));
     full.schedule.simulate = false;
 
     model.tasks.addTask().setPolicy(&exact);
@@ -278,7 +281,8 @@ TEST_F(XMLConfigTest, WrittenFileIsUtf16WithItsDeclarationAndTheFixedOrder) {
         "config/taskList/task/exclude/fileAttr attr=HIDDEN;",
         "config/taskList/task/schedule",
         "config/taskList/task/schedule/interval enabled=false value=5",
-        "config/taskList/task/schedule/fixup enabled=false value=07:30:00",
+        "config/taskList/task/schedule/fixup enabled=false value=07:30:00 runMissed=false "
+        "handledUntil=2024-05-06 07:08:09",
         "config/taskList/task/schedule/simulate value=true",
         "config/normalSetting showDetail=false showWizard=false configVersion=1.0 "
         "maxDeletePercent=50 maxDeleteMinimum=10 overdueDays=7 startWithSession=false "
@@ -319,7 +323,11 @@ TEST_F(XMLConfigTest, ProgramWrittenFileReadsBackWholeAndSavesByteForByte) {
     EXPECT_TRUE(full.schedule.intervalEnabled);
     EXPECT_EQ(full.schedule.interval(), "15");
     EXPECT_TRUE(full.schedule.fixupEnabled);
-    EXPECT_EQ(full.schedule.fixup(), "2024-05-06 07:30:00");
+    // Kept in the stored form whatever form it was given in.
+    EXPECT_EQ(full.schedule.fixup(), "07:30:00");
+    EXPECT_TRUE(full.schedule.runMissed);
+    EXPECT_DOUBLE_EQ(full.schedule.fixupHandledUntil(), platform::makeDateTime(2024, 5, 5, 7, 30));
+    EXPECT_FALSE(model->task(1).schedule.runMissed);
     EXPECT_FALSE(full.schedule.simulate);
     EXPECT_EQ(model->task(1).getPolicy(), model->policies.findPolicy("Exact"));
     EXPECT_EQ(model->task(1).id, original.task(1).id);
@@ -337,51 +345,83 @@ TEST_F(XMLConfigTest, ProgramWrittenFileReadsBackWholeAndSavesByteForByte) {
     EXPECT_EQ(readFile(configFile()), expected);
 }
 
-TEST_F(XMLConfigTest, PolicyWordsKeepUnknownBitsAndBadNumbersGiveTheDefault) {
+// Each row is a rule word as a file may hold it. A word that cannot be read
+// must not become the default word, which deletes: it reads as the default
+// rules without deletion, and the user is told which policy it was.
+TEST_F(XMLConfigTest, PolicyWordsReadDecimalOrHexAndUnreadableOnesNeverDelete) {
     const struct {
-        const char* value;
+        const char* name;
+        const char* value;  // nullptr: no value attribute
         std::uint32_t flags;
+        bool readable;
     } rows[] = {
-        {"17830161", 17830161u},
-        {"2165313809", 0x80000000u | DefaultPolicyFlags},
-        {"4294967295", 0xFFFFFFFFu},
-        {"0", 0u},
-        {" 273 ", 273u},
-        {"", DefaultPolicyFlags},
-        {"abc", DefaultPolicyFlags},
-        {"12x", DefaultPolicyFlags},
-        {"-1", DefaultPolicyFlags},
-        {"+5", DefaultPolicyFlags},
-        {"0x10", DefaultPolicyFlags},
-        {"4294967296", DefaultPolicyFlags},
+        {"decimal", "17830161", DefaultPolicyFlags, true},
+        {"unknown bit kept", "2165313809", 0x80000000u | DefaultPolicyFlags, true},
+        {"every bit", "4294967295", 0xFFFFFFFFu, true},
+        {"zero", "0", 0u, true},
+        {"blanks around", " 273 ", 273u, true},
+        {"hexadecimal", "0x1111", 0x1111u, true},
+        {"hexadecimal, upper-case prefix", "0X01101111", DefaultPolicyFlags, true},
+        {"hexadecimal with blanks", "\t0x10 ", 0x10u, true},
+        {"empty", "", NonDeletingPolicyFlags, false},
+        {"letters", "abc", NonDeletingPolicyFlags, false},
+        {"trailing letter", "12x", NonDeletingPolicyFlags, false},
+        {"minus", "-1", NonDeletingPolicyFlags, false},
+        {"plus", "+5", NonDeletingPolicyFlags, false},
+        {"bare hex prefix", "0x", NonDeletingPolicyFlags, false},
+        {"signed hex", "0x-1", NonDeletingPolicyFlags, false},
+        {"not a hex digit", "0xg", NonDeletingPolicyFlags, false},
+        {"beyond 32 bits", "4294967296", NonDeletingPolicyFlags, false},
+        {"beyond 32 bits in hex", "0x100000000", NonDeletingPolicyFlags, false},
+        {"no value at all", nullptr, NonDeletingPolicyFlags, false},
     };
     std::string xml = "<config><policyList>";
     for (std::size_t i = 0; i < std::size(rows); ++i) {
-        xml += "<policy name=\"p" + std::to_string(i) + "\" value=\"" + rows[i].value + "\"/>";
+        xml += "<policy name=\"p" + std::to_string(i) + "\"";
+        if (rows[i].value != nullptr) {
+            xml += std::string(" value=\"") + rows[i].value + "\"";
+        }
+        xml += "/>";
     }
-    xml += "<policy name=\"no value\"/></policyList></config>";
+    xml += "</policyList><taskList><task name=\"T\" policy=\"p8\"/></taskList></config>";
     writeConfig(xml);
 
     XMLConfig config(folder(), defaultFile());
     const auto model = loadModel(config);
     const auto& policies = model->policies.policyList();
     // The file lacks the default policy: it is added after the others.
-    ASSERT_EQ(policies.size(), std::size(rows) + 2);
+    ASSERT_EQ(policies.size(), std::size(rows) + 1);
+    std::size_t unreadable = 0;
     for (std::size_t i = 0; i < std::size(rows); ++i) {
-        EXPECT_EQ(policies[i]->getFlags(), rows[i].flags) << "value \"" << rows[i].value << '"';
+        SCOPED_TRACE(rows[i].name);
+        EXPECT_EQ(policies[i]->getFlags(), rows[i].flags);
+        const std::string quotedName = "\"p" + std::to_string(i) + "\"";
+        const bool told = std::any_of(config.notices().begin(), config.notices().end(),
+                                      [&](const std::string& notice) {
+                                          return notice.find(quotedName) != std::string::npos;
+                                      });
+        EXPECT_EQ(told, !rows[i].readable);
+        unreadable += rows[i].readable ? 0 : 1;
     }
-    EXPECT_EQ(policies[std::size(rows)]->getFlags(), DefaultPolicyFlags);
+    EXPECT_EQ(config.notices().size(), unreadable) << "one notice per policy";
+    EXPECT_FALSE(model->task(0).getPolicy()->isDeleteMirrorOnly());
     EXPECT_EQ(policies.back()->name, DefaultPolicyName);
     EXPECT_EQ(policies.back()->getFlags(), DefaultPolicyFlags);
 
+    // Written back as the words they run with: the next start reads them
+    // without a notice and still without deletion.
     ASSERT_TRUE(config.saveAll(model->tasks, model->setting).ok());
     const auto document = parseFile(configFile());
     const pugi::xml_node written = document->child("config").child("policyList");
     EXPECT_STREQ(written.find_child_by_attribute("name", "p1").attribute("value").value(),
                  "2165313809");
-    EXPECT_STREQ(written.find_child_by_attribute("name", "p6").attribute("value").value(),
-                 "17830161");
+    EXPECT_STREQ(written.find_child_by_attribute("name", "p5").attribute("value").value(), "4369");
+    EXPECT_STREQ(written.find_child_by_attribute("name", "p9").attribute("value").value(), "4369");
     EXPECT_STREQ(written.last_child().attribute("name").value(), "< default copy policy >");
+    XMLConfig again(folder(), defaultFile());
+    const auto reread = loadModel(again);
+    EXPECT_TRUE(again.notices().empty());
+    EXPECT_EQ(reread->policies.findPolicy("p9")->getFlags(), NonDeletingPolicyFlags);
 }
 
 TEST_F(XMLConfigTest, HandEditedTasksReadSafelyAndAreWrittenBackWhole) {
@@ -398,11 +438,12 @@ TEST_F(XMLConfigTest, HandEditedTasksReadSafelyAndAreWrittenBackWhole) {
     <task name="A" policy="Exact" enableLog="True" logFile="" id="id-a">
       <folderList>
         <!-- a comment among the pairs -->
-        <folder main="/m1" mirror="/r1"/>
+        <folder main="/m1//" mirror="/r1/./"/>
         stray text
         <pair main="/m2" mirror="/r2"/>
       </folderList>
-      <exclude><fileType type="exe;;bat"/><fileAttr attr="hidden;SYSTEM"/></exclude>
+      <exclude><fileList><file path="/M1/./Secret.key"/></fileList>
+        <fileType type="exe;;*.BAT; .bak"/><fileAttr attr="hidden;SYSTEM"/></exclude>
     </task>
     <task name="B" policy="Gone" enableLog="true" id=""/>
     <task name="C" id="id-a"/>
@@ -422,16 +463,30 @@ TEST_F(XMLConfigTest, HandEditedTasksReadSafelyAndAreWrittenBackWhole) {
     EXPECT_FALSE(a.enableLog) << "only the exact text true is true";
     EXPECT_EQ(a.id, "id-a");
     ASSERT_EQ(a.folderList.count(), 2u);
+    EXPECT_EQ(a.folderList.items()[0].main, "/m1");
+    EXPECT_EQ(a.folderList.items()[0].mirror, "/r1");
     EXPECT_EQ(a.folderList.items()[1].mirror, "/r2");
-    EXPECT_EQ(a.exclude.getFileTypes(), "bat;exe;");
+    EXPECT_EQ(a.exclude.fileList(), std::set<std::string>{"/m1/secret.key"});
+    EXPECT_EQ(a.exclude.getFileTypes(), "bak;bat;exe;");
     EXPECT_EQ(a.exclude.getFileAttrs(), "SYSTEM;");
     EXPECT_FALSE(a.schedule.intervalEnabled);
     EXPECT_EQ(a.schedule.interval(), "5");
     EXPECT_TRUE(a.schedule.simulate);
 
-    EXPECT_EQ(model->task(1).getPolicy(), fallback) << "unknown policy name";
+    // Tasks naming no policy of the file run without deletion, each told once,
+    // never under the default policy, which deletes.
+    for (std::size_t i = 1; i < 4; ++i) {
+        SCOPED_TRACE(model->task(i).name);
+        EXPECT_TRUE(model->task(i).hasMissingPolicy());
+        EXPECT_NE(model->task(i).getPolicy(), fallback);
+        EXPECT_FALSE(model->task(i).getPolicy()->isDeleteMirrorOnly());
+    }
+    EXPECT_EQ(model->task(1).getPolicyName(), "Gone") << "unknown policy name";
+    EXPECT_EQ(model->task(2).getPolicyName(), "") << "no policy attribute";
     EXPECT_TRUE(model->task(1).enableLog);
-    EXPECT_EQ(model->task(2).getPolicy(), fallback) << "no policy attribute";
+    ASSERT_EQ(config.notices().size(), 3u);
+    EXPECT_EQ(config.notices()[0].find("task \"B\": no copy policy is named \"Gone\""), 0u)
+        << config.notices()[0];
     // Empty, taken and missing identifiers keep fresh ones: all differ.
     std::set<std::string> ids;
     for (const auto& task : model->tasks.taskList()) {
@@ -451,16 +506,49 @@ TEST_F(XMLConfigTest, HandEditedTasksReadSafelyAndAreWrittenBackWhole) {
     const pugi::xml_node root = document->child("config");
     const pugi::xml_node taskA = root.child("taskList").first_child();
     EXPECT_STREQ(taskA.attribute("enableLog").value(), "false");
-    EXPECT_STREQ(taskA.child("exclude").child("fileType").attribute("type").value(), "bat;exe;");
+    EXPECT_STREQ(taskA.child("exclude").child("fileType").attribute("type").value(),
+                 "bak;bat;exe;");
+    EXPECT_STREQ(taskA.child("folderList").first_child().attribute("main").value(), "/m1");
     EXPECT_STREQ(taskA.child("folderList").last_child().name(), "folder");
     const pugi::xml_node schedule = taskA.child("schedule");
     EXPECT_STREQ(schedule.child("interval").attribute("value").value(), "5");
     EXPECT_STREQ(schedule.child("fixup").attribute("enabled").value(), "false");
     EXPECT_STREQ(schedule.child("fixup").attribute("value").value(), a.schedule.fixup().c_str());
     EXPECT_STREQ(schedule.child("simulate").attribute("value").value(), "true");
+    EXPECT_STREQ(taskA.next_sibling().attribute("policy").value(), "Gone");
     EXPECT_STREQ(root.child("taskList").last_child().attribute("policy").value(),
                  "< default copy policy >");
     EXPECT_STREQ(root.child("normalSetting").attribute("configVersion").value(), "1.0");
+}
+
+// A task whose policy is missing keeps the stored name through every save,
+// so that no later start resolves it to a deleting policy behind the user's
+// back, until a policy is picked for it.
+TEST_F(XMLConfigTest, MissingPolicyNameSurvivesSavesUntilAPolicyIsPicked) {
+    writeConfig(
+        "<config><policyList><policy name=\"&lt; default copy policy &gt;\" value=\"17830161\"/>"
+        "<policy name=\"Keep\" value=\"0x1\"/></policyList><taskList>"
+        "<task name=\"line&#10;FORGED\" policy=\"Gone\"/></taskList></config>");
+    for (int start = 0; start < 2; ++start) {
+        SCOPED_TRACE(start);
+        XMLConfig config(folder(), defaultFile());
+        const auto model = loadModel(config);
+        ASSERT_TRUE(model->task(0).hasMissingPolicy());
+        EXPECT_EQ(model->task(0).getPolicyName(), "Gone");
+        ASSERT_EQ(config.notices().size(), 1u);
+        EXPECT_EQ(config.notices()[0].find('\n'), std::string::npos) << "one line per notice";
+        ASSERT_TRUE(config.saveAll(model->tasks, model->setting).ok());
+    }
+
+    XMLConfig config(folder(), defaultFile());
+    const auto model = loadModel(config);
+    Task& task = *model->tasks.taskList()[0];
+    model->policies.assignPolicy(task, "Keep");  // picked in a dialog
+    ASSERT_TRUE(config.saveAll(model->tasks, model->setting).ok());
+    XMLConfig again(folder(), defaultFile());
+    const auto reread = loadModel(again);
+    EXPECT_TRUE(again.notices().empty());
+    EXPECT_EQ(reread->task(0).getPolicy(), reread->policies.findPolicy("Keep"));
 }
 
 TEST_F(XMLConfigTest, GeneralSettingsRoundTripAndOutOfRangeValuesReadAsDefaults) {

@@ -3,11 +3,13 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/FileInfo.h"
 #include "model/FileExclude.h"
 #include "model/FileInclude.h"
+#include "model/TaskFolder.h"
 #include "model/TextList.h"
 #include "platform/FindRecord.h"
 
@@ -50,17 +52,43 @@ TEST(TextList, NormalizeDropsEmptyTokensAndEndsEachWithASeparator) {
     }
 }
 
-TEST(FileExclude, TypesAreASortedSetKeptAsWritten) {
-    FileExclude filter;
-    filter.setFileTypes("exe;bat;;exe");
-    EXPECT_EQ(filter.fileType(), (std::set<std::string>{"bat", "exe"}));
-    EXPECT_EQ(filter.getFileTypes(), "bat;exe;");
-    filter.setFileTypes("EXE;bat");
-    EXPECT_EQ(filter.getFileTypes(), "EXE;bat;");
-    filter.setFileTypes(" exe;.old");
-    EXPECT_EQ(filter.getFileTypes(), " exe;.old;");
-    filter.setFileTypes(";;");
-    EXPECT_EQ(filter.getFileTypes(), "");
+// Each row is a way people type a file type; a spelling that excluded nothing
+// would let a deleting run remove the mirror-only files the user meant to keep.
+TEST(FileExclude, TypedSpellingsOfATypeAllMeanTheSameType) {
+    const struct {
+        const char* name;
+        const char* text;
+        const char* normal;
+    } rows[] = {
+        {"bare", "bak", "bak;"},
+        {"shell pattern", "*.bak", "bak;"},
+        {"leading dot", ".bak", "bak;"},
+        {"leading blank", " bak", "bak;"},
+        {"trailing blank", "bak ", "bak;"},
+        {"upper case", "BAK", "bak;"},
+        {"all at once", " *.BAK\t", "bak;"},
+        {"blank after the dot", "*. bak", "bak;"},
+        {"stars and dots mixed", "*.*.bak", "bak;"},
+        {"two spellings of one type", "bak;*.BAK", "bak;"},
+        {"non-ASCII upper case", "*.\xC3\x84X", "\xC3\xA4x;"},  // "ÄX" is "äx"
+        {"a set, sorted", "exe;bat;;exe", "bat;exe;"},
+        {"nothing but a pattern", "*;.;*.; ;;", ""},
+        {"an inner dot stays", "tar.gz", "tar.gz;"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        FileExclude filter;
+        filter.setFileTypes(row.text);
+        EXPECT_EQ(filter.getFileTypes(), row.normal);
+        FileExclude reread;  // as the next start reads what was written back
+        reread.setFileTypes(filter.getFileTypes());
+        EXPECT_EQ(reread.getFileTypes(), row.normal);
+        if (std::string_view(row.normal) == "bak;") {
+            EXPECT_TRUE(filter.isExcluded(entry("/data/old.bak")));
+            EXPECT_TRUE(filter.isExcluded(entry("/data/OLD.BAK")));
+            EXPECT_FALSE(filter.isExcluded(entry("/data/bak")));
+        }
+    }
 }
 
 TEST(FileExclude, AttributesReadOnlyTheirExactNamesAndWriteInTableOrder) {
@@ -83,10 +111,40 @@ TEST(FileExclude, PathsAreStoredLowerCased) {
     filter.addFile("/Data/A.DOC");
     filter.addFile("/data/\xC3\x84rger/");  // "Ärger", with a trailing separator
     EXPECT_EQ(filter.fileList(), (std::set<std::string>{"/data/a.doc", "/data/\xC3\xA4rger"}));
-    filter.removeFile("/DATA/a.doc");
+    filter.removeFile("/DATA/./a.doc");
     EXPECT_EQ(filter.fileList(), (std::set<std::string>{"/data/\xC3\xA4rger"}));
     filter.clearFiles();
     EXPECT_TRUE(filter.fileList().empty());
+}
+
+// Each row spells the excluded file and the main folder one way; the entry's
+// path is built the way the plan builds it, from the stored main folder. A
+// spelling that does not match lets a run overwrite or delete the file.
+TEST(FileExclude, TypedSpellingsOfAPathAndOfTheMainFolderMatch) {
+    const struct {
+        const char* name;
+        const char* main;
+        const char* excluded;
+    } rows[] = {
+        {"plain", "/srv/main", "/srv/main/secret.key"},
+        {"doubled separator", "/srv/main", "/srv/main//secret.key"},
+        {"dot component", "/srv/main", "/srv/main/./secret.key"},
+        {"trailing separator", "/srv/main", "/srv/main/secret.key/"},
+        {"main folder with a trailing separator", "/srv/main/", "/srv/main/secret.key"},
+        {"main folder with a doubled separator", "/srv//main", "/srv/main/secret.key"},
+        {"main folder with a dot component", "/srv/./main", "/srv/main/secret.key"},
+        {"main folder in upper case", "/SRV/MAIN/", "/srv/main/secret.key"},
+        {"both odd", "//srv/./main//", "/srv//main/./secret.key/"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TaskFolder folders;
+        const TaskFolderItem& pair = folders.addItem(row.main, "/backup");
+        FileExclude filter;
+        filter.addFile(row.excluded);
+        EXPECT_TRUE(filter.isExcluded(entry(pair.main + "/secret.key")));
+        EXPECT_FALSE(filter.isExcluded(entry(pair.main + "/secret.key2")));
+    }
 }
 
 // One filter, every kind of exclusion; each row names an entry and whether the
@@ -111,13 +169,13 @@ TEST(FileExclude, IsExcludedTable) {
         {"/data/tmp", 0x10, true},
         {"/data/Notes.TXT", 0x20, true},
         {"/data/notes.txt", 0x20, true},
-        {"/data/notes.txt.bak", 0x20, false},
-        {"/data/txt", 0x20, false},  // no dot
+        {"/data/notes.txt.orig", 0x20, false},  // only the last extension counts
+        {"/data/txt", 0x20, false},             // no dot
         {"/data/notes.", 0x20, false},
         {"/data/setup.old", 0x10, true},    // folders too
         {"/data.old/setup", 0x20, false},   // the folder's dot does not count
-        {"/data/run.exe", 0x20, false},     // " exe" keeps its blank
-        {"/data/run.bak", 0x20, false},     // ".bak" keeps its dot
+        {"/data/run.exe", 0x20, true},      // " exe" is "exe"
+        {"/data/run.bak", 0x20, true},      // ".bak" is "bak"
         {"/data/x.\xC3\xA4x", 0x20, true},  // "äx" against "ÄX"
         {"/data/hidden", 0x22, true},
         {"/data/plain", 0x20, false},
@@ -141,13 +199,15 @@ TEST(FileExclude, EmptyFilterExcludesNothing) {
     EXPECT_FALSE(filter.isExcluded(entry("/data/x.txt", 0xFFFFFFFFu)));
 }
 
-TEST(FileInclude, KeepsPathsUnchangedAndSorted) {
+TEST(FileInclude, KeepsNormalPathsSortedInTheirLetterCase) {
     FileInclude include;
     include.addFile("/b.txt");
     include.addFile("/A.txt");
     include.addFile("/a.txt");
-    include.addFile("/A.txt");
-    EXPECT_EQ(include.fileList(), (std::set<std::string>{"/A.txt", "/a.txt", "/b.txt"}));
+    include.addFile("//./A.txt");
+    include.addFile("/etc/../b.txt");  // ".." is kept: /etc may be a link
+    EXPECT_EQ(include.fileList(),
+              (std::set<std::string>{"/A.txt", "/a.txt", "/b.txt", "/etc/../b.txt"}));
     include.clearFiles();
     EXPECT_TRUE(include.fileList().empty());
 }

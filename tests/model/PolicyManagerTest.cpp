@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "model/Task.h"
 #include "model/TaskManager.h"
@@ -48,12 +49,42 @@ TEST_F(PolicyManagerTest, FindsByExactNameOnly) {
     EXPECT_FALSE(policies.isDefaultPolicy(policies.findPolicy("Mirror")));
 }
 
-TEST_F(PolicyManagerTest, FindPolicyOrDefaultFallsBack) {
-    EXPECT_EQ(policies.findPolicyOrDefault("Backup"), policies.findPolicy("Backup"));
-    EXPECT_EQ(policies.findPolicyOrDefault("Gone"), policies.defaultPolicy());
-    PolicyManager empty;
-    EXPECT_EQ(empty.findPolicyOrDefault("Gone"), nullptr);
-    EXPECT_EQ(empty.defaultPolicy(), nullptr);
+// A name that no policy bears must never give a task the default policy's
+// deleting word: it gets a non-deleting stand-in that keeps the name, until a
+// policy of the manager is set.
+TEST_F(PolicyManagerTest, AssignPolicyGivesAMissingNameANonDeletingStandIn) {
+    policies.defaultPolicy()->setFlags(DefaultPolicyFlags);
+    const struct {
+        const char* name;
+        const char* policy;
+        bool found;
+    } rows[] = {
+        {"a policy of the list", "Backup", true},
+        {"an unknown name", "Gone", false},
+        {"another letter case", "backup", false},
+        {"no name at all", "", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Task& task = tasks.addTask();
+        policies.assignPolicy(task, row.policy);
+        ASSERT_NE(task.getPolicy(), nullptr);
+        EXPECT_EQ(task.getPolicyName(), row.policy);
+        EXPECT_EQ(task.hasMissingPolicy(), !row.found);
+        if (row.found) {
+            EXPECT_EQ(task.getPolicy(), policies.findPolicy(row.policy));
+        } else {
+            EXPECT_EQ(task.getPolicy()->getFlags(), NonDeletingPolicyFlags);
+            EXPECT_FALSE(task.getPolicy()->isDeleteMirrorOnly());
+            EXPECT_EQ(policies.policyList().size(), 3u) << "the stand-in is not listed";
+        }
+    }
+
+    Task& picked = tasks.addTask();
+    policies.assignPolicy(picked, "Gone");
+    picked.setPolicy(policies.findPolicy("Mirror"));
+    EXPECT_FALSE(picked.hasMissingPolicy());
+    EXPECT_EQ(picked.getPolicyName(), "Mirror");
 }
 
 TEST_F(PolicyManagerTest, AddPolicyAppendsAnUnnamedDefaultPolicy) {
@@ -79,6 +110,22 @@ TEST_F(PolicyManagerTest, DeletePolicyRepointsItsTasksToTheDefault) {
     EXPECT_EQ(other.getPolicy(), backup);
     EXPECT_EQ(unset.getPolicy(), nullptr);
     EXPECT_EQ(first.getPolicyName(), DefaultPolicyName);
+}
+
+// A task on a stand-in keeps it when a policy of the same name, made later,
+// is deleted: it never used that policy, and the default would delete.
+TEST_F(PolicyManagerTest, DeletePolicyPassesOverStandInsOfTheSameName) {
+    Task& missing = tasks.addTask();
+    policies.assignPolicy(missing, "Later");
+    named("Later");
+    Task& user = taskWith(policies.findPolicy("Later"));
+    EXPECT_EQ(policies.tasksUsing("Later"), std::vector<Task*>{&user});
+
+    EXPECT_EQ(policies.deletePolicy("Later"), 3u);
+    EXPECT_EQ(user.getPolicy(), policies.defaultPolicy());
+    EXPECT_TRUE(missing.hasMissingPolicy());
+    EXPECT_EQ(missing.getPolicyName(), "Later");
+    EXPECT_TRUE(policies.tasksUsing("Later").empty());
 }
 
 TEST_F(PolicyManagerTest, DeleteOfAnUnknownNameChangesNothing) {

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -8,6 +10,7 @@
 #include "model/TaskFolder.h"
 #include "model/TaskManager.h"
 #include "platform/Clock.h"
+#include "support/TempTree.h"
 
 TEST(Task, NewTaskHasAnIdentifierAndItsDefaults) {
     const platform::FixedClock clock(platform::makeDateTime(2026, 3, 4, 10, 0, 0));
@@ -75,31 +78,48 @@ TEST(TaskFolder, KeepsPairsInOrderUntilCleared) {
 
 // A mirror inside the main folder, or above it, would make a run copy into its
 // own source or delete the main folder as "found only in the mirror".
-TEST(TaskFolder, IsValidPairTable) {
+TEST(TaskFolder, PairProblemTable) {
+    using P = TaskFolder::PairProblem;
     const struct {
         const char* main;
         const char* mirror;
-        bool valid;
+        P problem;
     } rows[] = {
-        {"/data/album", "/data", false},      // direct parent
-        {"/data/album/sub", "/data", false},  // more distant ancestor
-        {"/data/album/", "/data/", false},
-        {"/data/album", "/", false},
-        {"/data", "/data", false},
-        {"/data", "/data/", false},
-        {"/data", "/data/backup", false},
-        {"/data", "/database", false},    // begins with the main folder's text
-        {"/data", "/Data/backup", true},  // letter case differs
-        {"/data/album", "/backup/album", true},
-        {"/data/album", "/dat", true},
-        {"/data/album", "/data/albu", true},  // sibling, shorter
-        {"/data", "", false},
-        {"", "/backup", false},
+        {"/data/album", "/data", P::MirrorAboveMain},      // direct parent
+        {"/data/album/sub", "/data", P::MirrorAboveMain},  // more distant ancestor
+        {"/data/album/", "/data/", P::MirrorAboveMain},
+        {"/data/album", "/", P::MirrorAboveMain},
+        {"/data", "/data", P::Same},
+        {"/data", "/data/", P::Same},
+        {"/data", "/data/backup", P::MirrorInsideMain},
+        {"/data", "/database", P::None},  // a prefix of the text, not of the path
+        {"/home/u/Photos", "/home/u/Photos-backup", P::None},
+        {"/data", "/Data/backup", P::None},  // letter case differs
+        {"/data/album", "/backup/album", P::None},
+        {"/data/album", "/dat", P::None},
+        {"/data/album", "/data/albu", P::None},  // sibling, shorter
+        {"/data", "", P::Empty},
+        {"", "/backup", P::Empty},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(TaskFolder::isValidPair(row.main, row.mirror), row.valid)
+        EXPECT_EQ(TaskFolder::pairProblem(row.main, row.mirror), row.problem)
+            << row.main << " -> " << row.mirror;
+        EXPECT_EQ(TaskFolder::isValidPair(row.main, row.mirror), row.problem == P::None)
             << row.main << " -> " << row.mirror;
     }
+}
+
+// Two texts that name the same folder, or one inside the other, through a link.
+TEST(TaskFolder, PairProblemSeesThroughLinks) {
+    testsupport::TempDir dir;
+    testsupport::makeDirs(dir / "data/album");
+    ASSERT_EQ(::symlink((dir / "data").c_str(), (dir / "link").c_str()), 0);
+    using P = TaskFolder::PairProblem;
+    EXPECT_EQ(TaskFolder::pairProblem(dir / "data", dir / "link"), P::Same);
+    EXPECT_EQ(TaskFolder::pairProblem(dir / "link", dir / "data/album/mirror"),
+              P::MirrorInsideMain);
+    EXPECT_EQ(TaskFolder::pairProblem(dir / "link/album", dir / "data"), P::MirrorAboveMain);
+    EXPECT_EQ(TaskFolder::pairProblem(dir / "link", dir / "database"), P::None);
 }
 
 TEST(TaskManager, DefaultNamesFillTheFirstGap) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/ScopedLocale.h"
+
 using namespace platform;
 
 TEST(Clock, DateTimeValuesCountDaysSince1899) {
@@ -47,3 +49,44 @@ TEST(Clock, TimeTextRoundTripsThroughTheReader) {
     EXPECT_EQ(formatDateTime(makeDateTime(2026, 2, 3, 9, 5, 7), "%m-%d %H:%M:%S"),
               "02-03 09:05:07");
 }
+
+// The fixed time of a schedule used to be written in the locale's time format
+// and read back as ASCII "h:mm[:ss] AM/PM": under fi_FI it could not be read,
+// under hi_IN the evening came back as the morning.
+class ClockInLocale : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ClockInLocale, StoredTimeIsTheSameTextInEveryLocale) {
+    const testsupport::ScopedLocale locale(GetParam());
+    if (!locale.active()) {
+        GTEST_SKIP() << GetParam() << " is not installed (.ci/run generates it)";
+    }
+    EXPECT_EQ(storedTimeText(makeTime(21, 29, 8, 700)), "21:29:08");
+    EXPECT_EQ(storedTimeText(makeTime(9, 5, 0)), "09:05:00");
+    EXPECT_EQ(storedDateTimeText(makeDateTime(2026, 2, 3, 21, 29, 8)), "2026-02-03 21:29:08");
+    EXPECT_DOUBLE_EQ(*readTimeOfDay("21:29:08"), makeTime(21, 29, 8));
+    EXPECT_DOUBLE_EQ(*readStoredDateTime("2026-02-03 21:29:08"),
+                     makeDateTime(2026, 2, 3, 21, 29, 8));
+    EXPECT_FALSE(readStoredDateTime("2026-02-03").has_value());
+    EXPECT_FALSE(readStoredDateTime("2026-13-03 21:29:08").has_value());
+}
+
+TEST_P(ClockInLocale, TextsWrittenTheOldWayReadBackInTheirLocale) {
+    const testsupport::ScopedLocale locale(GetParam());
+    if (!locale.active()) {
+        GTEST_SKIP() << GetParam() << " is not installed (.ci/run generates it)";
+    }
+    for (const int hours : {21, 9, 0, 12}) {
+        const DateTime value = makeDateTime(2026, 12, 10, hours, 29, 8);
+        const auto timeOnly = readTimeOfDay(timeText(value));
+        const auto withDate = readTimeOfDay(dateTimeText(value));
+        ASSERT_TRUE(timeOnly.has_value()) << timeText(value);
+        ASSERT_TRUE(withDate.has_value()) << dateTimeText(value);
+        EXPECT_DOUBLE_EQ(*timeOnly, makeTime(hours, 29, 8)) << timeText(value);
+        EXPECT_DOUBLE_EQ(*withDate, makeTime(hours, 29, 8)) << dateTimeText(value);
+    }
+    // A Latin marker reads in every locale.
+    EXPECT_DOUBLE_EQ(*readTimeOfDay("09:29:08 PM"), makeTime(21, 29, 8));
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, ClockInLocale, ::testing::ValuesIn(testsupport::kTimeLocales),
+                         testsupport::localeRowName);

@@ -22,3 +22,32 @@ TEST(Path, SameOrInsideComparesWholeComponents) {
     EXPECT_FALSE(isSameOrInside("/database", "/data"));
     EXPECT_FALSE(isSameOrInside("/dat", "/data"));
 }
+
+// Each row is a spelling people type for a folder or file; the normal form
+// must be the one the same place is stored under, and never a different place.
+TEST(Path, LexicallyNormalTable) {
+    const struct {
+        const char* name;
+        const char* path;
+        const char* normal;
+    } rows[] = {
+        {"already normal", "/data/main", "/data/main"},
+        {"trailing separator", "/data/main/", "/data/main"},
+        {"doubled separators", "//data//main//", "/data/main"},
+        {"dot components", "/./data/./main/.", "/data/main"},
+        {"root", "/", "/"},
+        {"root spelled long", "//./", "/"},
+        {"parent of the root is the root", "/../data", "/data"},
+        {"parent kept: a link may lead elsewhere", "/data/link/../main", "/data/link/../main"},
+        {"trailing parent kept", "/data/main/..", "/data/main/.."},
+        {"relative stays relative", "./data//main/", "data/main"},
+        {"relative parent kept", "../main", "../main"},
+        {"current folder", "./", "."},
+        {"empty", "", ""},
+        {"any bytes pass", "/d\xffta/\n/", "/d\xffta/\n"},
+        {"dots inside names stay", "/data/..x/x./...", "/data/..x/x./..."},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(lexicallyNormal(row.path), row.normal) << row.name;
+    }
+}

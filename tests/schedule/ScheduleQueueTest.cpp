@@ -142,6 +142,55 @@ TEST_F(ScheduleQueueTest, FixedTimeFiresInTheFirstHalfSecondOnly) {
     EXPECT_DOUBLE_EQ(otherDate.schedule.startTime(), makeTime(10, 0, 0));
 }
 
+// The start timer can take a task off the queue inside the half-second
+// window; the next check must not queue it again for the same occurrence.
+TEST_F(ScheduleQueueTest, FixedTimeQueuesOncePerOccurrence) {
+    Task& task = atTime("Evening", "21:29:08");
+    checkAt(21, 29, 8, 100);
+    ASSERT_EQ(queue.takeDueTask(), &task);
+    checkAt(21, 29, 8, 300);
+    checkAt(21, 29, 8, 499);
+    EXPECT_EQ(queue.dueCount(), 0u);
+    // The next day's occurrence fires again.
+    clock.set(platform::makeDateTime(1899, 12, 31, 21, 29, 8, 200));
+    queue.checkSchedules();
+    EXPECT_EQ(drain(), std::vector<std::string>{"Evening"});
+}
+
+// Checks that skip the half-second window: the program was not running, the
+// machine slept, or a long task kept the window's thread busy.
+TEST_F(ScheduleQueueTest, MissedFixedTimeRunsOnceWhenTheTaskAsksForIt) {
+    Task& makeUp = atTime("Make up", "21:29:08");
+    makeUp.schedule.runMissed = true;
+    Task& skip = atTime("Skip", "21:29:08");
+    checkAt(21, 29, 7, 900);
+    EXPECT_EQ(queue.dueCount(), 0u);
+    checkAt(23, 0, 0);
+    EXPECT_EQ(drain(), std::vector<std::string>{"Make up"});
+    checkAt(23, 0, 0, 200);
+    EXPECT_EQ(queue.dueCount(), 0u);
+
+    // Handled up to a time stored before the program ended: the first check
+    // after the start makes up for the occurrence in between, once.
+    skip.schedule.runMissed = true;
+    makeUp.schedule.setFixupHandledUntil(platform::makeDateTime(1899, 12, 31, 8, 0, 0));
+    skip.schedule.setFixupHandledUntil(platform::makeDateTime(1899, 12, 31, 22, 0, 0));
+    clock.set(platform::makeDateTime(1900, 1, 2, 9, 0, 0));
+    queue.checkSchedules();
+    queue.checkSchedules();
+    EXPECT_EQ(drain(), (std::vector<std::string>{"Make up", "Skip"}));
+    EXPECT_DOUBLE_EQ(skip.schedule.fixupHandledUntil(),
+                     platform::makeDateTime(1900, 1, 1, 21, 29, 8));
+}
+
+TEST_F(ScheduleQueueTest, SettingTheFixedTimeDoesNotCountEarlierOccurrencesAsMissed) {
+    clock.set(makeTime(21, 40, 0));
+    Task& task = atTime("Just set", "21:29:08");
+    task.schedule.runMissed = true;
+    queue.checkSchedules();
+    EXPECT_EQ(queue.dueCount(), 0u);
+}
+
 TEST_F(ScheduleQueueTest, FixedTimeWithoutAReadableTimeNeverFires) {
     atTime("Broken", "tea time");
     for (int s = 0; s < 60; ++s) {

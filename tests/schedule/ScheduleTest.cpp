@@ -4,6 +4,7 @@
 
 #include "model/Task.h"
 #include "platform/Clock.h"
+#include "support/ScopedLocale.h"
 
 using platform::makeTime;
 
@@ -24,7 +25,7 @@ TEST_F(ScheduleTest, NewScheduleDefaults) {
     EXPECT_FALSE(schedule.fixupEnabled);
     EXPECT_TRUE(schedule.simulate);
     EXPECT_EQ(schedule.interval(), "5");
-    EXPECT_EQ(schedule.fixup(), platform::timeText(makeTime(9, 15, 30, 250)));
+    EXPECT_EQ(schedule.fixup(), "09:15:30");
     EXPECT_DOUBLE_EQ(*schedule.fixupTime(), makeTime(9, 15, 30));
     EXPECT_DOUBLE_EQ(schedule.startTime(), makeTime(9, 15, 30, 250));
     EXPECT_EQ(schedule.runTimes(), 0);
@@ -60,20 +61,40 @@ TEST_F(ScheduleTest, IntervalIsKeptBetween5And59) {
     }
 }
 
-TEST_F(ScheduleTest, FixupKeepsItsTextAndReadsItsTimeOfDay) {
+TEST_F(ScheduleTest, FixupIsStoredAsItsTimeOfDayAndAnUnreadableTextIsKept) {
     schedule.setFixup("12/10/26 21:29:08");
-    EXPECT_EQ(schedule.fixup(), "12/10/26 21:29:08");
+    EXPECT_EQ(schedule.fixup(), "21:29:08");
     EXPECT_DOUBLE_EQ(*schedule.fixupTime(), makeTime(21, 29, 8));
 
-    clock.set(makeTime(18, 0, 5));
+    clock.set(makeTime(18, 0, 5, 700));
     schedule.setFixup("");
-    EXPECT_EQ(schedule.fixup(), platform::timeText(makeTime(18, 0, 5)));
+    EXPECT_EQ(schedule.fixup(), "18:00:05");
     EXPECT_DOUBLE_EQ(*schedule.fixupTime(), makeTime(18, 0, 5));
+    EXPECT_DOUBLE_EQ(schedule.fixupHandledUntil(), makeTime(18, 0, 5, 700));
 
     schedule.setFixup("tea time");
     EXPECT_EQ(schedule.fixup(), "tea time");
     EXPECT_FALSE(schedule.fixupTime().has_value());
 }
+
+class ScheduleInLocale : public ::testing::TestWithParam<const char*> {};
+
+// A fixed time set under one locale is kept in a form every locale reads.
+TEST_P(ScheduleInLocale, FixupSetInTheLocaleIsStoredTheSameWay) {
+    const testsupport::ScopedLocale locale(GetParam());
+    if (!locale.active()) {
+        GTEST_SKIP() << GetParam() << " is not installed (.ci/run generates it)";
+    }
+    platform::FixedClock clock(platform::makeDateTime(2026, 12, 10, 21, 29, 8, 400));
+    Task task{clock};
+    EXPECT_EQ(task.schedule.fixup(), "21:29:08");
+    // An older file's value, written in this locale's own format.
+    task.schedule.setFixup(platform::dateTimeText(platform::makeDateTime(2026, 12, 10, 9, 1, 2)));
+    EXPECT_EQ(task.schedule.fixup(), "09:01:02");
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, ScheduleInLocale, ::testing::ValuesIn(testsupport::kTimeLocales),
+                         testsupport::localeRowName);
 
 TEST_F(ScheduleTest, ScheduledStartsAreCountedAndShown) {
     clock.set(makeTime(11, 0, 0));

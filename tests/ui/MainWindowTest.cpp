@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
@@ -29,6 +30,8 @@
 #include "widgets/DialogService.h"
 #include "widgets/TGauge.h"
 #include "widgets/TTrayIcon.h"
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -58,6 +61,10 @@ private:
     QTimer m_timer;
     bool m_seen = false;
 };
+
+QString q(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 QStringList captions(const QMenu* menu) {
     QStringList names;
@@ -270,6 +277,7 @@ private Q_SLOTS:
         select(*window, {1});
         DialogService::instance().setNextAnswer(QMessageBox::Yes);
         window->btnRemoveTaskClick();
+        QCOMPARE(DialogService::instance().lastDefaultButton(), QMessageBox::No);
         QCOMPARE(window->taskManager()->taskList().size(), std::size_t(1));
         QCOMPARE(window->scheduleQueue().dueCount(), std::size_t(1));
 
@@ -420,6 +428,39 @@ private Q_SLOTS:
         m_defaultFile = platform::programFolder() + "default.xml";
     }
 
+    // A stored task whose policy is missing is told once at start, in a box,
+    // and runs with deletion off instead of under the default policy.
+    void missingPolicyIsToldOnceAndTheTaskRunsWithoutDeletion() {
+        TaskSpec a = task("A", 1);
+        a.simulate = false;
+        testsupport::writeFile(a.mirror + "/only-here.txt", "mine");
+        writeConfig(m_dir->path(), {a});
+        const std::string file = *m_dir / "config.xml";
+        std::string xml = testsupport::readFile(file);
+        const std::string stored = "policy=\"&lt; default copy policy &gt;\" enableLog";
+        QVERIFY(xml.find(stored) != std::string::npos);
+        xml.replace(xml.find(stored), stored.size(), "policy=\"Gone\" enableLog");
+        testsupport::writeFile(file, xml);
+
+        DialogService& service = DialogService::instance();
+        service.setNextAnswer(QMessageBox::Ok);
+        auto window = makeWindow();
+        QCOMPARE(service.messageCount(), 1);
+        QCOMPARE(service.lastCaption(), QStringLiteral("Info"));
+        QVERIFY2(
+            service.lastText().contains(QStringLiteral(
+                "task \"A\": no copy policy is named \"Gone\"; the task runs with deletion off")),
+            qPrintable(service.lastText()));
+
+        select(*window, {0});
+        window->btnRunTaskClick();
+        QTRY_COMPARE_WITH_TIMEOUT(m_recorder->count('E'), 1, kRunTimeoutMs);
+        QTRY_VERIFY(!window->isBusy());
+        QCOMPARE(testsupport::readFile(a.mirror + "/file100"), std::string("content"));
+        QCOMPARE(testsupport::readFile(a.mirror + "/only-here.txt"), std::string("mine"));
+        QCOMPARE(service.messageCount(), 1);
+    }
+
     // Failed and skipped operations are told by the tray icon (here, with no
     // notification area, in the window), never in a box.
     void runProblemsAreToldWithoutABox() {
@@ -495,6 +536,45 @@ private Q_SLOTS:
             QVERIFY2(notice.contains(QStringLiteral("12 deletion(s) were held back")),
                      qPrintable(notice));
         }
+    }
+
+    // With a row selected (any click selects one), the wizard used to open on
+    // that task and overwrite it; it always makes a new task.
+    void wizardWithASelectionMakesANewTask() {
+        writeConfig(m_dir->path(), {task("A", 1), task("B", 1)});
+        auto window = makeWindow();
+        select(*window, {0});
+        QTimer driver;
+        bool drove = false;
+        QObject::connect(&driver, &QTimer::timeout, &driver, [&] {
+            auto* wizard = qobject_cast<TfrmTaskWizard*>(QApplication::activeModalWidget());
+            if (wizard == nullptr) {
+                return;
+            }
+            driver.stop();
+            drove = true;
+            const auto press = [wizard](const char* name) {
+                child<QPushButton>(*wizard, name)->click();
+            };
+            QCOMPARE(child<QLineEdit>(*wizard, "edtTaskName")->text(), u"New Task 1"_s);
+            press("btnNext");
+            child<QLineEdit>(*wizard, "edtTaskName")->setText(u"Fresh"_s);
+            press("btnNext");
+            child<QLineEdit>(*wizard, "edtMainFolder")->setText(q(*m_dir / "fresh-main"));
+            child<QLineEdit>(*wizard, "edtMirrorFolder")->setText(q(*m_dir / "fresh-mirror"));
+            press("btnNext");
+            press("btnNext");
+            DialogService::instance().setNextAnswer(QMessageBox::Yes);  // main folder missing
+            press("btnFinish");
+        });
+        driver.start(10);
+        window->btnTaskWizardClick();
+        QVERIFY(drove);
+        QCOMPARE(readSaved(m_dir->path(), m_defaultFile).taskNames,
+                 (std::vector<std::string>{"A", "B", "Fresh"}));
+        const Task& a = *window->taskManager()->taskList().front();
+        QCOMPARE(a.name, std::string("A"));
+        QCOMPARE(a.folderList.count(), 1u);
     }
 
     void aFailedSaveIsTold() {

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Starts the real program under Xvfb, with trayer giving it a system tray, on
 # a configuration holding one task due a few seconds ahead (a real run).
-# Waits for the mirror to fill, checks that a second start ends at once,
+# Waits for the mirror to fill, checks that a second start reaches the first and ends at once,
 # asks the program to quit with SIGTERM and checks the mirror and the saved
 # configuration. Every wait is bounded; everything started here is stopped.
 # Usage: end_to_end.sh PATH/TO/twinfold
@@ -52,10 +52,12 @@ APP_PID=$!
 
 wait_for 15 '[ "$(tray_children)" -gt "$TRAY_BEFORE" ]' || fail "no tray icon appeared"
 
-# A second start while the first runs ends at once, with status 0.
+# A second start while the first runs asks it to show its window and ends at
+# once, with status 0 and without a complaint that the first did not answer.
 timeout 15 "$PROGRAM" >"$WORK/second.log" 2>&1
 STATUS=$?
 [ "$STATUS" -eq 0 ] || fail "the second start ended with status $STATUS"
+[ ! -s "$WORK/second.log" ] || fail "the second start did not reach the first"
 kill -0 "$APP_PID" 2>/dev/null || fail "the first copy is gone"
 
 wait_for 40 '[ -f "$WORK/mirror/sub/two.txt" ] && [ -f "$WORK/mirror/caf$(printf "\351").txt" ]' ||

@@ -1,9 +1,11 @@
 #include "platform/Clock.h"
 
+#include <langinfo.h>
 #include <sys/time.h>
 
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <ctime>
 
 namespace platform {
@@ -122,59 +124,168 @@ std::string dateTimeText(DateTime value) {
     return formatDateTime(value, "%x %X");
 }
 
-std::optional<DateTime> readTimeOfDay(std::string_view text) {
-    std::optional<DateTime> result;
-    const auto isDigit = [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; };
-    const auto number = [&](std::size_t& i, std::size_t maxDigits, int& out) {
+std::string storedTimeText(DateTime value) {
+    const TimeParts t = splitTime(value);
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", t.hours, t.minutes, t.seconds);
+    return buffer;
+}
+
+std::string storedDateTimeText(DateTime value) {
+    const struct tm parts = toTm(value);
+    char buffer[80];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", parts.tm_year + 1900,
+                  parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec);
+    return buffer;
+}
+
+namespace {
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// The decimal number of exactly `digits` ASCII digits at `text[at]`.
+std::optional<int> fixedNumber(std::string_view text, std::size_t at, std::size_t digits) {
+    if (at + digits > text.size()) {
+        return std::nullopt;
+    }
+    int value = 0;
+    for (std::size_t i = at; i < at + digits; ++i) {
+        if (!isDigit(text[i])) {
+            return std::nullopt;
+        }
+        value = value * 10 + (text[i] - '0');
+    }
+    return value;
+}
+
+// "HH:MM:SS" and nothing else.
+std::optional<DateTime> readStoredTime(std::string_view text) {
+    if (text.size() != 8 || text[2] != ':' || text[5] != ':') {
+        return std::nullopt;
+    }
+    const auto h = fixedNumber(text, 0, 2);
+    const auto m = fixedNumber(text, 3, 2);
+    const auto s = fixedNumber(text, 6, 2);
+    if (!h || !m || !s || *h > 23 || *m > 59 || *s > 59) {
+        return std::nullopt;
+    }
+    return makeTime(*h, *m, *s);
+}
+
+// A time in the locale's time format starting at `at`; glibc's strptime reads
+// the locale's AM/PM words for %p.
+std::optional<DateTime> readLocaleTime(const std::string& text, std::size_t at,
+                                       const char* format) {
+    if (format == nullptr || *format == '\0') {
+        return std::nullopt;
+    }
+    struct tm parts = {};
+    parts.tm_hour = -1;
+    if (strptime(text.c_str() + at, format, &parts) == nullptr || parts.tm_hour < 0 ||
+        parts.tm_hour > 23 || parts.tm_min > 59 || parts.tm_sec > 59) {
+        return std::nullopt;
+    }
+    return makeTime(parts.tm_hour, parts.tm_min, parts.tm_sec);
+}
+
+// "h:mm" or "h:mm:ss" at `at`, with an optional Latin AM/PM marker after
+// blanks.
+std::optional<DateTime> readColonTime(std::string_view text, std::size_t at) {
+    std::size_t i = at;
+    const auto number = [&](std::size_t maxDigits, int& out) {
         std::size_t n = 0;
         out = 0;
         while (i < text.size() && isDigit(text[i]) && n < maxDigits) {
             out = out * 10 + (text[i] - '0');
             ++i, ++n;
         }
-        return n > 0;
+        return n;
     };
-    for (std::size_t start = 0; start < text.size(); ++start) {
-        if (!isDigit(text[start]) ||
-            (start > 0 && (isDigit(text[start - 1]) || text[start - 1] == ':'))) {
-            continue;
-        }
-        std::size_t i = start;
-        int h = 0, m = 0, s = 0;
-        if (!number(i, 2, h) || i >= text.size() || text[i] != ':') {
-            continue;
-        }
+    int h = 0, m = 0, s = 0;
+    if (number(2, h) == 0 || i >= text.size() || text[i] != ':') {
+        return std::nullopt;
+    }
+    ++i;
+    if (number(2, m) != 2) {
+        return std::nullopt;
+    }
+    if (i < text.size() && text[i] == ':') {
         ++i;
-        const std::size_t minuteStart = i;
-        if (!number(i, 2, m) || i - minuteStart != 2) {
+        if (number(2, s) != 2) {
+            return std::nullopt;
+        }
+    }
+    std::size_t j = i;
+    while (j < text.size() && text[j] == ' ') {
+        ++j;
+    }
+    if (j + 1 < text.size() && (text[j + 1] == 'M' || text[j + 1] == 'm')) {
+        const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(text[j])));
+        if (c == 'P' && h < 12) {
+            h += 12;
+        } else if (c == 'A' && h == 12) {
+            h = 0;
+        }
+    }
+    if (h > 23 || m > 59 || s > 59) {
+        return std::nullopt;
+    }
+    return makeTime(h, m, s);
+}
+
+}  // namespace
+
+std::optional<DateTime> readStoredDateTime(std::string_view text) {
+    if (text.size() != 19 || text[4] != '-' || text[7] != '-' || text[10] != ' ') {
+        return std::nullopt;
+    }
+    const auto year = fixedNumber(text, 0, 4);
+    const auto month = fixedNumber(text, 5, 2);
+    const auto day = fixedNumber(text, 8, 2);
+    const auto time = readStoredTime(text.substr(11));
+    if (!year || !month || !day || !time || *month < 1 || *month > 12 || *day < 1 || *day > 31) {
+        return std::nullopt;
+    }
+    return makeDateTime(*year, *month, *day) + *time;
+}
+
+std::optional<DateTime> readTimeOfDay(std::string_view text) {
+    if (const auto stored = readStoredTime(text)) {
+        return stored;
+    }
+    const std::string copy(text);
+    // The 12-hour format only where the locale names its AM/PM words, so
+    // that a bare %p cannot match nothing.
+    const bool hasAmPm = *nl_langinfo(AM_STR) != '\0' && *nl_langinfo(PM_STR) != '\0';
+    const char* twelveHour = hasAmPm ? nl_langinfo(T_FMT_AMPM) : nullptr;
+    const char* localFormat = nl_langinfo(T_FMT);
+    // From the end, so that the last time in the text counts; a number
+    // starts where no digit or separator of a number comes before it.
+    for (std::size_t start = text.size(); start-- > 0;) {
+        if (!isDigit(text[start])) {
             continue;
         }
-        if (i < text.size() && text[i] == ':') {
-            ++i;
-            const std::size_t secondStart = i;
-            if (!number(i, 2, s) || i - secondStart != 2) {
+        if (start > 0) {
+            const char before = text[start - 1];
+            if (isDigit(before) || before == ':' || before == '.') {
                 continue;
             }
         }
-        // An optional AM/PM marker after blanks.
-        std::size_t j = i;
-        while (j < text.size() && text[j] == ' ') {
-            ++j;
+        // A 12-hour time with its marker first: the 24-hour format would read
+        // "09:29:08 PM" as the morning.
+        if (auto value = readLocaleTime(copy, start, twelveHour)) {
+            return value;
         }
-        if (j + 1 < text.size() && (text[j + 1] == 'M' || text[j + 1] == 'm')) {
-            const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(text[j])));
-            if (c == 'P' && h < 12) {
-                h += 12;
-            } else if (c == 'A' && h == 12) {
-                h = 0;
-            }
+        if (auto value = readLocaleTime(copy, start, localFormat)) {
+            return value;
         }
-        if (h > 23 || m > 59 || s > 59) {
-            continue;
+        if (auto value = readColonTime(text, start)) {
+            return value;
         }
-        result = makeTime(h, m, s);
     }
-    return result;
+    return std::nullopt;
 }
 
 }  // namespace platform

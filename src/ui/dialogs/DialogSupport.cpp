@@ -1,5 +1,6 @@
 #include "ui/dialogs/DialogSupport.h"
 
+#include <QCoreApplication>
 #include <QCursor>
 #include <QDialog>
 #include <QDir>
@@ -10,15 +11,19 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 #include "config/XMLConfig.h"
 #include "platform/Path.h"
 #include "platform/ProgramFolder.h"
+#include "widgets/DialogService.h"
 
 namespace dialogs {
 
@@ -125,6 +130,64 @@ QString findDataFile(const QString& name) {
         }
     }
     return {};
+}
+
+QString pairProblemText(TaskFolder::PairProblem problem) {
+    using P = TaskFolder::PairProblem;
+    switch (problem) {
+        case P::None:
+            break;
+        case P::Empty:
+            return QCoreApplication::translate("dialogs",
+                                               "Please choose both folders of the pair.");
+        case P::Same:
+            return QCoreApplication::translate(
+                "dialogs", "The mirror folder is the main folder itself. Please choose another.");
+        case P::MirrorInsideMain:
+            return QCoreApplication::translate(
+                "dialogs",
+                "The mirror folder is inside the main folder: a run would copy the main folder "
+                "into itself. Please choose a mirror folder outside it.");
+        case P::MirrorAboveMain:
+            return QCoreApplication::translate(
+                "dialogs",
+                "The main folder is inside the mirror folder: deleting what exists only in the "
+                "mirror would delete the main folder. Please choose another mirror folder.");
+    }
+    return {};
+}
+
+bool confirmTaskThatCannotRun(QWidget* parent, const std::vector<std::string>& mainFolders) {
+    QString text;
+    if (mainFolders.empty()) {
+        text = QCoreApplication::translate(
+            "dialogs", "This task has no folder pair, so it cannot run yet.\nSave it anyway?");
+    } else {
+        for (const std::string& main : mainFolders) {
+            if (std::error_code error; !std::filesystem::is_directory(main, error)) {
+                text = QCoreApplication::translate("dialogs",
+                                                   "The main folder \"%1\" does not exist, so "
+                                                   "the task cannot run until it does.\nSave it "
+                                                   "anyway?")
+                           .arg(QFile::decodeName(QByteArray::fromStdString(main)));
+                break;
+            }
+        }
+    }
+    if (text.isEmpty()) {
+        return true;
+    }
+    return DialogService::instance().message(
+               parent, QMessageBox::Question, QCoreApplication::translate("dialogs", "Confirm"),
+               text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
+QString userTimeFormat() {
+    // The long format has the seconds; its time zone means nothing for a
+    // time of every day.
+    QString format = QLocale().timeFormat(QLocale::LongFormat);
+    format.remove(QLatin1Char('t'));
+    return format.trimmed();
 }
 
 QString proposedLogFolder() {

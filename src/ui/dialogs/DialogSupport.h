@@ -1,5 +1,10 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
+#include "model/TaskFolder.h"
+
 #include <QByteArray>
 #include <QPoint>
 #include <QRect>
@@ -70,6 +75,18 @@ QString checkedRowsText(const QListWidget* list);
 // installation's data folder ("../share/twinfold/" from there). Empty when it
 // is in neither.
 QString findDataFile(const QString& name);
+
+// Why a folder pair is refused, for the user.
+QString pairProblemText(TaskFolder::PairProblem problem);
+
+// Before a task is saved: when it has no folder pair, or a main folder that
+// does not exist, asks whether to save it anyway (the user may be preparing
+// a drive); No is the default. True to go on saving.
+bool confirmTaskThatCannotRun(QWidget* parent, const std::vector<std::string>& mainFolders);
+
+// The user's time-of-day format with seconds and without a time zone, for
+// time pickers and clocks.
+QString userTimeFormat();
 
 // The folder in which a new task log is proposed, with its trailing separator.
 QString proposedLogFolder();

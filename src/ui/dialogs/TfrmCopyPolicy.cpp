@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "model/PolicyManager.h"
+#include "model/Task.h"
 #include "platform/Assert.h"
 #include "ui/dialogs/DialogSupport.h"
 #include "widgets/DialogService.h"
@@ -224,11 +225,27 @@ void TfrmCopyPolicy::btnDefaultPolicyClick() {
 }
 
 void TfrmCopyPolicy::btnDeleteClick() {
+    QString text =
+        tr("If you delete this copy policy, all tasks which use it will set to default. ");
+    // Tasks that never deleted would start deleting under the default: say so.
+    const CopyPolicy* victim = policyManager->findPolicy(currentName());
+    const CopyPolicy* fallback = policyManager->defaultPolicy();
+    const std::vector<Task*> users = policyManager->tasksUsing(currentName());
+    if (victim != nullptr && fallback != nullptr && !users.empty() &&
+        !victim->isDeleteMirrorOnly() && fallback->isDeleteMirrorOnly()) {
+        QStringList names;
+        for (const Task* task : users) {
+            names << dialogs::toQString(task->name);
+        }
+        text += tr("\n\nThis policy never deletes anything from a mirror, but the default policy "
+                   "removes files and folders that exist only in the mirror. The %n task(s) "
+                   "using it (%1) will start removing such files from their mirrors.",
+                   nullptr, static_cast<int>(users.size()))
+                    .arg(names.join(QStringLiteral(", ")));
+    }
+    text += tr("\n\nContinue?");
     const QMessageBox::StandardButton answer = DialogService::instance().message(
-        this, QMessageBox::Question, tr("Confirm"),
-        tr("If you delete this copy policy, all tasks which use it will set to default. "
-           "\n\nContinue?"),
-        QMessageBox::Yes | QMessageBox::No);
+        this, QMessageBox::Question, tr("Confirm"), text, QMessageBox::Yes | QMessageBox::No);
     if (answer != QMessageBox::Yes) {
         return;
     }

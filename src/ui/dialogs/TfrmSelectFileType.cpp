@@ -37,8 +37,8 @@ void TfrmSelectFileType::AddTypes(const QStringList& types) {
 void TfrmSelectFileType::CheckTypes(const QStringList& types) {
     for (int i = 0; i < clbFileTypes->count(); ++i) {
         QListWidgetItem* row = clbFileTypes->item(i);
-        row->setCheckState(types.contains(row->text(), Qt::CaseSensitive) ? Qt::Checked
-                                                                          : Qt::Unchecked);
+        row->setCheckState(types.contains(row->text(), Qt::CaseInsensitive) ? Qt::Checked
+                                                                            : Qt::Unchecked);
     }
 }
 

@@ -17,7 +17,8 @@ public:
 
     // Appends one unticked row per type, in the given order.
     void AddTypes(const QStringList& types);
-    // Ticks exactly the rows whose text is in `types` (case-sensitive).
+    // Ticks exactly the rows whose text is in `types`, letter case ignored as
+    // the type filter ignores it.
     void CheckTypes(const QStringList& types);
     // The ticked types in row order, each followed by ";".
     QString GetSelectedTypes() const;

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
@@ -399,8 +400,8 @@ void TfrmTaskDefine::buildSchedulePage(QWidget* page) {
     stRunTimes = makeNamed<QLabel>("stRunTimes", group);
     chkFixup = makeNamed<QCheckBox>("chkFixup", tr("Run this task &at"), group);
     dtFixup = makeNamed<QTimeEdit>("dtFixup", group);
-    dtFixup->setDisplayFormat(QStringLiteral("HH:mm:ss"));
-    dtFixup->setTime(QTime::currentTime());
+    dtFixup->setDisplayFormat(dialogs::userTimeFormat());
+    chkRunMissed = makeNamed<QCheckBox>("chkRunMissed", tr("Run &missed fixed-time runs"), group);
     auto* action = new QGroupBox(tr("Action"), group);
     rdSimulate = makeNamed<QRadioButton>("rdSimulate", tr("&Simulate run the task"), action);
     rdSimulate->setChecked(true);
@@ -431,6 +432,10 @@ void TfrmTaskDefine::buildSchedulePage(QWidget* page) {
     layout->addLayout(intervalRow);
     layout->addLayout(status);
     layout->addLayout(fixupRow);
+    auto* missedRow = new QHBoxLayout;
+    missedRow->setContentsMargins(QFontMetrics(font()).averageCharWidth() * 4, 0, 0, 0);
+    missedRow->addWidget(chkRunMissed);
+    layout->addLayout(missedRow);
     layout->addWidget(action);
     layout->addStretch();
 
@@ -482,6 +487,8 @@ void TfrmTaskDefine::FormCreate() {
     tips.AddTip(chkFixup, tr("enable or disable fixed schedule."));
     tips.AddTip(edtInterval, tr("setup interval time. ( >= 5 and <= 59 )"));
     tips.AddTip(dtFixup, tr("setup fixed time."));
+    tips.AddTip(chkRunMissed, tr("run once at start-up or wake-up when the fixed time passed "
+                                 "while the program was not running."));
 }
 
 bool TfrmTaskDefine::eventFilter(QObject* watched, QEvent* event) {
@@ -526,7 +533,12 @@ void TfrmTaskDefine::SetTaskDefined(Task* task) {
     FTaskDefined = task;
 
     edtTaskName->setText(toQString(task->name));
-    if (task->getPolicy() != nullptr) {
+    if (task->hasMissingPolicy()) {
+        // Shown and kept as it is until the user picks a policy.
+        cboCopyPolicy->addItem(toQString(task->getPolicyName()) + tr(" (missing: deletion off)"),
+                               dialogs::toBytes(task->getPolicyName()));
+        cboCopyPolicy->setCurrentIndex(cboCopyPolicy->count() - 1);
+    } else if (task->getPolicy() != nullptr) {
         const int row = cboCopyPolicy->findData(dialogs::toBytes(task->getPolicyName()), kNameRole);
         if (row >= 0) {
             cboCopyPolicy->setCurrentIndex(row);
@@ -551,10 +563,11 @@ void TfrmTaskDefine::SetTaskDefined(Task* task) {
     chkInterval->setChecked(schedule.intervalEnabled);
     edtInterval->setValue(schedule.intervalMinutes());
     chkFixup->setChecked(schedule.fixupEnabled);
-    if (const auto fixup = schedule.fixupTime()) {
-        const platform::TimeParts parts = platform::splitTime(*fixup);
-        dtFixup->setTime(QTime(parts.hours, parts.minutes, parts.seconds));
-    }
+    // A text that holds no time (edited by hand) shows the current time.
+    const platform::TimeParts parts =
+        platform::splitTime(schedule.fixupTime().value_or(schedule.clock().timeOfDay()));
+    dtFixup->setTime(QTime(parts.hours, parts.minutes, parts.seconds));
+    chkRunMissed->setChecked(schedule.runMissed);
     tmeButtonStatusTimer();
     rdSimulate->setChecked(schedule.simulate);
     rdRun->setChecked(!schedule.simulate);
@@ -600,8 +613,10 @@ void TfrmTaskDefine::tmTipsTimer() {
 }
 
 void TfrmTaskDefine::tmeButtonStatusTimer() {
-    stCurrentTime->setText(toQString(platform::timeText(platform::Clock::system().timeOfDay())));
     if (FTaskDefined != nullptr) {
+        const platform::TimeParts now = platform::splitTime(FTaskDefined->schedule.clock().now());
+        stCurrentTime->setText(QLocale().toString(QTime(now.hours, now.minutes, now.seconds),
+                                                  dialogs::userTimeFormat()));
         stLastRunTime->setText(toQString(FTaskDefined->schedule.lastRunText()));
         stRunTimes->setText(QString::number(FTaskDefined->schedule.runTimes()));
     }
@@ -654,7 +669,10 @@ void TfrmTaskDefine::btnAddMainFolderClick() {
     if (mirror.isEmpty()) {
         return;
     }
-    if (!TaskFolder::isValidPair(toModel(main), toModel(mirror))) {
+    const TaskFolder::PairProblem problem = TaskFolder::pairProblem(toModel(main), toModel(mirror));
+    if (problem != TaskFolder::PairProblem::None) {
+        service.message(this, QMessageBox::Information, tr("Info"),
+                        dialogs::pairProblemText(problem));
         return;
     }
     addFolderRow(lstMainFolders, toModel(main), toModel(mirror));
@@ -798,15 +816,20 @@ void TfrmTaskDefine::btnOKClick() {
         edtTaskName->setFocus();
         return;
     }
+    std::vector<std::string> mains;
+    for (int i = 0; i < lstMainFolders->count(); ++i) {
+        mains.push_back(bytesOf(lstMainFolders->item(i), kMainRole));
+    }
+    if (!dialogs::confirmTaskThatCannotRun(this, mains)) {
+        return;
+    }
     Task& task = *FTaskDefined;
     task.name = dialogs::toModelKeeping(name, task.name);
 
     task.folderList.clearItems();
     for (int i = 0; i < lstMainFolders->count(); ++i) {
         const QListWidgetItem* row = lstMainFolders->item(i);
-        TaskFolderItem& pair = task.folderList.addItem();
-        pair.main = bytesOf(row, kMainRole);
-        pair.mirror = bytesOf(row, kMirrorRole);
+        task.folderList.addItem(bytesOf(row, kMainRole), bytesOf(row, kMirrorRole));
     }
     task.include.clearFiles();
     for (int i = 0; i < lvIncludeFiles->count(); ++i) {
@@ -817,11 +840,9 @@ void TfrmTaskDefine::btnOKClick() {
         task.exclude.addFile(bytesOf(lvExcludeFiles->item(i), kPathRole));
     }
     // The chosen policy may have been deleted meanwhile (the list is filled
-    // once); the task then takes the default, as tasks of a deleted policy do.
+    // once); the task then runs with deletion off under the name it chose.
     const std::string policyName = dialogs::fromBytes(cboCopyPolicy->currentData().toByteArray());
-    if (CopyPolicy* policy = policyManager->findPolicyOrDefault(policyName)) {
-        task.setPolicy(policy);
-    }
+    policyManager->assignPolicy(task, policyName);
     task.exclude.setFileTypes(
         dialogs::toModelKeeping(edtExcludeFileTypes->text(), task.exclude.getFileTypes()));
     task.exclude.setFileAttrs(toModel(edtExcludeFileAttrs->text()));
@@ -837,8 +858,18 @@ void TfrmTaskDefine::btnOKClick() {
     task.schedule.setInterval(toModel(edtInterval->cleanText()));
     task.schedule.fixupEnabled = chkFixup->isChecked();
     const QTime fixup = dtFixup->time();
-    task.schedule.setFixup(
-        platform::timeText(platform::makeTime(fixup.hour(), fixup.minute(), fixup.second())));
+    const bool fixupChanged = !task.schedule.fixupTime().has_value() ||
+                              platform::storedTimeText(*task.schedule.fixupTime()) !=
+                                  platform::storedTimeText(platform::makeTime(
+                                      fixup.hour(), fixup.minute(), fixup.second()));
+    const bool runMissedTurnedOn = chkRunMissed->isChecked() && !task.schedule.runMissed;
+    // A new or changed time, or missed runs just asked for, count from now:
+    // earlier occurrences were not missed.
+    if (fixupChanged || runMissedTurnedOn) {
+        task.schedule.setFixup(platform::storedTimeText(
+            platform::makeTime(fixup.hour(), fixup.minute(), fixup.second())));
+    }
+    task.schedule.runMissed = chkRunMissed->isChecked();
     task.schedule.simulate = rdSimulate->isChecked();
     accept();
 }

@@ -131,6 +131,7 @@ private:
     QLabel* stRunTimes;
     QCheckBox* chkFixup;
     QTimeEdit* dtFixup;
+    QCheckBox* chkRunMissed;
     QRadioButton* rdSimulate;
     QRadioButton* rdRun;
 };

@@ -1,5 +1,7 @@
 #include "ui/dialogs/TfrmTaskWizard.h"
 
+#include <algorithm>
+
 #include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
@@ -264,7 +266,12 @@ void TfrmTaskWizard::SetTask(Task* bound) {
     const TaskFolderItem* pair = GetFolderItem();
     edtMainFolder->setText(toQString(pair->main));
     edtMirrorFolder->setText(toQString(pair->mirror));
-    if (task->getPolicy() != nullptr) {
+    if (task->hasMissingPolicy()) {
+        // Shown and kept as it is until the user picks a policy.
+        cboPolicys->addItem(toQString(task->getPolicyName()) + tr(" (missing: deletion off)"),
+                            dialogs::toBytes(task->getPolicyName()));
+        cboPolicys->setCurrentIndex(cboPolicys->count() - 1);
+    } else if (task->getPolicy() != nullptr) {
         // Entries carry the names' bytes: an exact match.
         const int row = cboPolicys->findData(dialogs::toBytes(task->getPolicyName()));
         if (row >= 0) {
@@ -313,6 +320,14 @@ void TfrmTaskWizard::btnNextClick() {
             edtMirrorFolder->setFocus();
             return;
         }
+        const TaskFolder::PairProblem problem = TaskFolder::pairProblem(
+            dialogs::toModel(edtMainFolder->text()), dialogs::toModel(edtMirrorFolder->text()));
+        if (problem != TaskFolder::PairProblem::None) {
+            service.message(this, QMessageBox::Information, tr("Info"),
+                            dialogs::pairProblemText(problem));
+            edtMirrorFolder->setFocus();
+            return;
+        }
     }
     nbTaskWizard->setCurrentIndex(nbTaskWizard->currentIndex() + 1);
     UpdateButtons();
@@ -332,21 +347,22 @@ void TfrmTaskWizard::btnPrivClick() {
 }
 
 void TfrmTaskWizard::btnFinishClick() {
+    if (!dialogs::confirmTaskThatCannotRun(this, {dialogs::toModel(edtMainFolder->text())})) {
+        return;
+    }
     Task* defined = GetTask();
     // Texts shown unchanged keep their bytes, UTF-8 or not.
     defined->name = dialogs::toModelKeeping(edtTaskName->text(), defined->name);
     // The chosen policy may have been deleted from here after the list was
-    // last filled; the task then takes the default, as tasks of a deleted
-    // policy do.
+    // last filled; the task then runs with deletion off under the name it
+    // chose.
     if (policyManager != nullptr) {
         const std::string name = dialogs::fromBytes(cboPolicys->currentData().toByteArray());
-        if (CopyPolicy* policy = policyManager->findPolicyOrDefault(name)) {
-            defined->setPolicy(policy);
-        }
+        policyManager->assignPolicy(*defined, name);
     }
     TaskFolderItem* pair = GetFolderItem();
-    pair->main = dialogs::toModelKeeping(edtMainFolder->text(), pair->main);
-    pair->mirror = dialogs::toModelKeeping(edtMirrorFolder->text(), pair->mirror);
+    pair->set(dialogs::toModelKeeping(edtMainFolder->text(), pair->main),
+              dialogs::toModelKeeping(edtMirrorFolder->text(), pair->mirror));
     accept();
 }
 
@@ -361,7 +377,16 @@ void TfrmTaskWizard::btnCopyPolicyClick() {
     const bool saved = dialog.exec() == QDialog::Accepted;
     policiesChanged = policiesChanged || saved || dialog.PolicyDeleted();
     if (saved) {
+        // The refilled list keeps the choice, a missing policy's entry included.
+        const QString shown = cboPolicys->currentText();
+        const QVariant chosen = cboPolicys->currentData();
         FillPolicies(policyManager);
+        int row = cboPolicys->findData(chosen);
+        if (row < 0 && task != nullptr && task->hasMissingPolicy()) {
+            cboPolicys->addItem(shown, chosen);
+            row = cboPolicys->count() - 1;
+        }
+        cboPolicys->setCurrentIndex(std::max(row, 0));
     }
 }
 

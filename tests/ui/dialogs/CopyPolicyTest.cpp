@@ -248,8 +248,11 @@ private slots:
         d.button("btnDelete")->click();
         QCOMPARE(service.lastCaption(), u"Confirm"_s);
         QCOMPARE(service.lastText(),
-                 u"If you delete this copy policy, all tasks which use it "
-                 u"will set to default. \n\nContinue?"_s);
+                 u"If you delete this copy policy, all tasks which use it will set to default. "
+                 u"\n\nThis policy never deletes anything from a mirror, but the default policy "
+                 u"removes files and folders that exist only in the mirror. The 1 task(s) using "
+                 u"it (New Task 1) will start removing such files from their mirrors."
+                 u"\n\nContinue?"_s);
         QCOMPARE(model.policies.policyList().size(), 3u);
         QVERIFY(!d.dialog.PolicyDeleted());
 
@@ -270,6 +273,42 @@ private slots:
         QCOMPARE(usesDocs.getPolicy(), model.policies.defaultPolicy());
         QCOMPARE(usesOther.getPolicy(), &other);
         QCOMPARE(unconfirmed.getPolicy(), nullptr);
+    }
+
+    // The confirmation warns exactly when the tasks of the deleted policy
+    // would start deleting under the default.
+    void deleteConfirmationWarnsWhenTasksWouldStartDeleting_data() {
+        QTest::addColumn<bool>("deletedDeletes");
+        QTest::addColumn<bool>("defaultDeletes");
+        QTest::addColumn<QString>("user");  // "task", "stand-in" or "none"
+        QTest::addColumn<bool>("warned");
+        QTest::newRow("used, would start deleting") << false << true << u"task"_s << true;
+        QTest::newRow("unused") << false << true << u"none"_s << false;
+        QTest::newRow("only a stand-in of that name") << false << true << u"stand-in"_s << false;
+        QTest::newRow("deleted one deletes too") << true << true << u"task"_s << false;
+        QTest::newRow("default does not delete") << false << false << u"task"_s << false;
+    }
+    void deleteConfirmationWarnsWhenTasksWouldStartDeleting() {
+        QFETCH(bool, deletedDeletes);
+        QFETCH(bool, defaultDeletes);
+        QFETCH(QString, user);
+        QFETCH(bool, warned);
+        Model model;
+        model.policies.defaultPolicy()->setDeleteMirrorOnly(defaultDeletes);
+        CopyPolicy& docs = model.addPolicy("Docs", kDocsFlags);
+        docs.setDeleteMirrorOnly(deletedDeletes);
+        if (user == u"task"_s) {
+            model.tasks.addTask().setPolicy(&docs);
+        } else if (user == u"stand-in"_s) {
+            model.tasks.addTask().setMissingPolicy("Docs");
+        }
+        PolicyDialog d(model);
+        d.type(u"Docs"_s);
+        DialogService& service = DialogService::instance();
+        service.setNextAnswer(QMessageBox::No);
+        d.button("btnDelete")->click();
+        QCOMPARE(service.lastText().contains(u"will start removing such files"_s), warned);
+        QVERIFY(service.lastText().endsWith(u"Continue?"_s));
     }
 
 private:

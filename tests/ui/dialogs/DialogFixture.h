@@ -19,7 +19,7 @@ struct Model {
     PolicyManager policies;
     TaskManager tasks;
 
-    Model() {
+    explicit Model(const platform::Clock& clock = platform::Clock::system()) : tasks(clock) {
         policies.setTaskManager(&tasks);
         tasks.setPolicys(&policies);
         addPolicy(std::string(DefaultPolicyName), DefaultPolicyFlags);

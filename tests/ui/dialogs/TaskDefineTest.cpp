@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
@@ -83,6 +84,13 @@ struct DefineDialog {
         button("btnAddMainFolder")->click();
     }
 
+    // OK on a task whose made-up folders do not exist: the question whether
+    // to save a task that cannot run is answered Yes.
+    void okAnyway() const {
+        DialogService::instance().setNextAnswer(QMessageBox::Yes);
+        button("btnOK")->click();
+    }
+
     TfrmTaskDefine dialog;
 };
 
@@ -157,8 +165,8 @@ private slots:
         QCOMPARE(d.list("lstMainFolders")->count(), 2);
         QCOMPARE(d.list("lstMainFolders")->item(1)->text(), u"/data/b"_s);
         QCOMPARE(d.list("lvExcludeFiles")->item(0)->text(),
-                 u"/data/a/tmp"_s);  // stored lower-cased
-        QCOMPARE(d.edit("edtExcludeFileTypes")->text(), u"BAK;tmp;"_s);
+                 u"/data/a/tmp"_s);                                      // stored lower-cased
+        QCOMPARE(d.edit("edtExcludeFileTypes")->text(), u"bak;tmp;"_s);  // the normal form
         QCOMPARE(d.edit("edtExcludeFileAttrs")->text(), u"SYSTEM;HIDDEN;"_s);
         QCOMPARE(d.edit("edtLogPath")->text(), u"/var/log/backup.log"_s);
         QVERIFY(d.edit("edtLogPath")->isEnabled() && d.button("btnLog")->isEnabled());
@@ -166,7 +174,7 @@ private slots:
         QCOMPARE(d.get<QTimeEdit>("dtFixup")->time(), QTime(21, 29, 8));
         QVERIFY(d.get<QRadioButton>("rdRun")->isChecked());
 
-        d.button("btnOK")->click();
+        d.okAnyway();
         QCOMPARE(d.dialog.result(), int(QDialog::Accepted));
         QCOMPARE(task.name, std::string("Backup"));
         QCOMPARE(task.getPolicy(), &photos);
@@ -174,7 +182,7 @@ private slots:
         QCOMPARE(task.folderList.items()[1].mirror, std::string("/backup/b"));
         QCOMPARE(task.include.fileList(), (std::set<std::string>{"/etc/Hosts"}));
         QCOMPARE(task.exclude.fileList(), (std::set<std::string>{"/data/a/tmp"}));
-        QCOMPARE(task.exclude.getFileTypes(), std::string("BAK;tmp;"));
+        QCOMPARE(task.exclude.getFileTypes(), std::string("bak;tmp;"));
         QCOMPARE(task.exclude.fileAttr(), 0x6u);
         QVERIFY(task.enableLog);
         QCOMPARE(task.logFile, std::string("/var/log/backup.log"));
@@ -182,6 +190,7 @@ private slots:
         QCOMPARE(task.schedule.interval(), std::string("17"));
         QVERIFY(task.schedule.fixupEnabled);
         QCOMPARE(*task.schedule.fixupTime(), platform::makeTime(21, 29, 8));
+        QCOMPARE(task.schedule.fixup(), std::string("21:29:08"));
         QVERIFY(!task.schedule.simulate);
     }
 
@@ -205,8 +214,8 @@ private slots:
         d.button("btnDelExcludeFiles")->click();
         QCOMPARE(task.exclude.fileList(), (std::set<std::string>{"/data/\xff/a"}));
 
-        d.button("btnOK")->click();
-        QCOMPARE(DialogService::instance().messageCount(), 0);  // the log folder exists
+        d.okAnyway();
+        QCOMPARE(DialogService::instance().messageCount(), 1);  // the log folder exists
         QCOMPARE(task.name, std::string("Caf\xe9"));
         QCOMPARE(task.getPolicy(), &latin);
         QCOMPARE(task.folderList.items()[0].main, std::string("/data/\xff"));
@@ -242,10 +251,10 @@ private slots:
         d.get<QCheckBox>("chkFixup")->click();
         d.get<QTimeEdit>("dtFixup")->setTime(QTime(0, 0, 0));
         d.get<QRadioButton>("rdRun")->click();
-        d.button("btnOK")->click();
+        d.okAnyway();
 
         QCOMPARE(d.dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(DialogService::instance().messageCount(), 0);
+        QCOMPARE(DialogService::instance().messageCount(), 1);  // only whether to save it
         QCOMPARE(task.name, std::string("Docs backup"));
         QCOMPARE(task.getPolicy(), &docs);
         QCOMPARE(task.folderList.count(), 2u);
@@ -266,15 +275,96 @@ private slots:
         QVERIFY(!task.schedule.simulate);
     }
 
-    void okFallsBackWhenTheChosenPolicyWasDeleted() {
+    // The schedule page reads the model's clock, shows times in the user's
+    // format and keeps them in the one stored form.
+    void scheduleReadsTheInjectedClockAndKeepsMissedRuns() {
+        platform::FixedClock clock(platform::makeDateTime(2026, 12, 10, 21, 29, 8, 400));
+        Model model(clock);
+        Task& task = model.tasks.addTask();
+        DefineDialog d(model, task);
+        auto* picker = d.get<QTimeEdit>("dtFixup");
+        QCOMPARE(picker->time(), QTime(21, 29, 8));
+        QCOMPARE(d.get<QLabel>("stCurrentTime")->text(),
+                 QLocale().toString(QTime(21, 29, 8), picker->displayFormat()));
+        QVERIFY(!d.get<QCheckBox>("chkRunMissed")->isChecked());
+
+        clock.advanceSeconds(60);
+        picker->setTime(QTime(7, 5, 0));
+        d.get<QCheckBox>("chkFixup")->click();
+        d.get<QCheckBox>("chkRunMissed")->click();
+        d.okAnyway();
+        QCOMPARE(task.schedule.fixup(), std::string("07:05:00"));
+        QVERIFY(task.schedule.runMissed);
+        // This morning's 07:05 was not missed: the time was set only now.
+        QCOMPARE(task.schedule.fixupHandledUntil(), clock.now());
+    }
+
+    // A task that cannot run (no pair, or a main folder that does not exist)
+    // is saved only when the user says so; No is the default.
+    void okAsksBeforeSavingATaskThatCannotRun() {
+        testsupport::TempDir temp;
+        testsupport::makeDirs(temp / "main");
+        Model model;
+        Task& task = model.tasks.addTask();
+        DefineDialog d(model, task);
+        DialogService& service = DialogService::instance();
+
+        service.setNextAnswer(QMessageBox::No);
+        d.button("btnOK")->click();
+        QVERIFY(service.lastText().contains(u"no folder pair"_s));
+        QCOMPARE(service.lastDefaultButton(), QMessageBox::No);
+        QCOMPARE(d.dialog.result(), int(QDialog::Rejected));  // still open, nothing saved
+        QCOMPARE(task.folderList.count(), 0u);
+
+        d.addPair(q(temp / "missing"), q(temp / "mirror"));
+        service.setNextAnswer(QMessageBox::No);
+        d.button("btnOK")->click();
+        QVERIFY(service.lastText().contains(q(temp / "missing")));
+        QCOMPARE(task.folderList.count(), 0u);
+
+        delete d.list("lstMainFolders")->item(0);
+        d.addPair(q(temp / "main"), q(temp / "mirror"));  // a mirror may be made by the run
+        const int asked = service.messageCount();
+        d.button("btnOK")->click();
+        QCOMPARE(service.messageCount(), asked);
+        QCOMPARE(d.dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(task.folderList.count(), 1u);
+    }
+    // The default policy deletes; a policy gone from under the dialog must not
+    // turn into it.
+    void okKeepsDeletionOffWhenTheChosenPolicyWasDeleted() {
         Model model;
         model.addPolicy("Docs", 0);
         Task& task = model.tasks.addTask();
         DefineDialog d(model, task);
         d.get<QComboBox>("cboCopyPolicy")->setCurrentIndex(1);
         model.policies.deletePolicy("Docs");  // the list is not refilled
-        d.button("btnOK")->click();
-        QCOMPARE(task.getPolicy(), model.policies.defaultPolicy());
+        d.okAnyway();
+        QVERIFY(task.hasMissingPolicy());
+        QCOMPARE(task.getPolicyName(), "Docs");
+        QVERIFY(!task.getPolicy()->isDeleteMirrorOnly());
+    }
+
+    // A task whose stored policy is missing keeps it through an OK with the
+    // choice untouched, and leaves it only when the user picks a policy.
+    void missingPolicyStaysUntilOneIsPicked() {
+        Model model;
+        model.addPolicy("Docs", 0);
+        Task& task = model.tasks.addTask();
+        model.policies.assignPolicy(task, "Gone");
+        {
+            DefineDialog d(model, task);
+            auto* policies = d.get<QComboBox>("cboCopyPolicy");
+            QCOMPARE(policies->count(), 3);
+            QCOMPARE(policies->currentText(), u"Gone (missing: deletion off)"_s);
+            d.okAnyway();
+            QVERIFY(task.hasMissingPolicy());
+            QCOMPARE(task.getPolicyName(), "Gone");
+        }
+        DefineDialog d(model, task);
+        d.get<QComboBox>("cboCopyPolicy")->setCurrentIndex(1);
+        d.okAnyway();
+        QCOMPARE(task.getPolicy(), model.policies.findPolicy("Docs"));
     }
 
     void blankNameIsRefused() {
@@ -372,11 +462,26 @@ private slots:
         QListWidget* rows = d.list("lstMainFolders");
         d.clickNode(u"Task folder"_s);
 
-        d.addPair(u"/data"_s, u"/data/backup"_s);  // inside the main folder
-        d.addPair(u"/data/album"_s, u"/data"_s);   // its parent
-        d.addPair(u"/data"_s, u"/database"_s);     // begins with the main folder's text
+        // Refused, each with its reason.
+        const struct {
+            QString main, mirror, reason;
+        } refused[] = {
+            {u"/data"_s, u"/data/backup"_s, u"inside the main folder"_s},
+            {u"/data/album"_s, u"/data"_s, u"main folder is inside the mirror"_s},
+            {u"/data"_s, u"/data/"_s, u"is the main folder itself"_s},
+        };
+        for (const auto& row : refused) {
+            DialogService::instance().setNextAnswer(QMessageBox::Ok);
+            d.addPair(row.main, row.mirror);
+            QVERIFY2(DialogService::instance().lastText().contains(row.reason),
+                     qPrintable(row.mirror));
+        }
+        QCOMPARE(DialogService::instance().messageCount(), 3);
         QCOMPARE(rows->count(), 0);
-        QCOMPARE(DialogService::instance().messageCount(), 0);
+        // A name that merely begins with the main folder's is another folder.
+        d.addPair(u"/data"_s, u"/database"_s);
+        QCOMPARE(rows->count(), 1);
+        delete rows->item(0);
 
         DialogService::instance().setNextFileName(QString());  // main browser cancelled
         d.button("btnAddMainFolder")->click();
@@ -498,7 +603,7 @@ private slots:
                  u"Twinfold will gather file information,please wait a moment."_s);
         // Main folders only, sorted by byte value, letter case kept.
         QCOMPARE(offered, (QStringList{u"TXT"_s, u"doc"_s, u"old"_s, u"pdf"_s, u"txt"_s}));
-        QCOMPARE(tickedAtStart, QStringList{u"txt"_s});
+        QCOMPARE(tickedAtStart, (QStringList{u"TXT"_s, u"txt"_s}));
         QCOMPARE(field->text(), u"TXT;txt;"_s);  // "exe" was not found: gone
 
         // Cancelling the picker leaves the field alone.
@@ -610,6 +715,7 @@ private slots:
         QCOMPARE(path->text(), q(temp / "chosen.log"));
 
         path->setText(q(temp / "missing/task.log"));
+        DialogService::instance().setNextAnswer(QMessageBox::Yes);
         DialogService::instance().setNextAnswer(QMessageBox::Ok);
         d.button("btnOK")->click();
         QCOMPARE(DialogService::instance().lastCaption(), u"Information"_s);

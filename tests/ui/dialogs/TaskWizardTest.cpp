@@ -54,6 +54,13 @@ struct Wizard {
         next();
     }
 
+    // Finish on made-up folders that do not exist: the question whether to
+    // save a task that cannot run is answered Yes.
+    void finishAnyway() const {
+        DialogService::instance().setNextAnswer(QMessageBox::Yes);
+        button("btnFinish")->click();
+    }
+
     TfrmTaskWizard wizard;
 };
 
@@ -134,6 +141,11 @@ private slots:
         QCOMPARE(service.lastText(), u"Please specify a mirror folder"_s);
         QCOMPARE(w.edit("edtMainFolder")->text(), u"/no/such/folder"_s);
         QCOMPARE(w.edit("edtMirrorFolder")->text(), QString());
+
+        // A mirror inside the main folder is refused with its reason.
+        w.edit("edtMirrorFolder")->setText(u"/no/such/folder/mirror"_s);
+        w.nextRefused();
+        QVERIFY(service.lastText().contains(u"inside the main folder"_s));
         QCOMPARE(w.page(), u"S_FOLDER"_s);
 
         w.edit("edtMirrorFolder")->setText(u"/backup"_s);
@@ -190,7 +202,7 @@ private slots:
         QCOMPARE(w.edit("edtMirrorFolderSummary")->text(), u"/backup"_s);
         QCOMPARE(task.name, std::string("Old"));  // nothing written before Finish
 
-        w.button("btnFinish")->click();
+        w.finishAnyway();
         QCOMPARE(w.wizard.result(), int(QDialog::Accepted));
         QCOMPARE(w.wizard.GetTask(), &task);
         QCOMPARE(task.name, std::string("New name"));
@@ -215,7 +227,7 @@ private slots:
         Wizard w(model, &task);
         w.walkToSummary(w.edit("edtTaskName")->text(), w.edit("edtMainFolder")->text(),
                         w.edit("edtMirrorFolder")->text());
-        w.button("btnFinish")->click();
+        w.finishAnyway();
         QCOMPARE(task.name, std::string("Caf\xe9"));
         QCOMPARE(task.getPolicy(), &latin);
         QCOMPARE(task.folderList.items()[0].main, std::string("/data/\xff"));
@@ -241,7 +253,7 @@ private slots:
         Wizard w(model);
         QCOMPARE(model.tasks.taskList().size(), 1u);
         w.walkToSummary(u"Docs"_s, u"/data"_s, u"/backup"_s);
-        w.button("btnFinish")->click();
+        w.finishAnyway();
         QCOMPARE(model.tasks.taskList().size(), 2u);
         Task* made = w.wizard.GetTask();
         QCOMPARE(made, model.tasks.taskList().back().get());
@@ -265,7 +277,8 @@ private slots:
         QCOMPARE(w.policies()->currentIndex(), 1);
         QVERIFY(!w.wizard.PoliciesChanged());
 
-        // Confirmed with a new policy: listed, and the choice is back on the first.
+        // Confirmed with a new policy: listed, and the choice stays (going back
+        // to the first, the default, would make the task delete).
         ran = whenModal<TfrmCopyPolicy>([](TfrmCopyPolicy& dialog) {
             QLineEdit* name = child<QComboBox>(dialog, "cboPolicyName")->lineEdit();
             name->clear();
@@ -276,11 +289,38 @@ private slots:
         QVERIFY(*ran);
         QCOMPARE(w.policies()->count(), 3);
         QCOMPARE(w.policies()->itemText(2), u"Photos"_s);
-        QCOMPARE(w.policies()->currentIndex(), 0);
+        QCOMPARE(w.policies()->currentIndex(), 1);
         QVERIFY(w.wizard.PoliciesChanged());
     }
 
-    void finishFallsBackWhenTheChosenPolicyWasDeleted() {
+    // A task whose stored policy is missing keeps it through a policy dialog
+    // and Finish: neither is a choice of the default policy, which deletes.
+    void missingPolicyStaysThroughARefreshAndFinish() {
+        Model model;
+        Task& task = model.tasks.addTask();
+        model.policies.assignPolicy(task, "Gone");
+        Wizard w(model, &task);
+        QCOMPARE(w.policies()->currentText(), u"Gone (missing: deletion off)"_s);
+
+        auto ran = whenModal<TfrmCopyPolicy>([](TfrmCopyPolicy& dialog) {
+            QLineEdit* name = child<QComboBox>(dialog, "cboPolicyName")->lineEdit();
+            name->clear();
+            QTest::keyClicks(name, u"Photos"_s);
+            child<QPushButton>(dialog, "btnOK")->click();
+        });
+        w.button("btnCopyPolicy")->click();
+        QVERIFY(*ran);
+        QCOMPARE(w.policies()->currentText(), u"Gone (missing: deletion off)"_s);
+
+        w.walkToSummary(u"Docs"_s, u"/data//main/"_s, u"/backup/./main"_s);
+        w.finishAnyway();
+        QVERIFY(task.hasMissingPolicy());
+        QCOMPARE(task.getPolicyName(), "Gone");
+        QCOMPARE(task.folderList.items()[0].main, std::string("/data/main"));
+        QCOMPARE(task.folderList.items()[0].mirror, std::string("/backup/main"));
+    }
+
+    void finishKeepsDeletionOffWhenTheChosenPolicyWasDeleted() {
         Model model;
         model.addPolicy("Docs", 0);
         Task& existing = model.tasks.addTask();
@@ -309,8 +349,10 @@ private slots:
         QVERIFY(w.wizard.PoliciesChanged());
 
         w.next();
-        w.button("btnFinish")->click();
-        QCOMPARE(made->getPolicy(), model.policies.defaultPolicy());
+        w.finishAnyway();
+        QVERIFY(made->hasMissingPolicy());
+        QCOMPARE(made->getPolicyName(), "Docs");
+        QVERIFY(!made->getPolicy()->isDeleteMirrorOnly());
     }
 
     void helpLinkReportsWhenItCannotOpen() {
