@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdio>
+#include <vector>
 
+#include "cli/ExitStatus.h"
 #include "engine/RunResult.h"
 #include "engine/RunStarter.h"
 
@@ -11,15 +13,19 @@ class Task;
 // Plans a task and prints or carries out the plan, for the command line.
 class TaskRunner {
 public:
-    enum ExitCode { kAllDone = 0, kSomeFailed = 1, kUsage = 2, kConfig = 3, kNoTask = 4 };
+    enum class Verbosity { Quiet, Normal, Verbose };
 
     TaskRunner(std::FILE* out, std::FILE* err) : m_out(out), m_err(err) {}
 
-    // Where each run() records its result; none by default.
-    void setHistory(RunHistory* history) { m_history = history; }
-
     // The deletion limit of the runs; the general setting's by default.
     void setDeleteLimit(const DeleteLimit& limit) { m_limit = limit; }
+    // Quiet: problems only, no progress and no summary. Verbose: each item
+    // on the output as it is taken up.
+    void setVerbosity(Verbosity verbosity) { m_verbosity = verbosity; }
+    // One JSON object on the output at the end instead of the text.
+    void setJson(bool json) { m_json = json; }
+    // Where each run() records its result; none by default.
+    void setHistory(RunHistory* history) { m_history = history; }
 
     // Prints one line per item (the operation's name, a tab, the path the
     // task log shows), then the counts, and on the error stream the reasons
@@ -32,18 +38,22 @@ public:
     // line; returns kAllDone, or kSomeFailed when an operation failed or an
     // item was skipped. Each problem goes to the error stream as it happens.
     // A real run holds back the deletions of a pair over the deletion limit
-    // and reports them as skipped.
+    // and reports them as skipped. SIGINT and SIGTERM stop the run between
+    // items; it then returns 128 plus the signal's number.
     int run(Task& task, bool simulate);
 
     // The result of the latest run().
     const RunResult& result() const { return m_result; }
 
 private:
-    std::FILE* m_out;
-    std::FILE* m_err;
+    void printJsonResult(const std::vector<RunProblem>& problems, int status) const;
     void record();
 
+    std::FILE* m_out;
+    std::FILE* m_err;
     DeleteLimit m_limit;
-    RunResult m_result;
+    Verbosity m_verbosity = Verbosity::Normal;
+    bool m_json = false;
     RunHistory* m_history = nullptr;
+    RunResult m_result;
 };

@@ -20,6 +20,7 @@
 #include "model/TaskManager.h"
 #include "platform/Assert.h"
 #include "platform/Clock.h"
+#include "platform/InstallLayout.h"
 #include "platform/Path.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Text.h"
@@ -247,15 +248,7 @@ std::string XMLConfig::stateFolder() {
 }
 
 std::string XMLConfig::defaultFileFor(const std::string& programFolder) {
-    if (programFolder.empty()) {
-        return {};
-    }
-    const std::string beside = programFolder + std::string(kDefaultFileName);
-    std::string_view folder = programFolder;
-    folder.remove_suffix(folder.ends_with(platform::kSeparator) ? 1 : 0);
-    const std::string installed = std::string(platform::folderOf(folder)) + "/share/twinfold/" +
-                                  std::string(kDefaultFileName);
-    return !exists(beside) && exists(installed) ? installed : beside;
+    return platform::locateShippedFile(programFolder, platform::Shipped::Data, kDefaultFileName);
 }
 
 std::string XMLConfig::defaultFile() {

@@ -51,8 +51,8 @@ public:
     // The shipped default file of this program.
     static std::string defaultFile();
     // Same, for a program in `programFolder`: default.xml beside the program
-    // when it is there, else <prefix>/share/twinfold/default.xml for a
-    // program in <prefix>/bin/ when that is there, else the first of the two.
+    // when it is there, else in the installation's data folder when it is
+    // there, else the first of the two (see platform/InstallLayout.h).
     static std::string defaultFileFor(const std::string& programFolder);
 
     // The configuration file in `folder` (with or without its trailing

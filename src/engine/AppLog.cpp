@@ -9,8 +9,8 @@
 
 #include "logdll/LogWrite.h"
 #include "platform/Clock.h"
+#include "platform/InstallLayout.h"
 #include "platform/Path.h"
-#include "platform/ProgramFolder.h"
 
 namespace {
 
@@ -44,8 +44,8 @@ const char* const AppLog::kLibraryName = "libLogDll.so";
 const char* const AppLog::kLoadFailureMessage = "Can't load libLogDll.so, task log is disabled";
 
 AppLog& AppLog::instance() {
-    static AppLog log(platform::programFolder() + kLibraryName, loadFailureNotifier(),
-                      platform::Clock::system());
+    static AppLog log(platform::locateShippedFile(platform::Shipped::Library, kLibraryName),
+                      loadFailureNotifier(), platform::Clock::system());
     return log;
 }
 
@@ -74,7 +74,8 @@ AppLog::~AppLog() {
 }
 
 void AppLog::configureForRun(bool enableLog, const std::string& logFile) {
-    const bool canLog = enableLog && folderExists(logFile);
+    // Without a writer the log is off, so nobody points at a file no one writes.
+    const bool canLog = enableLog && m_writer != nullptr && folderExists(logFile);
     enabled = canLog;
     if (canLog) {
         setLogFile(logFile);

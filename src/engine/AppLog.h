@@ -10,9 +10,9 @@ class Clock;
 }
 
 // The task log: the single writer of every task's log file. It formats the
-// lines and hands them to the task-log library (libLogDll.so beside the
-// program), loaded at run time. Without the library the program runs as usual
-// and writes no log.
+// lines and hands them to the task-log library (libLogDll.so, beside the
+// program or in the installed library folder), loaded at run time. Without the library the program
+// runs as usual and writes no log.
 //
 // Threads: the run starter configures the log on the user-interface thread
 // before the worker starts; the worker then calls write() for each item.
@@ -20,8 +20,8 @@ class AppLog {
 public:
     using Notifier = std::function<void(const std::string& message)>;
 
-    // The process's one instance, made on first use with the library from the
-    // program's folder and the system clock.
+    // The process's one instance, made on first use with the library found
+    // through platform::locateShippedFile and the system clock.
     static AppLog& instance();
 
     // Who tells the user that the library could not be loaded (the windows
@@ -46,8 +46,9 @@ public:
     // Lines are written only while this is set. False when made.
     std::atomic<bool> enabled{false};
 
-    // Prepares the log for one run of a task: enabled when the task keeps a
-    // log and the folder of its log file exists, and then the file is set and
+    // Prepares the log for one run of a task: enabled when the library offers
+    // its writer, the task keeps a log and the folder of its log file exists,
+    // and then the file is set and
     // its begin marker written. Otherwise nothing is written during the run,
     // so the lines never land in another task's file.
     void configureForRun(bool enableLog, const std::string& logFile);

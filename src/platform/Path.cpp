@@ -69,4 +69,14 @@ std::string lexicallyNormal(std::string_view path) {
     return result.empty() ? std::string(".") : result;
 }
 
+std::string absolutePath(std::string_view path, std::string_view base) {
+    if (!path.empty() && path.front() == kSeparator) {
+        return lexicallyNormal(path);
+    }
+    std::string joined(base);
+    joined += kSeparator;
+    joined.append(path);
+    return lexicallyNormal(joined);
+}
+
 }  // namespace platform

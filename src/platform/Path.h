@@ -36,4 +36,8 @@ bool isSameOrInside(std::string_view path, std::string_view folder);
 // "a", "." stays "."); the empty text stays empty.
 std::string lexicallyNormal(std::string_view path);
 
+// `path` made absolute against the folder `base` (itself absolute) when it is
+// relative, then lexicallyNormal.
+std::string absolutePath(std::string_view path, std::string_view base);
+
 }  // namespace platform

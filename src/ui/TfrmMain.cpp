@@ -378,15 +378,19 @@ void TfrmMain::FormCreate() {
 
 void TfrmMain::showLogLoadFailure(const std::string& message) {
     const QString text = QString::fromLocal8Bit(message);
-    const auto show = [text] {
-        DialogService::instance().message(QApplication::activeWindow(), QMessageBox::Information,
-                                          QStringLiteral("Info"), text);
-    };
-    if (QThread::currentThread() == qApp->thread()) {
-        show();
-    } else {
-        QMetaObject::invokeMethod(qApp, show, Qt::QueuedConnection);
-    }
+    // Never a modal box: a scheduled run would wait on it until someone
+    // clicks. Queued, so a window being made right now shows it too.
+    QMetaObject::invokeMethod(
+        qApp,
+        [text] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                if (auto* window = qobject_cast<TfrmMain*>(widget)) {
+                    window->lblRunNotice->setText(text);
+                    window->lblRunNotice->show();
+                }
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 void TfrmMain::watchTask(Task& task) {

@@ -154,9 +154,9 @@ public:
     QMenu* trayMenu() const { return popMenuTray; }
     TfrmProgress* progressWindow() const { return m_progress; }
 
-    // Tells the user that the task-log library could not be loaded, in a
-    // box captioned "Info"; from any thread (the box opens on the
-    // user-interface thread). For AppLog::setLoadFailureNotifier.
+    // Tells the user that the task-log library could not be loaded, in the
+    // main window's notice line (never a box a scheduled run would wait on);
+    // from any thread. For AppLog::setLoadFailureNotifier.
     static void showLogLoadFailure(const std::string& message);
 
     // The hover tip of a row: "copy policy : " and the policy's name.

@@ -1,11 +1,10 @@
 #include "widgets/HelpPages.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
 
-#include "platform/ProgramFolder.h"
+#include "platform/InstallLayout.h"
 #include "widgets/DialogService.h"
 
 namespace {
@@ -29,19 +28,10 @@ QString pageName(HelpTopic topic) {
 }  // namespace
 
 QString helpPagePath(HelpTopic topic) {
-    const std::string folder = platform::programFolder();
-    if (folder.empty()) {
-        return {};
-    }
-    const QDir programDir(QFile::decodeName(QByteArray::fromStdString(folder)));
-    for (const QString& relative :
-         {QStringLiteral("help/"), QStringLiteral("../share/twinfold/help/")}) {
-        const QFileInfo page(programDir.filePath(relative + pageName(topic)));
-        if (page.isFile()) {
-            return page.absoluteFilePath();
-        }
-    }
-    return {};
+    const std::string path = platform::locateShippedFile(
+        platform::Shipped::Data, "help/" + QFile::encodeName(pageName(topic)).toStdString());
+    const QFileInfo page(QFile::decodeName(QByteArray::fromStdString(path)));
+    return !path.empty() && page.isFile() ? page.absoluteFilePath() : QString();
 }
 
 bool showHelp(QWidget* parent, HelpTopic topic) {

@@ -14,8 +14,8 @@ enum class HelpTopic {
 };
 
 // The file of a topic's page: looked up in "help/" beside the program, then
-// where an installation puts it ("../share/twinfold/help/"). Empty when the
-// page is in neither.
+// in the installation's data folder (see platform/InstallLayout.h). Empty
+// when the page is in neither.
 QString helpPagePath(HelpTopic topic);
 
 // Opens the page in the desktop's browser. When there is no page or the

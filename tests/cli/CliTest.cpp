@@ -1,12 +1,20 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "history/RunHistory.h"
@@ -28,10 +36,14 @@ struct Result {
 
 // Runs twinfold-cli from the build folder with the given arguments, each
 // passed as is (no shell), and collects its output.
-Result cli(const std::vector<std::string>& args, const testsupport::TempDir& dir) {
+Result cli(const std::vector<std::string>& args, const testsupport::TempDir& dir,
+           const std::string& workingDirectory = "/") {
     const std::string outPath = dir / "out.txt", errPath = dir / "err.txt";
     const pid_t pid = ::fork();
     if (pid == 0) {
+        if (::chdir(workingDirectory.c_str()) != 0) {
+            ::_exit(126);
+        }
         // The run history and any default configuration stay in the folder.
         ::setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", (dir / "config-home").c_str(), 1);
@@ -65,7 +77,8 @@ TEST(Cli, PlansThenMirrorsAndReportsInItsExitStatus) {
     makeTree(dir.path(), "main/a=1\nmain/d/b=22\nmain/skip.tmp=x\nmirror/old=3\n");
     const std::string main = dir / "main", mirror = dir / "mirror";
 
-    Result plan = cli({"mirror", main, mirror, "--plan", "--exclude-types", "tmp"}, dir);
+    Result plan =
+        cli({"mirror", main, mirror, "--plan", "--exclude-types", "tmp", "--delete"}, dir);
     EXPECT_EQ(plan.status, 0) << plan.err;
     EXPECT_THAT(plan.out, HasSubstr("[Create file]\t" + mirror + "/a\n"));
     EXPECT_THAT(plan.out, HasSubstr("[Create directory]\t" + mirror + "/d\n"));
@@ -75,7 +88,8 @@ TEST(Cli, PlansThenMirrorsAndReportsInItsExitStatus) {
     EXPECT_TRUE(pathExists(mirror + "/old"));  // the plan changes nothing
 
     Result run =
-        cli({"mirror", main, mirror, "--exclude-types", "tmp", "--log", dir / "t.log"}, dir);
+        cli({"mirror", main, mirror, "--exclude-types", "tmp", "--log", dir / "t.log", "--delete"},
+            dir);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_THAT(run.out, HasSubstr("4 done, 0 failed, 0 skipped"));
     EXPECT_EQ(readFile(mirror + "/d/b"), "22");
@@ -105,6 +119,7 @@ TEST(Cli, SkippedPairsAndUsageErrorsHaveTheirOwnStatus) {
         Result r = cli(args, dir);
         EXPECT_EQ(r.status, 2) << ::testing::PrintToString(args);
         EXPECT_THAT(r.err, HasSubstr("Usage:"));
+        EXPECT_THAT(r.out, ::testing::IsEmpty());
     }
 }
 
@@ -200,6 +215,8 @@ TEST(Cli, RunsStoredTasksFromAConfigurationItNeverWrites) {
     Result broken = cli({"--config", dir / "broken.xml", "list"}, dir);
     EXPECT_EQ(broken.status, 3);
     EXPECT_THAT(broken.err, HasSubstr("can't parse XML document"));
+    EXPECT_THAT(broken.err, HasSubstr(dir / "broken.xml"));
+    EXPECT_THAT(broken.err, ::testing::ContainsRegex("at byte [0-9]+"));
     EXPECT_EQ(cli({"--config", config, "plan"}, dir).status, 2);
 }
 
@@ -238,6 +255,219 @@ TEST(Cli, MassDeletionsAreHeldBackUnlessAllowed) {
     EXPECT_EQ(allowed.status, 0) << allowed.err;
     EXPECT_FALSE(pathExists(mirror + "/share/f14"));
     EXPECT_TRUE(pathExists(mirror + "/share"));
+}
+
+TEST(Cli, OptionsInAnyOrderWithEqualsAndPathsFromTheWorkingDirectory) {
+    testsupport::TempDir dir;
+    makeTree(dir.path(), "main/a=1\nmain/b.tmp=2\nmirror/old=3\nlogs/\n");
+    Result run = cli({"-q", "mirror", "--log=logs/t.log", "main", "--exclude-types=tmp", "mirror",
+                      "--delete", "--max-delete=100%"},
+                     dir, dir.path());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "") << "-q prints no summary";
+    EXPECT_EQ(readFile(dir / "mirror/a"), "1");
+    EXPECT_FALSE(pathExists(dir / "mirror/b.tmp"));
+    EXPECT_FALSE(pathExists(dir / "mirror/old"));
+    // The log names the resolved folders, not the relative ones.
+    EXPECT_THAT(readFile(dir / "logs/t.log"), HasSubstr("[Create file]" + dir / "mirror/a\n"));
+
+    Result verbose = cli({"mirror", "./main/", "--verbose", "mirror/.", "--plan"}, dir, dir.path());
+    EXPECT_EQ(verbose.status, 0) << verbose.err;
+    EXPECT_THAT(verbose.out, HasSubstr("[Create file]\t" + dir / "mirror/b.tmp\n"));
+}
+
+TEST(Cli, MirrorDeletesNothingUnlessANamedOptionOrTheFlagsSayItShould) {
+    testsupport::TempDir dir;
+    makeTree(dir.path(), "main/a=1\nmirror/a=1\nmirror/old=3\n");
+    const std::string main = dir / "main", mirror = dir / "mirror";
+    struct Case {
+        std::vector<std::string> options;
+        bool deletes;
+    };
+    for (const Case& c : std::vector<Case>{{{}, false},
+                                           {{"--compare=size,time,attributes"}, false},
+                                           {{"--newer-only"}, false},
+                                           {{"--delete"}, true},
+                                           {{"--trash"}, true},
+                                           {{"--flags", "0x00100001"}, true},
+                                           {{"--flags=0x00000111"}, false}}) {
+        std::vector<std::string> args = {"mirror", main, mirror, "--plan"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        Result plan = cli(args, dir);
+        EXPECT_EQ(plan.status, 0) << plan.err;
+        EXPECT_EQ(plan.out.find("[Delete file]\t" + mirror + "/old") != std::string::npos,
+                  c.deletes)
+            << ::testing::PrintToString(c.options) << plan.out;
+    }
+    Result run = cli({"mirror", main, mirror}, dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(pathExists(mirror + "/old"));
+    EXPECT_EQ(cli({"mirror", main, mirror, "--delete", "--trash"}, dir).status, 2);
+    EXPECT_EQ(cli({"mirror", main, mirror, "--compare", "colour"}, dir).status, 2);
+}
+
+TEST(Cli, CompareAndNewerOnlyPickWhichDifferencesAreCopied) {
+    testsupport::TempDir dir;
+    // Same size, different content; the mirror's copy is the newer one.
+    makeTree(dir.path(), "main/f=aa\nmirror/f=bb\n");
+    const std::string main = dir / "main", mirror = dir / "mirror";
+    const timespec old[2] = {{978307200, 0}, {978307200, 0}};  // 2001-01-01
+    ASSERT_EQ(::utimensat(AT_FDCWD, (main + "/f").c_str(), old, 0), 0);
+    struct Case {
+        std::vector<std::string> options;
+        bool copies;
+    };
+    for (const Case& c : std::vector<Case>{{{}, true},
+                                           {{"--compare=size"}, false},
+                                           {{"--compare", "time"}, true},
+                                           {{"--newer-only"}, false}}) {
+        std::vector<std::string> args = {"mirror", main, mirror, "--plan"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        Result plan = cli(args, dir);
+        EXPECT_EQ(plan.out.find("[Update file]\t" + mirror + "/f") != std::string::npos, c.copies)
+            << ::testing::PrintToString(c.options) << plan.out;
+    }
+}
+
+TEST(Cli, JsonReportsCountsProblemsTimesAndTheExitStatus) {
+    testsupport::TempDir dir;
+    makeTree(dir.path(), "main/a=1\nmain/d/b=2\nmirror/\n");
+    const std::string main = dir / "main", mirror = dir / "mirror";
+
+    Result plan = cli({"--json", "mirror", main, mirror, "--plan"}, dir);
+    EXPECT_EQ(plan.status, 0) << plan.err;
+    EXPECT_THAT(plan.out, ::testing::StartsWith("{\"items\":["));
+    EXPECT_THAT(plan.out,
+                HasSubstr("{\"operation\":\"Create file\",\"path\":\"" + mirror + "/a\"}"));
+    EXPECT_THAT(plan.out, HasSubstr("\"files\":2,\"directories\":1,"));
+    EXPECT_THAT(plan.out, ::testing::EndsWith("\"exitStatus\":0}\n"));
+
+    Result run = cli({"mirror", main, mirror, "--json", "--name=Docs"}, dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_THAT(run.out, ::testing::StartsWith("{\"task\":\"Docs\","));
+    EXPECT_THAT(run.out, ::testing::ContainsRegex(
+                             "\"start\":\"[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}Z\",\"end\":\""));
+    EXPECT_THAT(run.out, HasSubstr("\"done\":3,\"failed\":0,\"skipped\":0,"));
+    EXPECT_THAT(run.out, HasSubstr("\"problems\":[],\"logFile\":null,\"exitStatus\":0}\n"));
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << "one object, one line";
+
+    // A skipped pair: its reason is in the object and on the error stream.
+    Result skipped = cli({"mirror", dir / "unplugged", mirror, "--json"}, dir);
+    EXPECT_EQ(skipped.status, 1);
+    EXPECT_THAT(skipped.out, HasSubstr("\"skipped\":1,"));
+    EXPECT_THAT(skipped.out,
+                HasSubstr("\"problems\":[{\"kind\":\"skip\",\"path\":\"" + dir / "unplugged"));
+    EXPECT_THAT(skipped.out, HasSubstr("\"exitStatus\":1}"));
+    EXPECT_THAT(skipped.err, HasSubstr("[Skip] " + dir / "unplugged"));
+}
+
+TEST(Cli, AnUnusableLogIsAUsageErrorBeforeAnythingChanges) {
+    testsupport::TempDir dir;
+    makeTree(dir.path(), "main/a=1\nmirror/\nalog/\n");
+    for (const std::string& log : {dir / "no/such/folder/t.log", dir / "alog"}) {
+        Result r = cli({"mirror", dir / "main", dir / "mirror", "--log", log}, dir);
+        EXPECT_EQ(r.status, 2) << log;
+        EXPECT_THAT(r.err, HasSubstr("can't write the log " + log));
+        EXPECT_FALSE(pathExists(dir / "mirror/a")) << log;
+    }
+}
+
+TEST(Cli, EveryCommandHasItsOwnHelpAndTheProgramItsVersion) {
+    testsupport::TempDir dir;
+    struct Case {
+        std::vector<std::string> args;
+        const char* shows;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"--help"}, "130 interrupted (SIGINT)"},
+             {{"list", "--help"}, "Usage: twinfold-cli list"},
+             {{"plan", "--help"}, "--max-delete"},
+             {{"run", "-h"}, "--simulate"},
+             {{"mirror", "--help"}, "nothing is deleted from MIRROR"},
+             {{"--version"}, "twinfold-cli "},
+         }) {
+        Result r = cli(c.args, dir);
+        EXPECT_EQ(r.status, 0) << ::testing::PrintToString(c.args);
+        EXPECT_THAT(r.out, HasSubstr(c.shows)) << ::testing::PrintToString(c.args);
+    }
+}
+
+namespace {
+
+// The names under `folder`, one level.
+std::set<std::string> namesIn(const std::string& folder) {
+    std::set<std::string> names;
+    if (DIR* d = ::opendir(folder.c_str())) {
+        while (const dirent* entry = ::readdir(d)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") {
+                names.insert(name);
+            }
+        }
+        ::closedir(d);
+    }
+    return names;
+}
+
+}  // namespace
+
+// The run prints each item on a pipe nobody reads, so it soon waits on the
+// pipe mid-run: the signal then surely lands between two items.
+TEST(Cli, ASignalStopsTheRunBetweenItemsAndLeavesNoTemporaryFile) {
+    testsupport::TempDir dir;
+    std::string tree = "mirror/\n";
+    constexpr int kFiles = 3000;
+    for (int i = 0; i < kFiles; ++i) {
+        tree +=
+            "main/a-file-with-a-rather-long-name-to-fill-the-pipe-" + std::to_string(i) + "=x\n";
+    }
+    makeTree(dir.path(), tree);
+    const std::string main = dir / "main", mirror = dir / "mirror";
+    const std::set<std::string> mainNames = namesIn(main);
+
+    for (const auto& [signal, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
+        int fds[2];
+        ASSERT_EQ(::pipe(fds), 0);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::dup2(fds[1], 1);
+            ::close(fds[0]);
+            ::close(fds[1]);
+            if (std::freopen((dir / "err.txt").c_str(), "w", stderr) == nullptr) {
+                ::_exit(126);
+            }
+            ::setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
+            std::string exe = platform::programFolder() + "twinfold-cli";
+            ::execl(exe.c_str(), exe.c_str(), "mirror", "-v", main.c_str(), mirror.c_str(),
+                    static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(fds[1]);
+        char first = 0;
+        ASSERT_EQ(::read(fds[0], &first, 1), 1) << "the run prints its first item";
+        ::kill(pid, signal);
+        std::string rest;
+        char buffer[65536];
+        for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) {
+            rest.append(buffer, static_cast<std::size_t>(n));
+        }
+        ::close(fds[0]);
+        int raw = 0;
+        ::waitpid(pid, &raw, 0);
+        ASSERT_TRUE(WIFEXITED(raw)) << "ended by the signal itself, not by the program";
+        EXPECT_EQ(WEXITSTATUS(raw), status);
+        EXPECT_THAT(readFile(dir / "err.txt"), HasSubstr("stopped by"));
+
+        const std::set<std::string> copied = namesIn(mirror);
+        EXPECT_LT(copied.size(), mainNames.size()) << "stopped before the end";
+        for (const std::string& name : copied) {
+            EXPECT_TRUE(mainNames.count(name) == 1) << "left behind: " << name;
+        }
+    }
+    // The mirror's lock was released: the next run finishes the job.
+    Result again = cli({"-q", "mirror", main, mirror}, dir);
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(namesIn(mirror), mainNames);
 }
 
 TEST(Cli, HistoryAndStatusReadTheRunsOfEveryFrontEnd) {

@@ -181,6 +181,7 @@ TEST(AppLog, AMissingLibraryIsReportedOnceAndNothingIsWritten) {
     const std::string path = dir / "task.log";
     for (int run = 0; run < 2; ++run) {
         log.configureForRun(true, path);
+        EXPECT_FALSE(log.enabled) << "the log is off, so no run points at its file";
         log.write("entry");
     }
     EXPECT_FALSE(pathExists(path));

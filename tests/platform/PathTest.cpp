@@ -23,6 +23,23 @@ TEST(Path, SameOrInsideComparesWholeComponents) {
     EXPECT_FALSE(isSameOrInside("/dat", "/data"));
 }
 
+TEST(Path, AbsolutePathJoinsRelativePathsAndDropsDotComponents) {
+    struct Case {
+        const char* path;
+        const char* expected;
+    };
+    for (const Case& c : std::initializer_list<Case>{{"docs", "/home/u/docs"},
+                                                     {"./docs/", "/home/u/docs"},
+                                                     {".", "/home/u"},
+                                                     {"a//b/./c", "/home/u/a/b/c"},
+                                                     {"../x", "/home/u/../x"},
+                                                     {"/abs/./p/", "/abs/p"},
+                                                     {"/", "/"},
+                                                     {"-dash", "/home/u/-dash"}}) {
+        EXPECT_EQ(platform::absolutePath(c.path, "/home/u/"), c.expected) << c.path;
+    }
+}
+
 // Each row is a spelling people type for a folder or file; the normal form
 // must be the one the same place is stored under, and never a different place.
 TEST(Path, LexicallyNormalTable) {

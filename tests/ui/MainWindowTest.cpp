@@ -616,13 +616,18 @@ private Q_SLOTS:
         QCOMPARE(service.lastText(), QStringLiteral("Can't display help, please contract us !"));
     }
 
-    void aMissingLogLibraryIsToldInABox() {
-        DialogService::instance().setNextAnswer(QMessageBox::Ok);
+    void aMissingLogLibraryIsToldInTheNoticeLineNotInABox() {
+        writeConfig(m_dir->path(), {}, /*showWizard=*/false);
+        auto window = makeWindow();
+        const int boxes = DialogService::instance().messageCount();
         const AppLog log(*m_dir / "libLogDll.so", &TfrmMain::showLogLoadFailure, m_clock);
         QVERIFY(!log.hasWriter());
-        QCOMPARE(DialogService::instance().lastCaption(), QStringLiteral("Info"));
-        QCOMPARE(DialogService::instance().lastText(),
-                 QStringLiteral("Can't load libLogDll.so, task log is disabled"));
+        auto* notice = window->findChild<QLabel*>(QStringLiteral("lblRunNotice"));
+        QVERIFY(notice != nullptr);
+        QTRY_COMPARE(notice->text(),
+                     QStringLiteral("Can't load libLogDll.so, task log is disabled"));
+        QVERIFY(!notice->isHidden());
+        QCOMPARE(DialogService::instance().messageCount(), boxes);
     }
 
     void firstStartOpensTheWizardOnce() {

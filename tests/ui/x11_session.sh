@@ -53,7 +53,7 @@ tray_children() {
 
 start_x11_with_tray() {
     for tool in Xvfb trayer xwininfo; do
-        command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps installs it)"
+        command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps --test installs it)"
     done
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" \
         >"$WORK/xvfb.log" 2>&1 &

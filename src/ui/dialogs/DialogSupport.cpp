@@ -21,8 +21,8 @@
 #include <system_error>
 
 #include "config/XMLConfig.h"
+#include "platform/InstallLayout.h"
 #include "platform/Path.h"
-#include "platform/ProgramFolder.h"
 #include "widgets/DialogService.h"
 
 namespace dialogs {
@@ -118,18 +118,10 @@ QString checkedRowsText(const QListWidget* list) {
 }
 
 QString findDataFile(const QString& name) {
-    const std::string programFolder = platform::programFolder();
-    if (programFolder.empty()) {
-        return {};
-    }
-    const QDir folder(QFile::decodeName(QByteArray::fromStdString(programFolder)));
-    for (const QString& relative : {QString(), QStringLiteral("../share/twinfold/")}) {
-        const QFileInfo file(folder.filePath(relative + name));
-        if (file.isFile()) {
-            return file.absoluteFilePath();
-        }
-    }
-    return {};
+    const std::string path =
+        platform::locateShippedFile(platform::Shipped::Data, QFile::encodeName(name).toStdString());
+    const QFileInfo file(QFile::decodeName(QByteArray::fromStdString(path)));
+    return !path.empty() && file.isFile() ? file.absoluteFilePath() : QString();
 }
 
 QString pairProblemText(TaskFolder::PairProblem problem) {

@@ -72,8 +72,8 @@ PickerButtons layOutPicker(QDialog* dialog, const QString& prompt, QListWidget* 
 QString checkedRowsText(const QListWidget* list);
 
 // A file shipped with the program: beside the executable, else in the
-// installation's data folder ("../share/twinfold/" from there). Empty when it
-// is in neither.
+// installation's data folder (see platform/InstallLayout.h). Empty when it is
+// in neither.
 QString findDataFile(const QString& name);
 
 // Why a folder pair is refused, for the user.
