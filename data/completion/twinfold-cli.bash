@@ -17,12 +17,12 @@ _twinfold_cli() {
         case ${words[i]} in
             --config) config=${words[i + 1]} ;;
             --config=*) config=${words[i]#--config=} ;;
-            list | plan | run | mirror | history | status) [[ -z $command ]] && command=${words[i]} ;;
+            list | plan | run | mirror | history | status | versions | restore) [[ -z $command ]] && command=${words[i]} ;;
         esac
     done
 
     case $prev in
-        --config | --log | --include | --exclude)
+        --config | --log | --include | --exclude | --versions | --to)
             _filedir
             return
             ;;
@@ -30,7 +30,8 @@ _twinfold_cli() {
             COMPREPLY=($(compgen -W "size time attributes size,time size,time,attributes" -- "$cur"))
             return
             ;;
-        --name | --flags | --max-delete | --exclude-types | --exclude-attrs | --limit)
+        --name | --flags | --max-delete | --exclude-types | --exclude-attrs | --limit | \
+            --keep-days | --keep-versions | --at)
             return
             ;;
     esac
@@ -40,11 +41,12 @@ _twinfold_cli() {
         case $command in
             plan) options+=" --max-delete" ;;
             history) options+=" --limit" ;;
+            restore) options+=" --at --to --overwrite" ;;
             run) options+=" --max-delete --simulate" ;;
             mirror)
                 options+=" --simulate --plan --name --flags --delete --trash --compare
                     --newer-only --max-delete --exclude --exclude-types --exclude-attrs
-                    --include --log"
+                    --include --log --versions --keep-days --keep-versions"
                 ;;
         esac
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
@@ -53,8 +55,8 @@ _twinfold_cli() {
     fi
 
     case $command in
-        "") COMPREPLY=($(compgen -W "list plan run mirror history status" -- "$cur")) ;;
-        plan | run | history)
+        "") COMPREPLY=($(compgen -W "list plan run mirror history status versions restore" -- "$cur")) ;;
+        plan | run | history | versions | restore)
             local IFS=$'\n'
             COMPREPLY=($(compgen -W "$(_twinfold_cli_tasks "$config")" -- "$cur"))
             compopt -o filenames 2>/dev/null

@@ -11,3 +11,5 @@ std::unique_ptr<Command> makeRunCommand();
 std::unique_ptr<Command> makeMirrorCommand();
 std::unique_ptr<Command> makeHistoryCommand();
 std::unique_ptr<Command> makeStatusCommand();
+std::unique_ptr<Command> makeVersionsCommand();
+std::unique_ptr<Command> makeRestoreCommand();

@@ -107,6 +107,20 @@ public:
         c->add_option("--include", m_include, "Copy only these files (repeatable)")
             ->type_name("FILE")
             ->allow_extra_args(false);
+        CLI::Option* versions =
+            c->add_option("--versions", m_versions,
+                          "Keep the mirror files a run replaces or deletes in DIR, one folder "
+                          "per run (deletions go there instead of the trash)")
+                ->type_name("DIR");
+        c->add_option("--keep-days", m_keepDays, "Prune the kept runs older than D days")
+            ->type_name("D")
+            ->check(CLI::Range(1, VersionSettings::kMaxDays))
+            ->needs(versions);
+        c->add_option("--keep-versions", m_keepVersions,
+                      "Prune the versions of each file beyond the newest N")
+            ->type_name("N")
+            ->check(CLI::Range(1, VersionSettings::kMaxVersions))
+            ->needs(versions);
         c->add_option("--log", m_log,
                       "Append the task log to FILE; exit 2 when it can't be written")
             ->type_name("FILE");
@@ -139,6 +153,10 @@ public:
                     return kUsage;
                 }
             }
+        }
+        if (!m_versions.empty()) {
+            task.versions = {true, platform::absolutePath(m_versions, cwd), m_keepDays,
+                             m_keepVersions};
         }
         TaskFolderItem& pair = task.folderList.addItem(platform::absolutePath(m_main, cwd),
                                                        platform::absolutePath(m_mirror, cwd));
@@ -203,6 +221,9 @@ private:
     std::string m_excludeAttrs;
     std::vector<std::string> m_include;
     std::string m_log;
+    std::string m_versions;
+    int m_keepDays = 0;
+    int m_keepVersions = 0;
 };
 
 }  // namespace

@@ -36,6 +36,8 @@ int main(int argc, char** argv) {
     commands.push_back(makeMirrorCommand());
     commands.push_back(makeHistoryCommand());
     commands.push_back(makeStatusCommand());
+    commands.push_back(makeVersionsCommand());
+    commands.push_back(makeRestoreCommand());
     std::map<const CLI::App*, Command*> byApp;
     for (const auto& command : commands) {
         CLI::App* sub = command->setUp(app);

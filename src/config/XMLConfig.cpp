@@ -145,6 +145,15 @@ void readTask(const pugi::xml_node& node, Task& task, const TaskManager& taskMan
     if (const pugi::xml_node simulate = schedule.child("simulate")) {
         task.schedule.simulate = flag(simulate, "value");
     }
+
+    // Files written before tasks kept versions have no such element.
+    if (const pugi::xml_node versions = node.child("versions")) {
+        task.versions.enabled = flag(versions, "enabled");
+        task.versions.folder = text(versions, "folder");
+        task.versions.keepDays = number(versions, "keepDays", 0, VersionSettings::kMaxDays, 0);
+        task.versions.keepVersions =
+            number(versions, "keepVersions", 0, VersionSettings::kMaxVersions, 0);
+    }
 }
 
 void writeTask(pugi::xml_node& taskList, const Task& task) {
@@ -189,6 +198,12 @@ void writeTask(pugi::xml_node& taskList, const Task& task) {
     put(fixup, "handledUntil", platform::storedDateTimeText(task.schedule.fixupHandledUntil()));
     pugi::xml_node simulate = schedule.append_child("simulate");
     putFlag(simulate, "value", task.schedule.simulate);
+
+    pugi::xml_node versions = node.append_child("versions");
+    putFlag(versions, "enabled", task.versions.enabled);
+    put(versions, "folder", task.versions.folder);
+    put(versions, "keepDays", std::to_string(task.versions.keepDays));
+    put(versions, "keepVersions", std::to_string(task.versions.keepVersions));
 }
 
 // A fresh declaration first in the document, naming the encoding the file

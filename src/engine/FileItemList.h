@@ -43,6 +43,14 @@ public:
     std::uint32_t policyFlags = 0;
     // A copy of the task's exclusion filter, used when deleting folders.
     std::optional<FileExclude> exclusions;
+    // Where the run keeps the mirror files it replaces or deletes; the folder
+    // is empty when the task keeps no versions.
+    struct Versions {
+        std::string folder;
+        int keepDays = 0;
+        int keepVersions = 0;
+    };
+    Versions versions;
     // One per folder pair of the task, in order.
     struct Pair {
         std::string mainRoot;    // as the task stores it, with a trailing separator
@@ -62,6 +70,8 @@ public:
         // Temporary files of killed runs found in the mirror; a real run
         // removes them for good before anything else.
         std::vector<std::string> leftovers;
+        // This pair's folder inside each run folder of the versions folder.
+        std::string versionsName;
     };
     std::vector<Pair> pairs;
 

@@ -17,6 +17,7 @@
 #include "platform/FileOps.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
+#include "versions/Versions.h"
 
 namespace {
 
@@ -186,6 +187,13 @@ void FolderComparer::compareAll() {
     m_list->policyFlags = m_policy.getFlags();
     m_list->exclusions = m_task->exclude;
     m_includeFolder.clear();
+    m_versionsProblem = m_task->versionsFolderProblem();
+    if (m_task->versions.enabled && m_versionsProblem.empty()) {
+        m_list->versions.folder = m_task->versionsFolder();
+        m_list->versions.keepDays = m_task->versions.keepDays;
+        m_list->versions.keepVersions = m_task->versions.keepVersions;
+        m_resolvedVersions = platform::resolvePath(m_list->versions.folder);
+    }
 
     const auto& folders = m_task->folderList.items();
     for (std::size_t i = 0; i < folders.size(); ++i) {
@@ -208,6 +216,17 @@ bool FolderComparer::refusePair(std::size_t index, const TaskFolderItem& folder,
     m_resolvedMirrors.push_back(mirror);
     if (main.empty() || mirror.empty()) {
         reason = "main and mirror folders must be absolute paths";
+        return true;
+    }
+    if (!m_versionsProblem.empty()) {
+        reason = m_versionsProblem;
+        return true;
+    }
+    // The text test of the model cannot see links: a versions folder that
+    // resolves into a main folder would be copied, and could copy itself.
+    if (!m_resolvedVersions.empty() && (platform::isSameOrInside(m_resolvedVersions, main) ||
+                                        platform::isSameOrInside(main, m_resolvedVersions))) {
+        reason = "the versions folder overlaps the main folder";
         return true;
     }
     if (platform::isSameOrInside(main, mirror) || platform::isSameOrInside(mirror, main)) {
@@ -266,6 +285,7 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     FileItemList::Pair& pair = m_list->pairs.emplace_back();
     pair.mainRoot = platform::withTrailingSeparator(folder.main);
     pair.mirrorRoot = platform::withTrailingSeparator(folder.mirror);
+    pair.versionsName = versions::pairFolderName(index, folder.mirror);
     const std::string mainPath(platform::folderOf(pair.mainRoot));
 
     const auto skipPair = [&](std::string reason) {
@@ -360,6 +380,12 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     const bool mainIsMount = platform::isMountRoot(mainRoot);
     const std::string includeName =
         index == 0 ? std::string(platform::fileNameOf(m_task->includeFolder())) : std::string();
+    // The versions folder when it lies inside this mirror, relative to it.
+    std::string versionsName;
+    if (const std::string& resolved = m_resolvedMirrors[index];
+        !m_resolvedVersions.empty() && isBeneath(m_resolvedVersions, resolved)) {
+        versionsName = m_resolvedVersions.substr(resolved.size() + 1);
+    }
 
     // Mirror entries that no plan may touch: temporary files of killed runs,
     // the trash of a mounted mirror, the include folder of the first pair.
@@ -373,6 +399,10 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
             if (isTrashName(top) || isFileSystemName(top)) {
                 return true;
             }
+        }
+        if (mirrorSide && !versionsName.empty() &&
+            (relative == versionsName || isBeneath(relative, versionsName))) {
+            return true;
         }
         return mirrorSide && !includeName.empty() &&
                (relative == includeName || isBeneath(relative, includeName));

@@ -26,8 +26,10 @@ class TaskFolderItem;
 // refused, by path and by the identity of the folders (bind mounts and links
 // do not hide an overlap); a mirror folder that cannot be listed and a name
 // that another main entry takes in other letter case on a mirror that ignores
-// case are failed items; the include folder, the trash and lost+found of a
-// mounted folder and temporary files of killed runs are never planned.
+// case are failed items; the include folder, the versions folder, the trash and
+// lost+found of a mounted folder and temporary files of killed runs are
+// never planned. A task whose versions folder cannot be used plans nothing
+// but skips: it must not replace or delete what it was asked to keep.
 //
 // Both folders of each pair are opened once here and kept in the plan: the
 // run works through them.
@@ -63,6 +65,8 @@ private:
     int m_lockWaitMs = platform::kMirrorLockWaitMs;
     std::string m_includeFolder;
     std::vector<std::string> m_resolvedMirrors;
+    std::string m_versionsProblem;
+    std::string m_resolvedVersions;
     // The mirror folders of the pairs so far with the folders above them.
     std::vector<std::vector<platform::FileIdentity>> m_mirrorChains;
     // State of the pair being compared.

@@ -6,7 +6,10 @@
 #include "engine/FileInfo.h"
 #include "model/CopyPolicy.h"
 #include "platform/Assert.h"
+#include "platform/Clock.h"
+#include "platform/Path.h"
 #include "platform/Text.h"
+#include "versions/Versions.h"
 
 namespace {
 
@@ -100,6 +103,11 @@ void TaskRun::run() {
 
     m_running = true;
     notifyBegin();
+    const platform::Clock& clock = m_clock != nullptr ? *m_clock : platform::Clock::system();
+    m_keeper.reset();
+    if (keepsVersions()) {
+        m_keeper = std::make_unique<versions::RunKeeper>(list.versions.folder, clock.now());
+    }
     m_pairFailures.assign(list.pairs.size(), std::string());
     if (!m_simulate) {
         openMirrors();
@@ -124,7 +132,11 @@ void TaskRun::run() {
     }
     if (!m_simulate) {
         finishMirrors();
+        if (m_keeper && !m_wasAborted && m_failed == 0) {
+            pruneVersions();
+        }
     }
+    m_keeper.reset();
     list.releaseMirrors();
     info.current = nullptr;
     m_aborting = false;
@@ -187,6 +199,22 @@ void TaskRun::finishMirrors() {
     }
 }
 
+bool TaskRun::keepsVersions() const {
+    return !m_list->versions.folder.empty();
+}
+
+void TaskRun::pruneVersions() {
+    const FileItemList::Versions& settings = m_list->versions;
+    const platform::Clock& clock = m_clock != nullptr ? *m_clock : platform::Clock::system();
+    const versions::PruneResult pruned =
+        versions::prune(settings.folder, clock.now(), settings.keepDays, settings.keepVersions);
+    // Old versions left in place harm nothing: reported, the run stays a success.
+    for (const std::string& problem : pruned.problems) {
+        logLine("[Error]" + platform::escapeControl(problem) + ": not pruned");
+        recordProblem(false, problem, "an old version could not be pruned");
+    }
+}
+
 std::vector<RunProblem> TaskRun::problems() const {
     std::lock_guard<std::mutex> lock(m_problemMutex);
     return m_problems;
@@ -228,6 +256,14 @@ void TaskRun::execute(const FileItem& item) {
     if (item.operation() == opExclude) {
         return;
     }
+    const bool keeps =
+        m_keeper && (item.operation() == opDeleteFile || item.operation() == opDeleteDirectory ||
+                     (item.operation() == opUpdateFile && !item.isDirectory));
+    if (keeps) {
+        // The mirror entry: a deletion's source, an update's target.
+        const std::string& kept = item.operation() == opUpdateFile ? item.target() : item.source();
+        logLine("[Keep version]" + platform::escapeControl(kept));
+    }
     if (m_simulate) {
         if (m_simulationDelay.count() > 0) {
             std::unique_lock<std::mutex> lock(m_pauseMutex);
@@ -259,10 +295,26 @@ bool TaskRun::perform(const FileItem& item, platform::OpResult& result) {
     FileItemList::Pair& pair = m_list->pairs[index];
     platform::MirrorTree& tree = pair.tree;
     switch (item.operation()) {
-        case opCreateFile:
-        case opUpdateFile: {
+        case opCreateFile: {
             const std::string source = item.source();
             result = tree.copyFile(sourceFor(pair, source), source, item.target());
+            break;
+        }
+        case opUpdateFile: {
+            const std::string source = item.source();
+            if (!m_keeper || !item.target().starts_with(pair.mirrorRoot)) {
+                result = tree.copyFile(sourceFor(pair, source), source, item.target());
+                break;
+            }
+            // The old file goes into the versions folder only once the new
+            // content is complete beside it, and just before that takes its
+            // place: a kill leaves the old content in one place or the other.
+            const std::string relative = item.target().substr(pair.mirrorRoot.size());
+            result =
+                tree.copyFile(sourceFor(pair, source), source, item.target(),
+                              [&](int folder, const std::string& name) {
+                                  return m_keeper->keep(pair.versionsName, folder, name, relative);
+                              });
             break;
         }
         case opCreateDirectory: {
@@ -279,13 +331,44 @@ bool TaskRun::perform(const FileItem& item, platform::OpResult& result) {
                     return filter->isExcluded(FileInfo(path, record));
                 };
             }
-            const auto kind = item.operation() == opDeleteDirectory ? platform::EntryKind::Folder
-                                                                    : platform::EntryKind::File;
-            result = tree.remove(item.source(), kind, toRecycleBin(m_list->policyFlags), keep);
+            result = removeOrKeep(item, tree, keep);
             break;
         }
         default:
             break;
     }
     return result.ok();
+}
+
+platform::OpResult TaskRun::removeOrKeep(const FileItem& item, platform::MirrorTree& tree,
+                                         const platform::KeepPredicate& keep) {
+    const auto kind = item.operation() == opDeleteDirectory ? platform::EntryKind::Folder
+                                                            : platform::EntryKind::File;
+    if (!m_keeper) {
+        return tree.remove(item.source(), kind, toRecycleBin(m_list->policyFlags), keep);
+    }
+    // With versions on, what a deletion removes goes into the versions folder
+    // instead of the trash; only the emptied folders are removed for good.
+    const FileItemList::Pair& pair = m_list->pairs[static_cast<std::size_t>(item.pair)];
+    const std::string& path = item.source();
+    if (!path.starts_with(pair.mirrorRoot)) {
+        return platform::OpResult::failure(EINVAL, "not beneath the mirror folder");
+    }
+    const std::string relative = path.substr(pair.mirrorRoot.size());
+    platform::OpResult result =
+        m_keeper->keepEntry(pair.versionsName, tree.fd(), pair.mirrorRoot, relative, kind, keep);
+    if (!result.ok()) {
+        return result;  // nothing not kept is removed
+    }
+    if (kind == platform::EntryKind::File) {
+        return result;
+    }
+    // Only folders are left, and what `keep` holds back.
+    const platform::KeepPredicate foldersOnly = [&keep](const std::string& entryPath,
+                                                        const platform::FindRecord& record) {
+        const bool isFolder = (record.attributes & platform::kAttrDirectory) != 0 &&
+                              (record.attributes & platform::kAttrSymlink) == 0;
+        return !isFolder || (keep && keep(entryPath, record));
+    };
+    return tree.remove(path, platform::EntryKind::Folder, false, foldersOnly);
 }

@@ -16,6 +16,12 @@
 #include "engine/TaskRunThread.h"
 
 class AppLog;
+namespace platform {
+class Clock;
+}
+namespace versions {
+class RunKeeper;
+}
 
 // Carries out a change plan item by item on a worker thread, or only walks
 // it through in a simulation, notifying the observers as it goes. Pause and
@@ -48,6 +54,9 @@ public:
     void setSimulationDelay(std::chrono::milliseconds delay) { m_simulationDelay = delay; }
     // Where the task log goes; none means the process's AppLog.
     void setLog(AppLog* log) { m_log = log; }
+    // The clock that names a run's versions folder and ages old versions;
+    // none means the system's. Set between runs.
+    void setClock(const platform::Clock* clock) { m_clock = clock; }
 
     // Outcome of the latest run, valid once it has ended.
     std::int32_t doneCount() const { return m_done.load(); }
@@ -73,6 +82,10 @@ private:
     void recordProblem(bool failed, std::string path, std::string reason);
     void openMirrors();
     void finishMirrors();
+    bool keepsVersions() const;
+    platform::OpResult removeOrKeep(const FileItem& item, platform::MirrorTree& tree,
+                                    const platform::KeepPredicate& keep);
+    void pruneVersions();
 
     std::atomic<bool> m_aborting{false};
     std::atomic<bool> m_paused{false};
@@ -82,6 +95,8 @@ private:
     std::unique_ptr<TaskRunThread> m_thread;
     std::chrono::milliseconds m_simulationDelay{20};
     AppLog* m_log = nullptr;
+    const platform::Clock* m_clock = nullptr;
+    std::unique_ptr<versions::RunKeeper> m_keeper;
     std::mutex m_pauseMutex;
     std::condition_variable m_pauseChanged;
     std::atomic<std::int32_t> m_done{0};

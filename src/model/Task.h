@@ -7,6 +7,7 @@
 #include "model/FileExclude.h"
 #include "model/FileInclude.h"
 #include "model/TaskFolder.h"
+#include "model/VersionSettings.h"
 #include "platform/Clock.h"
 #include "schedule/Schedule.h"
 
@@ -29,6 +30,7 @@ public:
     FileInclude include;
     TaskFolder folderList;
     Schedule schedule;
+    VersionSettings versions;
 
     // The policy is owned by the PolicyManager, or is the task's own stand-in
     // (see setMissingPolicy()). Every stored or run task has one; a task being
@@ -55,6 +57,21 @@ public:
     std::string includeFolder() const;
     // The same folder for a first mirror folder and a task name.
     static std::string includeFolderFor(std::string_view mirror, std::string_view name);
+
+    // Where this task keeps versions: the chosen folder, or
+    // "<mirror of the first pair>/.twinfold-versions". Empty when versions are
+    // off or there is no folder to use.
+    std::string versionsFolder() const;
+    // Why the versions folder cannot be used with these folder pairs (it is,
+    // lies inside or holds a main folder, or is a mirror folder itself);
+    // empty when it can or when versions are off. A plain text test, like
+    // the one of the folder pairs.
+    std::string versionsFolderProblem() const;
+    // The same two for settings and folder pairs not (yet) in a task.
+    static std::string versionsFolderFor(const VersionSettings& settings,
+                                         const TaskFolder& folders);
+    static std::string versionsFolderProblemFor(const VersionSettings& settings,
+                                                const TaskFolder& folders);
 
 private:
     CopyPolicy* m_policy = nullptr;

@@ -29,6 +29,12 @@ OpResult makeDirectories(const std::string& path);
 // excluded entry); its ancestors then stay too.
 using KeepPredicate = std::function<bool(const std::string& path, const FindRecord& record)>;
 
+// Called by MirrorTree::copyFile() when the new content is complete under its
+// temporary name and an entry of the target's name is about to be replaced:
+// with the target's folder and name, so the old entry can be moved away
+// first. A failure stops the copy and leaves the target as it was.
+using BeforeReplace = std::function<OpResult(int folderFd, const std::string& name)>;
+
 // How long a run waits for another run to let go of a mirror folder.
 inline constexpr int kMirrorLockWaitMs = 3000;
 
@@ -110,8 +116,10 @@ public:
     // the last-write time to the nanosecond, the access time, the permission
     // bits, holes of sparse files, and, when running as root, owner and group.
     // Missing parent folders are created; a read-only target is replaced.
-    // Other special files fail.
-    OpResult copyFile(const SourceTree& from, const std::string& source, const std::string& target);
+    // Other special files fail. `beforeReplace`, when given, is called just
+    // before an existing target is replaced.
+    OpResult copyFile(const SourceTree& from, const std::string& source, const std::string& target,
+                      const BeforeReplace& beforeReplace = {});
 
     // Creates the folder at `target` (parents as needed) and nothing else. It
     // stays writable for its owner until finishDirectories() gives it the

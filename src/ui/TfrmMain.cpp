@@ -44,6 +44,7 @@
 #include "ui/RunStatusText.h"
 #include "ui/TfrmGatherInfo.h"
 #include "ui/TfrmProgress.h"
+#include "ui/TfrmVersions.h"
 #include "ui/Version.h"
 #include "ui/dialogs/TfrmCopyPolicy.h"
 #include "ui/dialogs/TfrmTaskDefine.h"
@@ -149,6 +150,7 @@ void TfrmMain::buildWindow() {
     btnEditTask = button("btnEditTask", "&Edit task...", false, &TfrmMain::btnEditTaskClick);
     btnTaskWizard = button("btnTaskWizard", "&Wizard...", true, &TfrmMain::btnTaskWizardClick);
     btnCopyPolicy = button("btnCopyPolicy", "&Copy policy", true, &TfrmMain::btnCopyPolicyClick);
+    btnVersions = button("btnVersions", "&Versions...", false, &TfrmMain::btnVersionsClick);
     btnAbout = button("btnAbout", "Ab&out", true, &TfrmMain::btnAboutClick);
 
     prgTaskRun = named(new TGauge(this), "prgTaskRun");
@@ -212,7 +214,8 @@ void TfrmMain::buildWindow() {
     lblRunNotice->hide();
 
     auto* buttons = new QVBoxLayout;
-    for (QPushButton* b : {btnAddTask, btnRemoveTask, btnEditTask, btnTaskWizard, btnCopyPolicy}) {
+    for (QPushButton* b :
+         {btnAddTask, btnRemoveTask, btnEditTask, btnTaskWizard, btnCopyPolicy, btnVersions}) {
         buttons->addWidget(b);
     }
     buttons->addStretch(1);
@@ -578,6 +581,16 @@ void TfrmMain::btnEditTaskClick() {
     saveConfiguration();
 }
 
+void TfrmMain::btnVersionsClick() {
+    Task* task = selectedTask();
+    // Not while a run may be writing the versions folder.
+    if (task == nullptr || isBusy()) {
+        return;
+    }
+    TfrmVersions window(*task, this);
+    execDialog(window);
+}
+
 void TfrmMain::btnRemoveTaskClick() {
     if (m_tasks == nullptr || isBusy() || lstTasks->selectedItems().isEmpty()) {
         return;
@@ -852,6 +865,7 @@ void TfrmMain::lstTasksClick() {
     const qsizetype selected = lstTasks->selectedItems().size();
     btnRemoveTask->setEnabled(selected >= 1);
     btnEditTask->setEnabled(selected == 1);
+    btnVersions->setEnabled(selected == 1);
     setRunButtons(selected >= 1);
     btnHistory->setEnabled(selected == 1);
 }

@@ -168,6 +168,8 @@ public Q_SLOTS:
     void btnRemoveTaskClick();
     void btnTaskWizardClick();
     void btnCopyPolicyClick();
+    // Opens the Versions window of the selected task.
+    void btnVersionsClick();
     void btnRunTaskClick();
     void btnSimulateRunClick();
     void btnPreviewClick();
@@ -284,6 +286,7 @@ private:
     QPushButton* btnEditTask;
     QPushButton* btnTaskWizard;
     QPushButton* btnCopyPolicy;
+    QPushButton* btnVersions;
     QPushButton* btnAbout;
     TGauge* prgTaskRun;
     QToolButton* btnRunTask;

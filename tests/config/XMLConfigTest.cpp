@@ -173,6 +173,10 @@ void fillModel(Model& model) {
     full.schedule.runMissed = true;
     full.schedule.setFixupHandledUntil(platform::makeDateTime(2024, 5, 5, 7, 30, 0));
     full.schedule.simulate = false;
+    full.versions.enabled = true;
+    full.versions.folder = "/backup/kept";
+    full.versions.keepDays = 30;
+    full.versions.keepVersions = 5;
 
     model.tasks.addTask().setPolicy(&exact);
     model.setting.showDetail = true;
@@ -284,6 +288,7 @@ TEST_F(XMLConfigTest, WrittenFileIsUtf16WithItsDeclarationAndTheFixedOrder) {
         "config/taskList/task/schedule/fixup enabled=false value=07:30:00 runMissed=false "
         "handledUntil=2024-05-06 07:08:09",
         "config/taskList/task/schedule/simulate value=true",
+        "config/taskList/task/versions enabled=false folder= keepDays=0 keepVersions=0",
         "config/normalSetting showDetail=false showWizard=false configVersion=1.0 "
         "maxDeletePercent=50 maxDeleteMinimum=10 overdueDays=7 startWithSession=false "
         "runMissedDefault=false",
@@ -329,6 +334,8 @@ TEST_F(XMLConfigTest, ProgramWrittenFileReadsBackWholeAndSavesByteForByte) {
     EXPECT_DOUBLE_EQ(full.schedule.fixupHandledUntil(), platform::makeDateTime(2024, 5, 5, 7, 30));
     EXPECT_FALSE(model->task(1).schedule.runMissed);
     EXPECT_FALSE(full.schedule.simulate);
+    EXPECT_EQ(full.versions, want.versions);
+    EXPECT_EQ(model->task(1).versions, VersionSettings());
     EXPECT_EQ(model->task(1).getPolicy(), model->policies.findPolicy("Exact"));
     EXPECT_EQ(model->task(1).id, original.task(1).id);
     EXPECT_TRUE(model->setting.showDetail);
@@ -445,7 +452,9 @@ TEST_F(XMLConfigTest, HandEditedTasksReadSafelyAndAreWrittenBackWhole) {
       <exclude><fileList><file path="/M1/./Secret.key"/></fileList>
         <fileType type="exe;;*.BAT; .bak"/><fileAttr attr="hidden;SYSTEM"/></exclude>
     </task>
-    <task name="B" policy="Gone" enableLog="true" id=""/>
+    <task name="B" policy="Gone" enableLog="true" id="">
+      <versions enabled="true" folder="/kept" keepDays="-3" keepVersions="x"/>
+    </task>
     <task name="C" id="id-a"/>
     <task name="D"/>
   </taskList>
@@ -472,6 +481,7 @@ TEST_F(XMLConfigTest, HandEditedTasksReadSafelyAndAreWrittenBackWhole) {
     EXPECT_FALSE(a.schedule.intervalEnabled);
     EXPECT_EQ(a.schedule.interval(), "5");
     EXPECT_TRUE(a.schedule.simulate);
+    EXPECT_EQ(a.versions, VersionSettings()) << "a file from before versions keeps none";
 
     // Tasks naming no policy of the file run without deletion, each told once,
     // never under the default policy, which deletes.
@@ -483,6 +493,10 @@ TEST_F(XMLConfigTest, HandEditedTasksReadSafelyAndAreWrittenBackWhole) {
     }
     EXPECT_EQ(model->task(1).getPolicyName(), "Gone") << "unknown policy name";
     EXPECT_EQ(model->task(2).getPolicyName(), "") << "no policy attribute";
+    EXPECT_TRUE(model->task(1).versions.enabled);
+    EXPECT_EQ(model->task(1).versions.folder, "/kept");
+    EXPECT_EQ(model->task(1).versions.keepDays, 0) << "a bad limit reads as off";
+    EXPECT_EQ(model->task(1).versions.keepVersions, 0);
     EXPECT_TRUE(model->task(1).enableLog);
     ASSERT_EQ(config.notices().size(), 3u);
     EXPECT_EQ(config.notices()[0].find("task \"B\": no copy policy is named \"Gone\""), 0u)

@@ -169,3 +169,43 @@ TEST(TaskManager, TasksReadItsClock) {
     TaskManager manager(clock);
     EXPECT_DOUBLE_EQ(manager.addTask().schedule.startTime(), platform::makeTime(8, 30));
 }
+
+TEST(Task, VersionsFolderDefaultsToTheFirstMirrorAndIsRefusedNearAMainFolder) {
+    Task task;
+    EXPECT_EQ(task.versionsFolder(), "") << "off";
+    task.versions.enabled = true;
+    EXPECT_EQ(task.versionsFolder(), "");
+    EXPECT_NE(task.versionsFolderProblem(), "") << "no mirror to put the default folder in";
+    TaskFolderItem& first = task.folderList.addItem();
+    first.main = "/data/docs";
+    first.mirror = "/backup/docs/";
+    TaskFolderItem& second = task.folderList.addItem();
+    second.main = "/data/photos";
+    second.mirror = "/backup/photos";
+    EXPECT_EQ(task.versionsFolder(), "/backup/docs/.twinfold-versions");
+    EXPECT_EQ(task.versionsFolderProblem(), "");
+
+    const struct {
+        const char* folder;
+        bool refused;
+    } rows[] = {
+        {"/backup/kept", false},
+        {"/backup/photos/.old", false},  // inside a mirror: never planned there
+        {"/data/photos-kept", false},    // only begins with a main folder's text
+        {"/data/photos/.versions", true},
+        {"/data/docs", true},
+        {"/data", true},  // holds main folders
+        {"/backup/photos/", true},
+        {"/data/./photos//v", true},  // refused once spelt plainly
+        {"relative/folder", true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.folder);
+        task.versions.folder = row.folder;
+        EXPECT_EQ(!task.versionsFolderProblem().empty(), row.refused);
+    }
+    task.versions.folder = "/backup//kept/./";
+    EXPECT_EQ(task.versionsFolder(), "/backup/kept");
+    task.versions.enabled = false;
+    EXPECT_EQ(task.versionsFolderProblem(), "") << "nothing to refuse when off";
+}

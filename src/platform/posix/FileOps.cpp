@@ -527,8 +527,22 @@ private:
     std::string m_name;
 };
 
+// Lets the caller move an existing target away before it is replaced.
+int beforeReplacing(const BeforeReplace& before, int dirFd, FolderUnlock& unlock,
+                    const std::string& leaf, std::string& message) {
+    struct stat existing;
+    if (!before || ::fstatat(dirFd, leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) != 0) {
+        return 0;
+    }
+    return inFolder(unlock, [&] {
+        OpResult result = before(dirFd, leaf);
+        message = std::move(result.message);
+        return result.error;
+    });
+}
+
 int copyRegular(int source, const struct stat& st, int dirFd, FolderUnlock& unlock,
-                const std::string& leaf) {
+                const std::string& leaf, const BeforeReplace& before, std::string& message) {
     Temporary temporary(dirFd, unlock);
     UniqueFd out;
     if (const int error = temporary.create([&](const char* name) {
@@ -558,6 +572,9 @@ int copyRegular(int source, const struct stat& st, int dirFd, FolderUnlock& unlo
     if (const int error = out.close()) {
         return error;
     }
+    if (const int error = beforeReplacing(before, dirFd, unlock, leaf, message)) {
+        return error;
+    }
     return temporary.replace(leaf);
 }
 
@@ -580,7 +597,8 @@ int readLinkText(int base, const std::string& name, const struct stat& st, std::
 // Links and FIFOs: made under a temporary name, given owner, bits and times,
 // then renamed over the target.
 int copySpecial(int base, const std::string& source, const struct stat& st, int dirFd,
-                FolderUnlock& unlock, const std::string& leaf) {
+                FolderUnlock& unlock, const std::string& leaf, const BeforeReplace& before,
+                std::string& message) {
     const bool isLink = S_ISLNK(st.st_mode);
     std::string text;
     if (isLink) {
@@ -608,6 +626,9 @@ int copySpecial(int base, const std::string& source, const struct stat& st, int 
     if (::utimensat(dirFd, temporary.name(), times, AT_SYMLINK_NOFOLLOW) != 0 &&
         !notStorable(errno)) {
         return errno;
+    }
+    if (const int error = beforeReplacing(before, dirFd, unlock, leaf, message)) {
+        return error;
     }
     return temporary.replace(leaf);
 }
@@ -811,7 +832,7 @@ MirrorTree MirrorTree::open(const std::string& root, int lockWaitMs, OpResult& r
 }
 
 OpResult MirrorTree::copyFile(const SourceTree& from, const std::string& source,
-                              const std::string& target) {
+                              const std::string& target, const BeforeReplace& beforeReplace) {
     if (!valid()) {
         return OpResult::failure(EBADF);
     }
@@ -864,10 +885,15 @@ OpResult MirrorTree::copyFile(const SourceTree& from, const std::string& source,
         return wayFailure(error);
     }
     FolderUnlock unlock(dir.get());
-    const int error = input.valid()
-                          ? copyRegular(input.get(), st, dir.get(), unlock, path.leaf)
-                          : copySpecial(in.base, in.name, st, dir.get(), unlock, path.leaf);
-    return error == 0 ? OpResult::success() : OpResult::failure(error);
+    std::string message;
+    const int error = input.valid() ? copyRegular(input.get(), st, dir.get(), unlock, path.leaf,
+                                                  beforeReplace, message)
+                                    : copySpecial(in.base, in.name, st, dir.get(), unlock,
+                                                  path.leaf, beforeReplace, message);
+    if (error == 0) {
+        return OpResult::success();
+    }
+    return message.empty() ? OpResult::failure(error) : OpResult::failure(error, message);
 }
 
 OpResult MirrorTree::createDirectory(const SourceTree& from, const std::string& source,

@@ -42,6 +42,7 @@
 #include "ui/dialogs/LinkLabel.h"
 #include "ui/dialogs/TfrmSelectFileAttr.h"
 #include "ui/dialogs/TfrmSelectFileType.h"
+#include "ui/dialogs/VersionSettingsPage.h"
 #include "widgets/DialogService.h"
 #include "widgets/HelpPages.h"
 
@@ -67,11 +68,14 @@ QString nodeTaskFolder() {
 QString nodeSchedule() {
     return QStringLiteral("Schedule");
 }
+QString nodeVersions() {
+    return QStringLiteral("Versions");
+}
 QString nodeAdvanced() {
     return QStringLiteral("Advanced");
 }
 
-enum Page { kGeneralPage, kIncludePage, kExcludePage, kFolderPage, kSchedulePage };
+enum Page { kGeneralPage, kIncludePage, kExcludePage, kFolderPage, kSchedulePage, kVersionsPage };
 
 // What rows and entries carry besides their text: the model's bytes, which
 // the text may show only approximately (a path need not be UTF-8).
@@ -166,6 +170,7 @@ TfrmTaskDefine::TfrmTaskDefine(QWidget* parent) : QDialog(parent) {
     new QTreeWidgetItem(advanced, {nodeFileInclude()});
     new QTreeWidgetItem(advanced, {nodeFileExclude()});
     new QTreeWidgetItem(advanced, {nodeSchedule()});
+    new QTreeWidgetItem(advanced, {nodeVersions()});
     tvOption->expandAll();
     tvOption->setFixedWidth(QFontMetrics(tvOption->font()).averageCharWidth() * 20);
 
@@ -180,6 +185,8 @@ TfrmTaskDefine::TfrmTaskDefine(QWidget* parent) : QDialog(parent) {
     buildExcludePage(nbOption->widget(kExcludePage));
     buildFolderPage(nbOption->widget(kFolderPage));
     buildSchedulePage(nbOption->widget(kSchedulePage));
+    m_versionsPage = new VersionSettingsPage(nbOption);
+    nbOption->addWidget(m_versionsPage);
     // As large as the largest page, whichever is shown: the pages' word-wrapped
     // labels would otherwise let the dialog change size from page to page.
     nbOption->setMinimumSize(nbOption->sizeHint());
@@ -449,6 +456,7 @@ void TfrmTaskDefine::FormCreate() {
     pageIndex.insert(nodeFileExclude(), kExcludePage);
     pageIndex.insert(nodeTaskFolder(), kFolderPage);
     pageIndex.insert(nodeSchedule(), kSchedulePage);
+    pageIndex.insert(nodeVersions(), kVersionsPage);
     pageIndex.insert(nodeAdvanced(), pageIndex.value(nodeFileInclude()));
     nbOption->setCurrentIndex(kGeneralPage);
 
@@ -458,6 +466,7 @@ void TfrmTaskDefine::FormCreate() {
                     tr("Exclude some files from task folder which you don't want to synchronize"));
     pageHint.insert(nodeTaskFolder(), tr("set task folder"));
     pageHint.insert(nodeSchedule(), tr("set task schedule"));
+    pageHint.insert(nodeVersions(), tr("keep the files a run replaces or deletes"));
     pageHint.insert(nodeAdvanced(), tr("set advanced options"));
     lblTip->setText(pageHint.value(nodeGeneral()));
 
@@ -571,6 +580,10 @@ void TfrmTaskDefine::SetTaskDefined(Task* task) {
     tmeButtonStatusTimer();
     rdSimulate->setChecked(schedule.simulate);
     rdRun->setChecked(!schedule.simulate);
+    m_versionsPage->load(task->versions);
+    if (task->folderList.count() > 0) {
+        m_versionsPage->setFirstMirror(task->folderList.items().front().mirror);
+    }
 }
 
 void TfrmTaskDefine::tvOptionClick() {
@@ -587,6 +600,9 @@ void TfrmTaskDefine::tvOptionMouseMove(QPoint position) {
 }
 
 void TfrmTaskDefine::nbOptionPageChanged() {
+    m_versionsPage->setFirstMirror(lstMainFolders->count() > 0
+                                       ? bytesOf(lstMainFolders->item(0), kMirrorRole)
+                                       : std::string());
     if (nbOption->currentIndex() != kIncludePage) {
         return;
     }
@@ -816,6 +832,22 @@ void TfrmTaskDefine::btnOKClick() {
         edtTaskName->setFocus();
         return;
     }
+    // Checked before anything reaches the task: a refused folder keeps the
+    // dialog open with the task as it was.
+    TaskFolder folders;
+    for (int i = 0; i < lstMainFolders->count(); ++i) {
+        TaskFolderItem& pair = folders.addItem();
+        pair.main = bytesOf(lstMainFolders->item(i), kMainRole);
+        pair.mirror = bytesOf(lstMainFolders->item(i), kMirrorRole);
+    }
+    const VersionSettings versions = m_versionsPage->settings();
+    if (const std::string problem = Task::versionsFolderProblemFor(versions, folders);
+        !problem.empty()) {
+        service.message(this, QMessageBox::Information, tr("Information"),
+                        tr("The versions folder can not be used: %1").arg(toQString(problem)));
+        tvOption->setCurrentItem(tvOption->findItems(nodeVersions(), Qt::MatchRecursive).value(0));
+        return;
+    }
     std::vector<std::string> mains;
     for (int i = 0; i < lstMainFolders->count(); ++i) {
         mains.push_back(bytesOf(lstMainFolders->item(i), kMainRole));
@@ -825,6 +857,7 @@ void TfrmTaskDefine::btnOKClick() {
     }
     Task& task = *FTaskDefined;
     task.name = dialogs::toModelKeeping(name, task.name);
+    task.versions = versions;
 
     task.folderList.clearItems();
     for (int i = 0; i < lstMainFolders->count(); ++i) {

@@ -24,6 +24,7 @@ class QTreeWidgetItem;
 class LinkLabel;
 class Task;
 class TaskManager;
+class VersionSettingsPage;
 
 // Edits every setting of one live Task: name, copy policy, task log, folder
 // pairs, included files, exclusions and schedule. The controls hold the
@@ -134,4 +135,6 @@ private:
     QCheckBox* chkRunMissed;
     QRadioButton* rdSimulate;
     QRadioButton* rdRun;
+
+    VersionSettingsPage* m_versionsPage;
 };

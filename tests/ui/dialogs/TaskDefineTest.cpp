@@ -275,6 +275,45 @@ private slots:
         QVERIFY(!task.schedule.simulate);
     }
 
+    void versionsPageLoadsStoresAndRefusesAFolderInsideMain() {
+        Model model;
+        Task& task = model.tasks.addTask();
+        task.folderList.addItem() = {"/data/docs", "/backup/docs"};
+        task.versions = {true, "", 0, 7};
+        DefineDialog d(model, task);
+        d.clickNode(u"Versions"_s);
+        QCOMPARE(d.page(), u"VERSIONS"_s);
+        QVERIFY(d.get<QCheckBox>("chkVersions")->isChecked());
+        QCOMPARE(d.edit("edtVersionsFolder")->placeholderText(),
+                 u"/backup/docs/.twinfold-versions"_s);
+        QVERIFY(!d.get<QCheckBox>("chkKeepDays")->isChecked());
+        QVERIFY(!d.get<QSpinBox>("edtKeepDays")->isEnabled());
+        QCOMPARE(d.get<QSpinBox>("edtKeepVersions")->value(), 7);
+        QCOMPARE(d.get<QLabel>("lblVersionsNote")->text(), QString());
+
+        // A folder on another file system than the mirror is told about.
+        d.edit("edtVersionsFolder")->setText(u"/proc/kept"_s);
+        QVERIFY(d.get<QLabel>("lblVersionsNote")->text().contains(u"another file system"_s));
+
+        // One inside the main folder is refused before anything is written.
+        d.edit("edtTaskName")->setText(u"Changed"_s);
+        d.edit("edtVersionsFolder")->setText(u"/data/docs/.kept"_s);
+        DialogService::instance().setNextAnswer(QMessageBox::Ok);
+        d.button("btnOK")->click();
+        QVERIFY(DialogService::instance().lastText().contains(u"inside the main folder"_s));
+        QCOMPARE(d.dialog.result(), int(QDialog::Rejected));
+        QCOMPARE(task.name, std::string("New Task 1"));
+        QCOMPARE(task.versions.folder, std::string());
+
+        d.edit("edtVersionsFolder")->setText(u"/backup/kept"_s);
+        d.get<QCheckBox>("chkKeepDays")->click();
+        d.get<QSpinBox>("edtKeepDays")->setValue(90);
+        d.get<QCheckBox>("chkKeepVersions")->click();
+        d.okAnyway();  // the main folder does not exist here
+        QCOMPARE(d.dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(task.versions, (VersionSettings{true, "/backup/kept", 90, 0}));
+    }
+
     // The schedule page reads the model's clock, shows times in the user's
     // format and keeps them in the one stored form.
     void scheduleReadsTheInjectedClockAndKeepsMissedRuns() {

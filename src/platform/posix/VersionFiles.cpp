@@ -1,0 +1,518 @@
+#include "platform/VersionFiles.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+constexpr std::size_t kBufferBytes = std::size_t{1} << 20;
+
+OpResult fromErrno(int error) {
+    return OpResult::failure(error);
+}
+
+// A name that isTemporaryName() knows, so that a copy cut short by a kill is
+// recognised and never listed as a kept version.
+std::string temporaryName() {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::uint64_t bits = 0;
+    if (::getrandom(&bits, sizeof bits, GRND_NONBLOCK) != sizeof bits) {
+        // Uniqueness does not rest on this: the file is created exclusively.
+        bits = static_cast<std::uint64_t>(
+                   std::chrono::steady_clock::now().time_since_epoch().count()) ^
+               (static_cast<std::uint64_t>(::getpid()) << 32);
+    }
+    std::string name(kTemporaryPrefix);
+    for (int i = 0; i < 16; ++i) {
+        name.push_back(kHex[bits & 0xf]);
+        bits >>= 4;
+    }
+    return name;
+}
+
+// Gives `name` in `to` to the entry `fromName` of `from` unless taken.
+// File systems without RENAME_NOREPLACE get a hard link and an unlink,
+// which refuse a taken name as well.
+int renameNoReplace(int from, const char* fromName, int to, const char* toName) {
+    if (::renameat2(from, fromName, to, toName, RENAME_NOREPLACE) == 0) {
+        return 0;
+    }
+    const int error = errno;
+    if (error != EINVAL && error != ENOSYS) {
+        return error;
+    }
+    if (::linkat(from, fromName, to, toName, 0) != 0) {
+        return errno;
+    }
+    return ::unlinkat(from, fromName, 0) == 0 ? 0 : errno;
+}
+
+int copyBytes(int source, int target) {
+    // The kernel copies within the file system and, on some, shares blocks.
+    for (;;) {
+        const ssize_t n = ::copy_file_range(source, nullptr, target, nullptr, kBufferBytes * 8, 0);
+        if (n == 0) {
+            return 0;
+        }
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
+                break;
+            }
+            return errno;
+        }
+    }
+    auto buffer = std::make_unique<char[]>(kBufferBytes);
+    for (;;) {
+        const ssize_t n = ::read(source, buffer.get(), kBufferBytes);
+        if (n == 0) {
+            return 0;
+        }
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::write(target, buffer.get() + done, static_cast<size_t>(n - done));
+            if (w < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return errno;
+            }
+            done += w;
+        }
+    }
+}
+
+// Copies the file or link `fromName` of `from` to the new name `tempName` in
+// `to`, keeping its times, bits, and as root its owner. Returns 0 or an errno;
+// on failure nothing is left behind.
+int copyEntry(int from, const std::string& fromName, int to, const std::string& tempName) {
+    struct stat st {};
+    if (::fstatat(from, fromName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        return errno;
+    }
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    if (S_ISLNK(st.st_mode)) {
+        std::vector<char> text(static_cast<std::size_t>(st.st_size) + 1);
+        const ssize_t n = ::readlinkat(from, fromName.c_str(), text.data(), text.size());
+        if (n < 0) {
+            return errno;
+        }
+        if (::symlinkat(std::string(text.data(), static_cast<std::size_t>(n)).c_str(), to,
+                        tempName.c_str()) != 0) {
+            return errno;
+        }
+        if (::geteuid() == 0) {
+            static_cast<void>(
+                ::fchownat(to, tempName.c_str(), st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW));
+        }
+        static_cast<void>(::utimensat(to, tempName.c_str(), times, AT_SYMLINK_NOFOLLOW));
+        return 0;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        return EISDIR;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return EOPNOTSUPP;
+    }
+    const int source = ::openat(from, fromName.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (source < 0) {
+        return errno;
+    }
+    const int target =
+        ::openat(to, tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (target < 0) {
+        const int error = errno;
+        ::close(source);
+        return error;
+    }
+    int error = copyBytes(source, target);
+    ::close(source);
+    if (error == 0 && ::geteuid() == 0 && ::fchown(target, st.st_uid, st.st_gid) != 0) {
+        error = errno;
+    }
+    if (error == 0 && ::fchmod(target, st.st_mode & 07777) != 0) {
+        error = errno;
+    }
+    if (error == 0 && ::futimens(target, times) != 0) {
+        error = errno;
+    }
+    if (::close(target) != 0 && error == 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        ::unlinkat(to, tempName.c_str(), 0);
+    }
+    return error;
+}
+
+std::string numbered(const std::string& name, int number) {
+    return number == 1 ? name : name + ".~" + std::to_string(number) + "~";
+}
+
+constexpr int kMaxNumbers = 10000;
+
+}  // namespace
+
+FolderFd::~FolderFd() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+}
+
+FolderFd::FolderFd(FolderFd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+
+FolderFd& FolderFd::operator=(FolderFd&& other) noexcept {
+    if (this != &other) {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+        m_fd = std::exchange(other.m_fd, -1);
+    }
+    return *this;
+}
+
+VersionFilesSeam& versionFilesSeam() {
+    static VersionFilesSeam seam;
+    return seam;
+}
+
+FolderFd openFolder(const std::string& path, bool make, OpResult& result) {
+    result = OpResult::success();
+    if (path.empty() || path.front() != '/') {
+        result = OpResult::failure(EINVAL, "not an absolute path: " + path);
+        return {};
+    }
+    const int fd = ::open(path.c_str(), kFolderFlags);
+    if (fd >= 0 || errno != ENOENT || !make) {
+        if (fd < 0) {
+            result = fromErrno(errno);
+        }
+        return FolderFd(fd);
+    }
+    // Walk down from the root, making what is missing. Links on the way are
+    // followed here, as for any folder a user names.
+    FolderFd current(::open("/", kFolderFlags));
+    std::string_view rest(path);
+    while (!rest.empty()) {
+        const std::size_t slash = rest.find('/');
+        const std::string name(rest.substr(0, slash));
+        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+        if (name.empty() || name == ".") {
+            continue;
+        }
+        if (::mkdirat(current.get(), name.c_str(), kPrivateFolderMode) != 0 && errno != EEXIST) {
+            result = fromErrno(errno);
+            return {};
+        }
+        FolderFd next(::openat(current.get(), name.c_str(), kFolderFlags));
+        if (!next.valid()) {
+            result = fromErrno(errno);
+            return {};
+        }
+        current = std::move(next);
+    }
+    return current;
+}
+
+FolderFd openChildFolder(int parent, std::string_view name, bool make, OpResult& result) {
+    result = OpResult::success();
+    const std::string child(name);
+    if (child.empty() || child == "." || child == ".." || child.find('/') != std::string::npos) {
+        result = OpResult::failure(EINVAL, "not a folder name: " + child);
+        return {};
+    }
+    if (make && ::mkdirat(parent, child.c_str(), kPrivateFolderMode) != 0 && errno != EEXIST) {
+        result = fromErrno(errno);
+        return {};
+    }
+    const int fd = ::openat(parent, child.c_str(), kFolderFlags | O_NOFOLLOW);
+    if (fd < 0) {
+        // With O_DIRECTORY a link answers ENOTDIR; say what it is.
+        const int error = errno;
+        struct stat st {};
+        const bool link = (error == ELOOP || error == ENOTDIR) &&
+                          ::fstatat(parent, child.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                          S_ISLNK(st.st_mode);
+        result = link ? OpResult::failure(ELOOP, child + " is a symbolic link") : fromErrno(error);
+        return {};
+    }
+    return FolderFd(fd);
+}
+
+FolderFd openFolderPath(int base, std::string_view relative, bool make, OpResult& result) {
+    FolderFd current(::fcntl(base, F_DUPFD_CLOEXEC, 0));
+    if (!current.valid()) {
+        result = fromErrno(errno);
+        return {};
+    }
+    result = OpResult::success();
+    while (!relative.empty()) {
+        const std::size_t slash = relative.find('/');
+        const std::string_view name = relative.substr(0, slash);
+        relative =
+            slash == std::string_view::npos ? std::string_view() : relative.substr(slash + 1);
+        if (name.empty()) {
+            continue;
+        }
+        FolderFd next = openChildFolder(current.get(), name, make, result);
+        if (!next.valid()) {
+            return {};
+        }
+        current = std::move(next);
+    }
+    return current;
+}
+
+OpResult claimFolder(int parent, std::string_view name) {
+    const std::string child(name);
+    if (::mkdirat(parent, child.c_str(), kPrivateFolderMode) != 0) {
+        return fromErrno(errno);
+    }
+    return OpResult::success();
+}
+
+OpResult moveNoReplace(int from, const std::string& fromName, int to, const std::string& toName,
+                       std::string* usedName) {
+    struct stat st {};
+    if (::fstatat(from, fromName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        return fromErrno(errno);
+    }
+    if (S_ISDIR(st.st_mode)) {
+        return OpResult::failure(EISDIR);
+    }
+    bool crossing = versionFilesSeam().forceCopy;
+    for (int number = 1; number <= kMaxNumbers && !crossing; ++number) {
+        const std::string name = numbered(toName, number);
+        const int error = renameNoReplace(from, fromName.c_str(), to, name.c_str());
+        if (error == 0) {
+            if (usedName != nullptr) {
+                *usedName = name;
+            }
+            return OpResult::success();
+        }
+        if (error == EXDEV) {
+            crossing = true;
+        } else if (error != EEXIST) {
+            return fromErrno(error);
+        }
+    }
+    if (!crossing) {
+        return OpResult::failure(EEXIST, "no free name for " + toName);
+    }
+
+    // Another file system: the copy is whole under its final name before the
+    // original goes, so a kill leaves at least one of them.
+    const std::string temp = temporaryName();
+    if (const int error = copyEntry(from, fromName, to, temp); error != 0) {
+        return fromErrno(error);
+    }
+    for (int number = 1; number <= kMaxNumbers; ++number) {
+        const std::string name = numbered(toName, number);
+        const int error = renameNoReplace(to, temp.c_str(), to, name.c_str());
+        if (error == EEXIST) {
+            continue;
+        }
+        if (error != 0) {
+            ::unlinkat(to, temp.c_str(), 0);
+            return fromErrno(error);
+        }
+        if (usedName != nullptr) {
+            *usedName = name;
+        }
+        if (::unlinkat(from, fromName.c_str(), 0) != 0 && errno != ENOENT) {
+            return fromErrno(errno);
+        }
+        return OpResult::success();
+    }
+    ::unlinkat(to, temp.c_str(), 0);
+    return OpResult::failure(EEXIST, "no free name for " + toName);
+}
+
+OpResult copyOut(int from, const std::string& fromName, int to, const std::string& toName,
+                 bool replace) {
+    struct stat existing {};
+    if (::fstatat(to, toName.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (!replace) {
+            return OpResult::failure(EEXIST);
+        }
+        if (S_ISDIR(existing.st_mode)) {
+            return OpResult::failure(EISDIR, "a folder of that name is in the way");
+        }
+    } else if (errno != ENOENT) {
+        return fromErrno(errno);
+    }
+    const std::string temp = temporaryName();
+    if (const int error = copyEntry(from, fromName, to, temp); error != 0) {
+        return fromErrno(error);
+    }
+    const int error = replace ? (::renameat(to, temp.c_str(), to, toName.c_str()) == 0 ? 0 : errno)
+                              : renameNoReplace(to, temp.c_str(), to, toName.c_str());
+    if (error != 0) {
+        ::unlinkat(to, temp.c_str(), 0);
+        return fromErrno(error);
+    }
+    return OpResult::success();
+}
+
+OpResult removeEntryTree(int parent, const std::string& name) {
+    if (::unlinkat(parent, name.c_str(), 0) == 0 || errno == ENOENT) {
+        return OpResult::success();
+    }
+    if (errno != EISDIR && errno != EPERM) {
+        return fromErrno(errno);
+    }
+    const int fd = ::openat(parent, name.c_str(), kFolderFlags | O_NOFOLLOW);
+    if (fd < 0) {
+        return fromErrno(errno);
+    }
+    DIR* dir = ::fdopendir(fd);
+    if (dir == nullptr) {
+        const int error = errno;
+        ::close(fd);
+        return fromErrno(error);
+    }
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view child = entry->d_name;
+        if (child != "." && child != "..") {
+            names.emplace_back(child);
+        }
+    }
+    OpResult result;
+    for (const std::string& child : names) {
+        OpResult removed = removeEntryTree(::dirfd(dir), child);
+        if (!removed.ok() && result.ok()) {
+            result = std::move(removed);
+        }
+    }
+    ::closedir(dir);
+    if (!result.ok()) {
+        return result;
+    }
+    if (::unlinkat(parent, name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT) {
+        return fromErrno(errno);
+    }
+    return OpResult::success();
+}
+
+OpResult removeEmptyFolder(int parent, const std::string& name) {
+    if (::unlinkat(parent, name.c_str(), AT_REMOVEDIR) != 0) {
+        return fromErrno(errno);
+    }
+    return OpResult::success();
+}
+
+int forEachEntry(int folder,
+                 const std::function<void(const std::string& name, const Lookup&)>& visit) {
+    const int fd = ::openat(folder, ".", kFolderFlags);
+    if (fd < 0) {
+        return errno;
+    }
+    DIR* dir = ::fdopendir(fd);
+    if (dir == nullptr) {
+        const int error = errno;
+        ::close(fd);
+        return error;
+    }
+    std::vector<std::string> names;
+    errno = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..") {
+            names.emplace_back(name);
+        }
+    }
+    const int error = errno;
+    if (error == 0) {
+        for (const std::string& name : names) {
+            visit(name, lookupEntryAt(::dirfd(dir), name.c_str()));
+        }
+    }
+    ::closedir(dir);
+    return error;
+}
+
+int forEachName(int folder,
+                const std::function<void(const std::string& name, bool isFolder)>& visit) {
+    const int fd = ::openat(folder, ".", kFolderFlags);
+    if (fd < 0) {
+        return errno;
+    }
+    DIR* dir = ::fdopendir(fd);
+    if (dir == nullptr) {
+        const int error = errno;
+        ::close(fd);
+        return error;
+    }
+    std::vector<std::pair<std::string, bool>> names;
+    errno = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        bool isFolder = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_UNKNOWN) {
+            struct stat st {};
+            isFolder = ::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                       S_ISDIR(st.st_mode);
+        }
+        names.emplace_back(name, isFolder);
+    }
+    const int error = errno;
+    ::closedir(dir);
+    if (error == 0) {
+        for (const auto& [name, isFolder] : names) {
+            visit(name, isFolder);
+        }
+    }
+    return error;
+}
+
+std::optional<bool> sameFileSystem(const std::string& a, const std::string& b) {
+    const auto device = [](std::string path) -> std::optional<dev_t> {
+        while (!path.empty()) {
+            struct stat st {};
+            if (::stat(path.c_str(), &st) == 0) {
+                return st.st_dev;
+            }
+            if (errno != ENOENT && errno != ENOTDIR) {
+                return std::nullopt;
+            }
+            const std::size_t slash = path.find_last_of('/');
+            if (slash == std::string::npos) {
+                return std::nullopt;
+            }
+            path = slash == 0 ? std::string("/") : path.substr(0, slash);
+        }
+        return std::nullopt;
+    };
+    const auto first = device(a);
+    const auto second = device(b);
+    if (!first || !second) {
+        return std::nullopt;
+    }
+    return *first == *second;
+}
+
+}  // namespace platform
