@@ -27,6 +27,9 @@ void FileInfo::setRecord(const platform::FindRecord& record) {
     m_attributes = record.attributes;
     m_lastWriteTime = record.lastWriteTime;
     m_size = record.size;
+    m_mode = static_cast<std::uint16_t>(record.mode);
+    m_owner = record.owner;
+    m_group = record.group;
 }
 
 std::string_view FileInfo::fileName() const {

@@ -30,6 +30,11 @@ public:
     bool isDirectory() const { return hasAttribute(platform::kAttrDirectory); }
     std::uint64_t size() const { return m_size; }
     std::uint64_t lastWriteTime() const { return m_lastWriteTime; }
+    // The type and permission bits (st_mode), owner and group.
+    std::uint32_t mode() const { return m_mode; }
+    std::uint32_t owner() const { return m_owner; }
+    std::uint32_t group() const { return m_group; }
+
     // How the lookup that made this entry went: Found for listed entries;
     // Absent or Unknown (the lookup failed for another reason than "no such
     // entry") for entries looked up by path.
@@ -57,15 +62,18 @@ public:
 
 private:
     void setLookup(const platform::Lookup& lookup);
-    // Keeps attributes, last-write time and size. Creation and access times
-    // are dropped: no decision reads them, and a snapshot holds one record per
-    // entry.
+    // Keeps attributes, last-write time, size, mode, owner and group.
+    // Creation and access times are dropped: no decision reads them, and a
+    // snapshot holds one record per entry.
     void setRecord(const platform::FindRecord& record);
 
     std::string m_path;
     std::uint32_t m_attributes = 0;
     platform::LookupStatus m_status = platform::LookupStatus::Found;
     std::uint8_t m_error = 0;
+    std::uint16_t m_mode = 0;  // st_mode fits in 16 bits
+    std::uint32_t m_owner = 0;
+    std::uint32_t m_group = 0;
     std::uint64_t m_lastWriteTime = 0;
     std::uint64_t m_size = 0;
 };

@@ -29,6 +29,10 @@ public:
     // cannot be mirrored (a mirror folder that could not be listed, a name
     // that clashes in letter case on the mirror).
     bool failure = false;
+    // An update of the permission bits (and, as root, owner and group) only:
+    // the mirror's entry is changed in place, never replaced, and its content
+    // and times stay as they are.
+    bool attributesOnly = false;
     // Index of the folder pair the item belongs to, or -1.
     std::int32_t pair = -1;
 

@@ -72,6 +72,11 @@ public:
         std::vector<std::string> leftovers;
         // This pair's folder inside each run folder of the versions folder.
         std::string versionsName;
+        // Mirror folders (the root included) whose permission bits, owner
+        // or last-write time differ from their main folder's: a real run
+        // gives them main's once their content is done. Not items of the
+        // plan, since nothing else about them changes.
+        std::vector<std::string> folderRepairs;
     };
     std::vector<Pair> pairs;
 

@@ -428,6 +428,7 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     }
     m_timePrecision = std::max(platform::timePrecisionTicks(mainRoot),
                                opened.ok() ? platform::timePrecisionTicks(mirrorRoot) : 1);
+    m_kept = pair.tree.valid() ? pair.tree.kept() : platform::MetadataKept{};
 
     for (const FileInfo& entry : scan.mirror.entries()) {
         if (!entry.isDirectory() && platform::isTemporaryName(entry.fileName())) {
@@ -473,6 +474,38 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
         }
     }
     UnknownPaths caseLosers;
+    // An entry facing one of the other kind (a folder facing a file or a
+    // link, a file facing a folder): the mirror pass leaves what is beneath
+    // it to the replacement, and the main pass plans nothing beneath one that
+    // is not replaced.
+    UnknownPaths typeChanged;
+    UnknownPaths blocked;
+    const auto kindsDiffer = [](const FileInfo& entry, const FileInfo& counterpart) {
+        return entry.isDirectory() != counterpart.isDirectory();
+    };
+    const auto changeType = [&](std::string_view relative, const FileInfo& entry,
+                                const FileInfo& counterpart) {
+        typeChanged.add(std::string(relative));
+        if (!planTypeChange(entry, counterpart)) {
+            blocked.add(std::string(relative));
+        }
+    };
+    // The counterpart of a main entry that its folder's listing did not show.
+    // Never through a link or a file on the way; beneath a folder the mirror
+    // does not have, nothing is there (unless the mirror matches names in
+    // other letter case).
+    const auto lookUpMirror = [&](std::string_view relative, const std::string& path) {
+        const auto slash = relative.rfind(platform::kSeparator);
+        if (slash != std::string_view::npos) {
+            const FileInfo* parent = mirrorIndex->find(relative.substr(0, slash));
+            if (parent != nullptr ? !parent->isDirectory() : !foldsCase) {
+                platform::Lookup absent;
+                absent.error = ENOENT;
+                return absent;
+            }
+        }
+        return pair.tree.lookup(path);
+    };
 
     // Main pass.
     // Mirror entries a main entry was matched with under another spelling
@@ -486,6 +519,9 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
             continue;
         }
         if (!mirrorUnknown.empty() && mirrorUnknown.covers(relative)) {
+            continue;
+        }
+        if (!blocked.empty() && blocked.covers(relative)) {
             continue;
         }
         if (foldsCase) {
@@ -502,18 +538,26 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
             }
         }
         if (const FileInfo* found = mirrorIndex->find(relative)) {
-            compareMain(entry, *found, LookupStatus::Found);
+            if (kindsDiffer(entry, *found)) {
+                changeType(relative, entry, *found);
+            } else {
+                compareMain(entry, *found, LookupStatus::Found);
+            }
             continue;
         }
         // Not listed under that exact name: ask the file system, which may
         // match names regardless of case or see what the listing missed.
         std::string counterpartPath = mirrorRoot;
         counterpartPath.append(relative);
-        const platform::Lookup lookup = platform::lookupEntry(counterpartPath);
+        const platform::Lookup lookup = lookUpMirror(relative, counterpartPath);
         const FileInfo counterpart(std::move(counterpartPath), lookup);
         if (lookup.status == LookupStatus::Found) {
             matchedByLookup.emplace(lookup.device, lookup.inode);
             matchedNames.insert(platform::lowerCase(relative));
+            if (kindsDiffer(entry, counterpart)) {
+                changeType(relative, entry, counterpart);
+                continue;
+            }
         }
         // The counterpart's own record decides how it is tested, so what the
         // lookup found is what exists.
@@ -532,7 +576,8 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     for (const FileInfo& entry : scan.mirror.entries()) {
         const std::string_view relative = relativeOf(entry, mirrorRoot);
         if (neverPlanned(relative, true) || unknown.covers(relative) ||
-            (!caseLosers.empty() && caseLosers.covers(relative))) {
+            (!caseLosers.empty() && caseLosers.covers(relative)) ||
+            (!typeChanged.empty() && typeChanged.covers(relative))) {
             continue;
         }
         if (mainIndex->find(relative) != nullptr) {
@@ -577,19 +622,36 @@ void FolderComparer::compareMirror(const FileInfo& entry, LookupStatus status) {
 
 void FolderComparer::compareMain(const FileInfo& entry, const FileInfo& counterpart,
                                  LookupStatus status) {
+    const bool counterpartExists = status == LookupStatus::Found;
     if (isExcluded(entry)) {
         addItem(entry, counterpart, opExclude);
+        // Its content is still judged entry by entry, so the folder holds
+        // mirrored entries: it keeps main's bits like any other.
+        if (counterpartExists && entry.isDirectory() && counterpart.isDirectory()) {
+            compareFolder(entry, counterpart);
+        }
         return;
     }
     if (status == LookupStatus::Unknown) {
         addSkip(entry.path(), systemReason(counterpart.lookupError()));
         return;
     }
-    const bool counterpartExists = status == LookupStatus::Found;
     if (!counterpartExists && m_policy.isCopyNewFiles()) {
         addItem(entry, counterpart, entry.isDirectory() ? opCreateDirectory : opCreateFile);
     }
-    if (entry.lookupStatus() != LookupStatus::Found || !counterpartExists || entry.isDirectory()) {
+    if (entry.lookupStatus() != LookupStatus::Found || !counterpartExists) {
+        return;
+    }
+    if (entry.isDirectory()) {
+        compareFolder(entry, counterpart);
+        return;
+    }
+    // A file facing a link or a FIFO (or the other way) is replaced.
+    const bool copiesChanged = m_policy.isCopyIfSizeDiffers() || m_policy.isCopyIfTimeDiffers() ||
+                               m_policy.isCopyIfAttributesDiffer();
+    if (copiesChanged && (entry.mode() & platform::kModeTypeMask) !=
+                             (counterpart.mode() & platform::kModeTypeMask)) {
+        addItem(entry, counterpart, opUpdateFile);
         return;
     }
     if (m_policy.isCopyIfSizeDiffers() && entry.compareSize(counterpart) != 0) {
@@ -603,11 +665,63 @@ void FolderComparer::compareMain(const FileInfo& entry, const FileInfo& counterp
         }
         return;
     }
+    // Bits and owners alone are carried whenever changed files are copied
+    // at all, in place: nothing about the content changed.
+    if (copiesChanged && attributesDiffer(entry, counterpart)) {
+        addItem(entry, counterpart, opUpdateFile).attributesOnly = true;
+        return;
+    }
     if (m_policy.isCopyIfAttributesDiffer() &&
         (entry.attributes() & kComparableAttributes) !=
             (counterpart.attributes() & kComparableAttributes)) {
         addItem(entry, counterpart, opUpdateFile);
     }
+}
+
+bool FolderComparer::attributesDiffer(const FileInfo& entry, const FileInfo& counterpart) const {
+    if (!m_kept.permissions) {
+        return false;
+    }
+    // A link's own bits mean nothing here and cannot be changed.
+    if (!entry.hasAttribute(platform::kAttrSymlink) &&
+        (entry.mode() & platform::kModePermissionMask) !=
+            (counterpart.mode() & platform::kModePermissionMask)) {
+        return true;
+    }
+    return m_kept.owners &&
+           (entry.owner() != counterpart.owner() || entry.group() != counterpart.group());
+}
+
+void FolderComparer::compareFolder(const FileInfo& entry, const FileInfo& counterpart) {
+    int order = 0;
+    if (attributesDiffer(entry, counterpart) || timesDiffer(entry, counterpart, order)) {
+        m_list->pairs[static_cast<std::size_t>(m_pair)].folderRepairs.push_back(counterpart.path());
+    }
+}
+
+bool FolderComparer::planTypeChange(const FileInfo& entry, const FileInfo& counterpart) {
+    if (isExcluded(entry) || isExcluded(counterpart)) {
+        addItem(entry, counterpart, opExclude);
+        return false;
+    }
+    if (!m_policy.isCopyNewFiles()) {
+        return false;
+    }
+    if (!m_policy.isDeleteMirrorOnly()) {
+        const auto kind = [](const FileInfo& each) {
+            return each.isDirectory()                          ? "a folder"
+                   : each.hasAttribute(platform::kAttrSymlink) ? "a link"
+                                                               : "a file";
+        };
+        addSkip(entry.path(), std::string("the mirror holds ") + kind(counterpart) +
+                                  " where main has " + kind(entry) +
+                                  ", and the copy policy does not delete from the mirror");
+        return false;
+    }
+    // The mirror's entry goes first, under the policy's delete rule.
+    addItem(counterpart, entry, counterpart.isDirectory() ? opDeleteDirectory : opDeleteFile);
+    addItem(entry, counterpart, entry.isDirectory() ? opCreateDirectory : opCreateFile);
+    return true;
 }
 
 bool FolderComparer::timesDiffer(const FileInfo& a, const FileInfo& b, int& order) const {

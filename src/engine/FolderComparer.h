@@ -54,6 +54,9 @@ private:
                      platform::LookupStatus status);
     void compareMirror(const FileInfo& entry, platform::LookupStatus status);
     bool timesDiffer(const FileInfo& a, const FileInfo& b, int& order) const;
+    bool attributesDiffer(const FileInfo& entry, const FileInfo& counterpart) const;
+    void compareFolder(const FileInfo& entry, const FileInfo& counterpart);
+    bool planTypeChange(const FileInfo& entry, const FileInfo& counterpart);
     FileItem& addItem(const FileInfo& entry, const FileInfo& counterpart, std::int32_t code);
     void addSkip(const std::string& path, std::string reason);
     void addFailure(const std::string& path, bool isDirectory, std::string reason);
@@ -72,4 +75,5 @@ private:
     // State of the pair being compared.
     std::int32_t m_pair = -1;
     std::uint64_t m_timePrecision = 1;
+    platform::MetadataKept m_kept;
 };

@@ -165,7 +165,8 @@ void TaskRun::openMirrors() {
             continue;
         }
         if (!pair.tree.valid()) {
-            result = platform::makeDirectories(pair.mirrorRoot);
+            // Owner-only until it gets main's bits at the end of the run.
+            result = platform::makeDirectories(pair.mirrorRoot, 0700);
             if (result.ok()) {
                 pair.tree = platform::MirrorTree::open(pair.mirrorRoot, platform::kMirrorLockWaitMs,
                                                        result);
@@ -175,6 +176,8 @@ void TaskRun::openMirrors() {
                 continue;
             }
         }
+        // The root is compared on every run; the trash may live in it.
+        pair.tree.finishLater(pair.mirrorRoot);
         for (const std::string& leftover : pair.leftovers) {
             result = pair.tree.remove(leftover, platform::EntryKind::File, false);
             if (!result.ok()) {
@@ -187,14 +190,21 @@ void TaskRun::openMirrors() {
 }
 
 void TaskRun::finishMirrors() {
+    // Folders get main's bits, owner and times once their content is done:
+    // those the run made or changed, and those the plan found different.
+    const auto failed = [this](const std::string& target, const platform::OpResult& result) {
+        ++m_failed;
+        logLine(errorLine(target, result.message));
+        recordProblem(true, target, result.message);
+    };
     for (FileItemList::Pair& pair : m_list->pairs) {
         if (pair.tree.valid()) {
-            const platform::OpResult result = pair.tree.finishDirectories(pair.source);
-            if (!result.ok()) {
-                ++m_failed;
-                logLine(errorLine(pair.mirrorRoot, result.message));
-                recordProblem(true, pair.mirrorRoot, result.message);
+            for (const std::string& folder : pair.folderRepairs) {
+                pair.tree.finishLater(folder);
             }
+            // Each failure went to `failed`.
+            [[maybe_unused]] const platform::OpResult first =
+                pair.tree.finishDirectories(pair.source, failed);
         }
     }
 }
@@ -295,14 +305,17 @@ bool TaskRun::perform(const FileItem& item, platform::OpResult& result) {
     FileItemList::Pair& pair = m_list->pairs[index];
     platform::MirrorTree& tree = pair.tree;
     switch (item.operation()) {
-        case opCreateFile: {
-            const std::string source = item.source();
-            result = tree.copyFile(sourceFor(pair, source), source, item.target());
-            break;
-        }
+        case opCreateFile:
         case opUpdateFile: {
             const std::string source = item.source();
-            if (!m_keeper || !item.target().starts_with(pair.mirrorRoot)) {
+            // Bits or owner alone change in place: nothing is replaced, so
+            // nothing goes into the versions folder.
+            if (item.attributesOnly) {
+                result = tree.copyAttributes(sourceFor(pair, source), source, item.target());
+                break;
+            }
+            if (item.operation() == opCreateFile || !m_keeper ||
+                !item.target().starts_with(pair.mirrorRoot)) {
                 result = tree.copyFile(sourceFor(pair, source), source, item.target());
                 break;
             }

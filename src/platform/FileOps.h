@@ -5,8 +5,10 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
+#include "platform/FileSystem.h"
 #include "platform/FindRecord.h"
 #include "platform/OpResult.h"
 
@@ -21,9 +23,9 @@ namespace platform {
 inline constexpr std::string_view kTemporaryPrefix = ".twinfold-partial-";
 bool isTemporaryName(std::string_view name);
 
-// Makes a folder and its missing parents (owner rwx plus the umask's other
-// bits). Succeeds when the folder exists already.
-OpResult makeDirectories(const std::string& path);
+// Makes a folder and its missing parents, each with `mode` less the umask's
+// bits. Succeeds when the folder exists already.
+OpResult makeDirectories(const std::string& path, unsigned mode = 0777);
 
 // Decides whether an entry beneath a folder being deleted must stay (an
 // excluded entry); its ancestors then stay too.
@@ -108,6 +110,9 @@ public:
     // Fails when `root()` now names another folder than the one opened.
     OpResult checkRoot() const;
 
+    // What the mirror's file system keeps of bits and owners.
+    MetadataKept kept() const { return m_kept; }
+
     // Copies the regular file, link or FIFO at `source` (beneath `from`, read
     // without following a link on the way or a final link; a regular file is
     // opened without blocking) to `target`. A file's content goes into a
@@ -115,15 +120,22 @@ public:
     // step, so the target is always either the old file or the new one. Keeps
     // the last-write time to the nanosecond, the access time, the permission
     // bits, holes of sparse files, and, when running as root, owner and group.
-    // Missing parent folders are created; a read-only target is replaced.
-    // Other special files fail. `beforeReplace`, when given, is called just
-    // before an existing target is replaced.
+    // Missing parent folders are created owner-only, and get their sources'
+    // bits in finishDirectories(); a read-only target is replaced. Other
+    // special files fail. `beforeReplace`, when given, is called just before
+    // an existing target is replaced.
     OpResult copyFile(const SourceTree& from, const std::string& source, const std::string& target,
                       const BeforeReplace& beforeReplace = {});
 
+    // Gives the entry at `target` the permission bits (not to links) and, when
+    // running as root, the owner and group of `source`, in place: content,
+    // times and the entry itself stay. Fails when the two are not of one type.
+    OpResult copyAttributes(const SourceTree& from, const std::string& source,
+                            const std::string& target);
+
     // Creates the folder at `target` (parents as needed) and nothing else. It
-    // stays writable for its owner until finishDirectories() gives it the
-    // permission bits and times of `source`, which must still be a folder.
+    // stays owner-only until finishDirectories() gives it the permission bits
+    // and times of `source`, which must still be a folder.
     OpResult createDirectory(const SourceTree& from, const std::string& source,
                              const std::string& target);
 
@@ -136,22 +148,41 @@ public:
     OpResult remove(const std::string& target, EntryKind expected, bool toTrash,
                     const KeepPredicate& keep = {});
 
-    // Gives the folders made by createDirectory() their final permission bits
-    // and times (and, when running as root, owner and group), deepest first,
-    // reading them from their sources beneath `from`. A folder whose source
-    // has gone keeps what it has. Returns the first failure; the other
-    // folders are finished all the same.
-    OpResult finishDirectories(const SourceTree& from);
+    // Looks up the entry at `target` without following any link on the way
+    // or a final link: a path that passes through a link (or a file) leads
+    // to no entry of this mirror, and is Absent.
+    Lookup lookup(const std::string& target) const;
+
+    // Has finishDirectories() look at the folder `target` (the root
+    // included) too: a folder whose bits, owner or times differ from its
+    // source's.
+    void finishLater(const std::string& target);
+
+    // Gives each folder this tree made, each folder holding an entry it
+    // changed, and each folder passed to finishLater() the permission bits,
+    // last-write and access times and, when running as root, owner and group
+    // of its source beneath `from` (the folder at the same place), deepest
+    // first, so that a folder's times are set after its content is done.
+    // Bits and owners are left alone on a file system that keeps none (FAT).
+    // A folder whose source has gone keeps what it has. Every folder is
+    // tried; each failure goes to `failed` when given, and the first is
+    // returned.
+    using FailureSink = std::function<void(const std::string& target, const OpResult& result)>;
+    OpResult finishDirectories(const SourceTree& from, const FailureSink& failed = {});
 
 private:
-    struct PendingDirectory {
-        std::string target;
-        std::string source;
-    };
+    // Records the folder `relative` (to the root; empty for the root) for
+    // finishDirectories(), with its source when that is not the entry at the
+    // same place beneath the main folder.
+    void pend(const std::string& relative, const std::string& source = {});
+    void pendMade(const std::vector<std::string>& made);
+    OpResult finishOne(const SourceTree& from, const std::string& relative,
+                       const std::string& source) const;
 
     std::string m_root;
     int m_fd = -1;
-    std::vector<PendingDirectory> m_pending;
+    MetadataKept m_kept;
+    std::unordered_map<std::string, std::string> m_pending;
 };
 
 }  // namespace platform

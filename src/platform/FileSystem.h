@@ -48,6 +48,19 @@ Lookup lookupEntry(const std::string& path);
 // Same, relative to an open directory.
 Lookup lookupEntryAt(int dirFd, const char* name);
 
+// The entry an open descriptor leads to (Found, or Unknown with the errno).
+Lookup lookupOpen(int fd);
+
+// What of an entry's metadata a copy can carry to the file system holding
+// `path`, beyond content and times: permission bits (not on FAT, whose bits
+// come from mount options), and owner and group (those file systems, and only
+// when running as root).
+struct MetadataKept {
+    bool permissions = true;
+    bool owners = false;
+};
+MetadataKept metadataKeptBy(const std::string& path);
+
 // The finest step, in 100-nanosecond ticks, in which the file system holding
 // `path` stores last-write times: 2 seconds on FAT, 1 second on some others,
 // 1 tick where it is finer or not known.

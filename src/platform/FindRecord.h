@@ -28,9 +28,18 @@ struct FindRecord {
     std::uint64_t lastAccessTime = 0;
     std::uint64_t lastWriteTime = 0;
     std::uint64_t size = 0;
+    // The type and permission bits (st_mode), owner and group.
+    std::uint32_t mode = 0;
+    std::uint32_t owner = 0;
+    std::uint32_t group = 0;
 
     bool operator==(const FindRecord&) const = default;
 };
+
+// The parts of FindRecord::mode, numbered as POSIX numbers them: the entry's
+// type (file, folder, link, FIFO, ...) and its permission bits.
+inline constexpr std::uint32_t kModeTypeMask = 0170000;
+inline constexpr std::uint32_t kModePermissionMask = 07777;
 
 // Ticks between 1601-01-01 and the Unix epoch.
 inline constexpr std::int64_t kEpochDifferenceTicks = 116444736000000000LL;

@@ -3,14 +3,18 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QEventLoop>
 #include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHelpEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
@@ -40,13 +44,16 @@
 #include "model/Task.h"
 #include "model/TaskManager.h"
 #include "platform/Assert.h"
+#include "platform/Autostart.h"
 #include "platform/Clock.h"
+#include "platform/ProgramFolder.h"
 #include "ui/RunStatusText.h"
 #include "ui/TfrmGatherInfo.h"
 #include "ui/TfrmProgress.h"
 #include "ui/TfrmVersions.h"
 #include "ui/Version.h"
 #include "ui/dialogs/TfrmCopyPolicy.h"
+#include "ui/dialogs/TfrmSettings.h"
 #include "ui/dialogs/TfrmTaskDefine.h"
 #include "ui/dialogs/TfrmTaskWizard.h"
 #include "widgets/DialogService.h"
@@ -151,6 +158,8 @@ void TfrmMain::buildWindow() {
     btnTaskWizard = button("btnTaskWizard", "&Wizard...", true, &TfrmMain::btnTaskWizardClick);
     btnCopyPolicy = button("btnCopyPolicy", "&Copy policy", true, &TfrmMain::btnCopyPolicyClick);
     btnVersions = button("btnVersions", "&Versions...", false, &TfrmMain::btnVersionsClick);
+    btnSettings = button("btnSettings", "", true, &TfrmMain::btnSettingsClick);
+    btnSettings->setText(tr("Settin&gs..."));
     btnAbout = button("btnAbout", "Ab&out", true, &TfrmMain::btnAboutClick);
 
     prgTaskRun = named(new TGauge(this), "prgTaskRun");
@@ -214,8 +223,8 @@ void TfrmMain::buildWindow() {
     lblRunNotice->hide();
 
     auto* buttons = new QVBoxLayout;
-    for (QPushButton* b :
-         {btnAddTask, btnRemoveTask, btnEditTask, btnTaskWizard, btnCopyPolicy, btnVersions}) {
+    for (QPushButton* b : {btnAddTask, btnRemoveTask, btnEditTask, btnTaskWizard, btnCopyPolicy,
+                           btnVersions, btnSettings}) {
         buttons->addWidget(b);
     }
     buttons->addStretch(1);
@@ -285,6 +294,8 @@ void TfrmMain::buildTrayMenu() {
     mnuShowDetail = item("mnuShowDetail", "Show progress detail", &TfrmMain::mnuShowDetailClick);
     mnuShowDetail->setCheckable(true);
     popMenuTray->addSeparator();
+    mnuTraySettings = item("mnuTraySettings", "", &TfrmMain::btnSettingsClick);
+    mnuTraySettings->setText(tr("Settings..."));
     mnuTrayShow = item("mnuTrayShow", "Show main window", &TfrmMain::mnuTrayShowClick);
     mnuTrayQuit = item("mnuTrayQuit", "Quit", &TfrmMain::mnuTrayQuitClick);
     connect(popMenuTray, &QMenu::aboutToShow, this, &TfrmMain::popMenuTrayPopup);
@@ -501,17 +512,17 @@ Task& TfrmMain::addNewTask() {
 }
 
 int TfrmMain::execDialog(QDialog& dialog) {
-    if (m_unattended) {
+    if (m_unattended || m_quitting) {
         return QDialog::Rejected;
     }
     const LoopGuard guard(m_loopDepth);
     return dialog.exec();
 }
 
-int TfrmMain::execTaskDefine(Task& task) {
+int TfrmMain::execTaskDefine(Task& task, bool newTask) {
     TfrmTaskDefine dialog(this);
     dialog.SetTasks(m_tasks.get());
-    dialog.SetTaskDefined(&task);
+    dialog.SetTaskDefined(&task, newTask);
     return execDialog(dialog);
 }
 
@@ -558,7 +569,7 @@ void TfrmMain::btnAddTaskClick() {
     }
     Task& task = addNewTask();
     const std::string id = task.id;
-    if (execTaskDefine(task) == QDialog::Accepted) {
+    if (execTaskDefine(task, true) == QDialog::Accepted) {
         watchTask(task);
         refreshTaskList();
         saveConfiguration();
@@ -644,6 +655,18 @@ void TfrmMain::btnCopyPolicyClick() {
     execCopyPolicy();
 }
 
+void TfrmMain::btnSettingsClick() {
+    if (m_tasks == nullptr) {
+        return;
+    }
+    TfrmSettings dialog(platform::programFolder() + "twinfold", platform::autostartFolder(), this);
+    dialog.SetSetting(m_setting);
+    if (execDialog(dialog) == QDialog::Accepted) {
+        dialog.GetSetting(m_setting);
+        saveConfiguration();
+    }
+}
+
 void TfrmMain::btnRunTaskClick() {
     if (Task* task = selectedTask()) {
         startTaskRun(task, false);
@@ -658,7 +681,7 @@ void TfrmMain::btnSimulateRunClick() {
 
 bool TfrmMain::canStartRun(const Task& task) const {
     // A task without a policy is still being made in a dialog.
-    return !isBusy() && !m_unattended && !m_shutDown && m_taskRun != nullptr &&
+    return !isBusy() && !m_unattended && !m_quitting && !m_shutDown && m_taskRun != nullptr &&
            task.getPolicy() != nullptr;
 }
 
@@ -703,7 +726,7 @@ bool TfrmMain::startRun(Task& task, bool simulate, RunOrigin origin, const QStri
     PlanOutcome outcome;
     waitAside(waitText, [&outcome, &makePlan] { outcome = makePlan(); });
 
-    if (m_unattended || m_shutDown) {
+    if (m_unattended || m_quitting || m_shutDown) {
         m_gathering = false;
         return false;
     }
@@ -882,14 +905,40 @@ void TfrmMain::lblURLClick() {
 }
 
 void TfrmMain::lblSuggestionClick() {
+    // The address is shown in a field the user can copy from: whether a
+    // mail program opened cannot be told.
     const QString address = latin1(config::kSupportAddress);
-    QUrl mail(QStringLiteral("mailto:") + address);
-    QUrlQuery query;
-    query.addQueryItem(QStringLiteral("subject"), QStringLiteral("I have a good idea"));
-    mail.setQuery(query);
-    if (!DialogService::instance().openUrl(mail)) {
-        showInfo(QStringLiteral("Can't open a new mail message, please write to ") + address);
-    }
+    QDialog box(this);
+    box.setObjectName(QStringLiteral("frmSuggestion"));
+    box.setWindowTitle(tr("Your suggestion"));
+    auto* text = new QLabel(tr("Please write your suggestion to this address:"), &box);
+    auto* field = named(new QLineEdit(address, &box), "edtMailAddress");
+    field->setReadOnly(true);
+    field->selectAll();
+    auto* write = named(new QPushButton(tr("&Write mail..."), &box), "btnWriteMail");
+    auto* copy = named(new QPushButton(tr("&Copy"), &box), "btnCopyAddress");
+    auto* close = named(new QPushButton(tr("Close"), &box), "btnClose");
+    close->setDefault(true);
+    connect(write, &QPushButton::clicked, &box, [address] {
+        QUrl mail(QStringLiteral("mailto:") + address);
+        QUrlQuery query;
+        query.addQueryItem(QStringLiteral("subject"), QStringLiteral("I have a good idea"));
+        mail.setQuery(query);
+        DialogService::instance().openUrl(mail);
+    });
+    connect(copy, &QPushButton::clicked, &box,
+            [address] { QGuiApplication::clipboard()->setText(address); });
+    connect(close, &QPushButton::clicked, &box, &QDialog::accept);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(write);
+    buttons->addWidget(copy);
+    buttons->addStretch(1);
+    buttons->addWidget(close);
+    auto* layout = new QVBoxLayout(&box);
+    layout->addWidget(text);
+    layout->addWidget(field);
+    layout->addLayout(buttons);
+    execDialog(box);
 }
 
 void TfrmMain::clearTraySubmenus() {
@@ -964,10 +1013,55 @@ void TfrmMain::mnuTrayShowClick() {
 }
 
 void TfrmMain::mnuTrayQuitClick() {
-    if (m_runPaused) {
+    if (m_runPaused || m_quitting || m_shutDown) {
+        return;
+    }
+    if (m_loopDepth == 0 && !m_inCloseQuery) {
+        close();
+        return;
+    }
+    // A dialog is open: it goes as if cancelled, and the program quits once
+    // its handler has finished. A run is only stopped if the user agrees.
+    if (m_runActive) {
+        m_askingStop = true;
+        m_taskRun->setPaused(true);
+        const bool quit =
+            askConfirm(QStringLiteral("Task is running,are you sure stop it and quit Twinfold?"));
+        m_taskRun->setPaused(false);
+        m_askingStop = false;
+        if (!quit) {
+            return;
+        }
+        m_taskRun->abort();
+    }
+    m_quitting = true;
+    continueQuit();
+}
+
+void TfrmMain::continueQuit() {
+    if (m_shutDown) {
+        return;
+    }
+    if (closeOpenDialogs()) {
+        QTimer::singleShot(kCloseRetryMs, this, &TfrmMain::continueQuit);
         return;
     }
     close();
+}
+
+bool TfrmMain::closeOpenDialogs() {
+    if (QWidget* popup = QApplication::activePopupWidget()) {
+        popup->close();
+    }
+    DialogService::instance().closeOpenDialogs();
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows) {
+        auto* dialog = qobject_cast<QDialog*>(window);
+        if (dialog != nullptr && dialog->isVisible() && dialog->isModal()) {
+            dialog->reject();
+        }
+    }
+    return m_loopDepth > 0 || m_inCloseQuery;
 }
 
 void TfrmMain::tmeButtonStatusTimer() {
@@ -1002,7 +1096,8 @@ bool TfrmMain::FormCloseQuery() {
     if (loadFailed() || !m_runActive) {
         return true;
     }
-    if (m_unattended) {
+    if (m_unattended || m_quitting) {
+        // Nobody to ask, or the user agreed already.
         m_taskRun->abort();
         return true;
     }
@@ -1073,18 +1168,7 @@ void TfrmMain::continueUnattendedClose() {
     if (m_shutDown) {
         return;
     }
-    if (QWidget* popup = QApplication::activePopupWidget()) {
-        popup->close();
-    }
-    DialogService::instance().closeOpenDialogs();
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (QWidget* window : windows) {
-        auto* dialog = qobject_cast<QDialog*>(window);
-        if (dialog != nullptr && dialog->isVisible() && dialog->isModal()) {
-            dialog->reject();
-        }
-    }
-    if (m_loopDepth > 0 || m_inCloseQuery) {
+    if (closeOpenDialogs()) {
         QTimer::singleShot(kCloseRetryMs, this, &TfrmMain::continueUnattendedClose);
         return;
     }

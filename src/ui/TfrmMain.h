@@ -170,6 +170,8 @@ public Q_SLOTS:
     void btnCopyPolicyClick();
     // Opens the Versions window of the selected task.
     void btnVersionsClick();
+    // Opens the Settings dialog; OK saves the configuration at once.
+    void btnSettingsClick();
     void btnRunTaskClick();
     void btnSimulateRunClick();
     void btnPreviewClick();
@@ -206,6 +208,12 @@ private:
     bool FormCloseQuery();
     void FormDestroy();
     void continueUnattendedClose();
+    // Quitting from the tray while a dialog is open: cancels the open
+    // dialogs and closes once their handlers have finished.
+    void continueQuit();
+    // Cancels the open dialogs, questions and menus; true while a handler
+    // of this window is still inside one.
+    bool closeOpenDialogs();
 
     // Handlers of the run's notifications, on the user-interface thread.
     void runBegan();
@@ -236,7 +244,7 @@ private:
     Task& addNewTask();
     // Runs a dialog modally; refused (rejected) while closing unattended.
     int execDialog(QDialog& dialog);
-    int execTaskDefine(Task& task);
+    int execTaskDefine(Task& task, bool newTask = false);
     int execTaskWizard(Task* task, bool& policiesChanged);
     void execCopyPolicy();
     // A task the user has just confirmed is watched by the scheduler.
@@ -270,6 +278,8 @@ private:
     bool m_previewing = false;
     bool m_runPaused = false;
     bool m_unattended = false;
+    // Quit was chosen from the tray while a dialog was open.
+    bool m_quitting = false;
     bool m_inCloseQuery = false;
     bool m_shutDown = false;
     // Nested event loops this window has opened (dialogs, questions, the
@@ -287,6 +297,7 @@ private:
     QPushButton* btnTaskWizard;
     QPushButton* btnCopyPolicy;
     QPushButton* btnVersions;
+    QPushButton* btnSettings;
     QPushButton* btnAbout;
     TGauge* prgTaskRun;
     QToolButton* btnRunTask;
@@ -306,6 +317,7 @@ private:
     QAction* mnuTrayRun;
     QAction* mnuTrayStop;
     QAction* mnuShowDetail;
+    QAction* mnuTraySettings;
     QAction* mnuTrayShow;
     QAction* mnuTrayQuit;
     TTrayIcon* TrayIcon1;

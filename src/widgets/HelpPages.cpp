@@ -6,6 +6,7 @@
 
 #include "platform/InstallLayout.h"
 #include "widgets/DialogService.h"
+#include "widgets/HelpWindow.h"
 
 namespace {
 
@@ -35,8 +36,12 @@ QString helpPagePath(HelpTopic topic) {
 }
 
 bool showHelp(QWidget* parent, HelpTopic topic) {
-    const QString page = helpPagePath(topic);
-    if (!page.isEmpty() && DialogService::instance().openUrl(QUrl::fromLocalFile(page))) {
+    return showHelpFile(parent, helpPagePath(topic));
+}
+
+bool showHelpFile(QWidget* parent, const QString& page) {
+    if (!page.isEmpty() && QFileInfo(page).isFile()) {
+        HelpWindow::open(parent, page);
         return true;
     }
     DialogService::instance().message(parent, QMessageBox::Information, QStringLiteral("Info"),

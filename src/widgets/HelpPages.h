@@ -18,9 +18,11 @@ enum class HelpTopic {
 // when the page is in neither.
 QString helpPagePath(HelpTopic topic);
 
-// Opens the page in the desktop's browser. When there is no page or the
-// desktop cannot open it, tells the user in a box captioned "Info" and
+// Shows the topic's page in the program's help window (see HelpWindow).
+// When the page is missing, tells the user in a box captioned "Info" and
 // returns false.
 bool showHelp(QWidget* parent, HelpTopic topic);
+// The same for a page given by its file.
+bool showHelpFile(QWidget* parent, const QString& page);
 
 inline constexpr const char* kHelpFailureMessage = "Can't display help, please contract us !";

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <set>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -543,4 +544,55 @@ TEST(Cli, HistoryAndStatusReadTheRunsOfEveryFrontEnd) {
     EXPECT_THAT(status.out, HasSubstr("Idle\tidle\tnever run\t-\tok\n"));
     EXPECT_THAT(cli({"--config", config, "history", "Nightly"}, dir).out,
                 HasSubstr("\tNightly\trun\tbutton\tdone\t"));
+}
+
+// After a run, rsync (archive mode with ACLs, as a user would check the
+// mirror) finds nothing to change but what the task excludes, and a second
+// run plans nothing.
+TEST(Cli, AfterARunTheMirrorMatchesMainEntryForEntry) {
+    if (std::system("command -v rsync >/dev/null") != 0) {
+        GTEST_SKIP() << "needs rsync";
+    }
+    testsupport::TempDir dir;
+    const std::string main = dir / "main", mirror = dir / "mirror";
+    makeTree(dir.path(),
+             "main/docs/a.txt=alpha\nmain/bin/run.sh=r\nmain/shared/s=1\nmain/ro/f=2\n"
+             "main/.ssh/id_rsa=key\nmain/skip.tmp=x\nmain/link->docs/a.txt\nmain/x/inner=3\n"
+             "mirror/x=a file in the way\nmirror/stale/old=4\n");
+    ASSERT_EQ(::mkfifo((main + "/pipe").c_str(), 0640), 0);
+    for (const auto& [path, mode] :
+         std::vector<std::pair<std::string, mode_t>>{{"", 0750},
+                                                     {"/docs/a.txt", 0640},
+                                                     {"/bin/run.sh", 0755},
+                                                     {"/shared", 02770},
+                                                     {"/ro", 0555},
+                                                     {"/.ssh", 0700},
+                                                     {"/.ssh/id_rsa", 0600}}) {
+        ASSERT_EQ(::chmod((main + path).c_str(), mode), 0) << path;
+    }
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::lchown((main + "/docs").c_str(), 65534, 65534), 0);
+        ASSERT_EQ(::lchown((main + "/link").c_str(), 65534, 65534), 0);
+    }
+    const std::vector<std::string> options = {"--flags", "0x00101111",      "--exclude-types",
+                                              "tmp",     "--exclude-attrs", "HIDDEN"};
+    std::vector<std::string> args = {"mirror", main, mirror};
+    args.insert(args.end(), options.begin(), options.end());
+    Result run = cli(args, dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+
+    const std::string listing = dir / "rsync.txt";
+    const std::string rsync =
+        "rsync -anciA --delete '" + main + "/' '" + mirror + "/' >'" + listing + "' 2>&1";
+    ASSERT_EQ(std::system(rsync.c_str()), 0) << readFile(listing);
+    EXPECT_EQ(readFile(listing), ">f+++++++++ skip.tmp\n");
+
+    args.push_back("--plan");
+    Result again = cli(args, dir);
+    std::istringstream lines(again.out);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with("[")) {
+            EXPECT_TRUE(line.starts_with("[Exclude]")) << line;
+        }
+    }
 }

@@ -81,7 +81,10 @@ const RuleCase kRules[] = {
     {"TimeDiffersMirrorNewer", "a", "b", 0, 5, false, kTime, "[Update file]mirror/f"},
     {"MirrorNewerNotCopiedAndAttributesIgnored", "a", "b", 0, 5, true, kTime | kNewer | kAttr, ""},
     {"ReadOnlyDiffers", "a", "b", 0, 0, true, kAttr, "[Update file]mirror/f"},
-    {"ReadOnlyIgnoredWithoutRule", "a", "b", 0, 0, true, kSize | kTime, ""},
+    // Bits alone are carried (in place) by any rule that copies changed files.
+    {"ReadOnlyCarriedByAnyChangeRule", "a", "b", 0, 0, true, kSize | kTime,
+     "[Update file]mirror/f"},
+    {"ReadOnlyIgnoredWhenOnlyNewCopied", "a", "b", 0, 0, true, kCopyNew, ""},
     {"MirrorOnlyDeleted", nullptr, "a", 0, 0, false, kDelete, "[Delete file]mirror/f"},
     {"MirrorOnlyKeptWithoutRule", nullptr, "a", 0, 0, false, kCopyNew | kRecycle, ""},
 };

@@ -170,3 +170,20 @@ TEST_F(VersionsRunTest, AnEntryThatChangedKindAfterThePlanStaysAndFails) {
     EXPECT_EQ(readFile(mirrorPath("x/inner")), "precious");
     EXPECT_FALSE(pathExists(mirrorPath(".twinfold-versions")));
 }
+
+TEST_F(VersionsRunTest, APermissionChangeAloneIsCarriedInPlaceAndKeepsNoVersion) {
+    makeTree(mainDir(), "script=same\n");
+    runOnce();
+    struct stat before {};
+    ASSERT_EQ(::lstat(mirrorPath("script").c_str(), &before), 0);
+    ASSERT_EQ(::chmod(mainPath("script").c_str(), 0700), 0);
+    clock.advanceSeconds(60);
+    runOnce();
+    EXPECT_EQ(run.failedCount(), 0);
+    struct stat after {};
+    ASSERT_EQ(::lstat(mirrorPath("script").c_str(), &after), 0);
+    EXPECT_EQ(after.st_mode & 07777, 0700u);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "changed in place, not replaced";
+    EXPECT_FALSE(pathExists(mirrorPath(".twinfold-versions")))
+        << "nothing was replaced, so nothing is kept";
+}

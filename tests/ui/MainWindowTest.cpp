@@ -1,13 +1,16 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrlQuery>
@@ -21,13 +24,16 @@
 #include "engine/TaskRun.h"
 #include "model/Task.h"
 #include "model/TaskManager.h"
+#include "platform/Autostart.h"
 #include "platform/Clock.h"
 #include "platform/ProgramFolder.h"
 #include "support/TempTree.h"
 #include "ui/TfrmMain.h"
 #include "ui/TfrmProgress.h"
+#include "ui/dialogs/TfrmSettings.h"
 #include "ui/dialogs/TfrmTaskWizard.h"
 #include "widgets/DialogService.h"
+#include "widgets/HelpWindow.h"
 #include "widgets/TGauge.h"
 #include "widgets/TTrayIcon.h"
 
@@ -364,6 +370,56 @@ private Q_SLOTS:
         }
     }
 
+    // Quit from the tray while a dialog is open cancels the dialog and
+    // quits; during a run it asks first.
+    void trayQuitClosesAnOpenDialog_data() {
+        QTest::addColumn<bool>("running");
+        QTest::addColumn<bool>("agree");
+        QTest::newRow("idle") << false << true;
+        QTest::newRow("run, quit agreed") << true << true;
+        QTest::newRow("run, quit refused") << true << false;
+    }
+    void trayQuitClosesAnOpenDialog() {
+        QFETCH(bool, running);
+        QFETCH(bool, agree);
+        writeConfig(m_dir->path(), {task("A", 30)});
+        auto window = makeWindow(kSlowItem);
+        select(*window, {0});
+        if (running) {
+            window->btnSimulateRunClick();
+            QTRY_VERIFY(m_recorder->count('U') >= 1);
+            DialogService::instance().setNextAnswer(agree ? QMessageBox::Yes : QMessageBox::No);
+        }
+        bool quitChosen = false;
+        QTimer::singleShot(50, window.get(), [&] {
+            QVERIFY(qobject_cast<QDialog*>(QApplication::activeModalWidget()) != nullptr);
+            quitChosen = true;
+            window->trayMenu()->findChild<QAction*>(u"mnuTrayQuit"_s)->trigger();
+            if (!agree) {
+                QApplication::activeModalWidget()->close();  // the dialog stays: the test ends it
+            }
+        });
+        window->btnSettingsClick();  // a dialog, answered by nobody
+        QVERIFY(quitChosen);
+        if (running) {
+            QCOMPARE(DialogService::instance().lastText(),
+                     u"Task is running,are you sure stop it and quit Twinfold?"_s);
+        }
+        if (agree) {
+            QTRY_VERIFY(window->isShutDown());
+            QVERIFY(!window->trayIcon()->visible());
+            if (running) {
+                QCOMPARE(m_recorder->count('E'), 1);
+                QVERIFY(m_recorder->updates().size() < 30);
+            }
+        } else {
+            QTest::qWait(100);
+            QVERIFY(!window->isShutDown());
+            QTRY_COMPARE_WITH_TIMEOUT(m_recorder->count('E'), 1, kRunTimeoutMs);
+            QCOMPARE(m_recorder->updates(), planSources(*window));
+        }
+    }
+
     // The end of the session while the stop question is open: the question
     // goes as if answered No, then the program closes without asking.
     void unattendedCloseAnswersTheOpenQuestionAndSaves() {
@@ -577,6 +633,93 @@ private Q_SLOTS:
         QCOMPARE(a.folderList.count(), 1u);
     }
 
+    // Opened from the tray and from the button; OK saves the file at once and
+    // writes or removes the session's autostart entry, and a failure to write
+    // it is told with the dialog left open.
+    void settingsAreSavedAtOnceWithTheAutostartEntry() {
+        writeConfig(m_dir->path(), {task("A", 1)});
+        const std::string xdg = *m_dir / "xdg";
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(xdg));
+        const std::string entry = xdg + "/autostart/" + platform::kAutostartEntryName;
+        auto window = makeWindow();
+
+        const auto drive = [](std::function<void(TfrmSettings&)> act) {
+            auto done = std::make_shared<bool>(false);
+            auto* timer = new QTimer;
+            QObject::connect(timer, &QTimer::timeout, timer, [timer, done, act] {
+                if (auto* dialog = qobject_cast<TfrmSettings*>(QApplication::activeModalWidget())) {
+                    timer->stop();
+                    timer->deleteLater();
+                    *done = true;
+                    act(*dialog);
+                    if (dialog->isVisible()) {
+                        dialog->reject();
+                    }
+                }
+            });
+            timer->start(10);
+            return done;
+        };
+        const auto spin = [](TfrmSettings& d, const char* name) {
+            return child<QSpinBox>(d, name);
+        };
+
+        auto done = drive([&](TfrmSettings& d) {
+            QCOMPARE(spin(d, "spnDeletePercent")->value(), 50);
+            QCOMPARE(spin(d, "spnDeleteMinimum")->value(), 10);
+            QCOMPARE(spin(d, "spnOverdueDays")->value(), 7);
+            QVERIFY(!child<QCheckBox>(d, "chkStartWithSession")->isChecked());
+            spin(d, "spnDeletePercent")->setValue(30);
+            spin(d, "spnDeleteMinimum")->setValue(200);
+            spin(d, "spnOverdueDays")->setValue(0);
+            child<QCheckBox>(d, "chkStartWithSession")->setChecked(true);
+            child<QCheckBox>(d, "chkRunMissed")->setChecked(true);
+            child<QPushButton>(d, "btnOK")->click();
+        });
+        window->trayMenu()->findChild<QAction*>(u"mnuTraySettings"_s)->trigger();
+        QVERIFY(*done);
+        SavedConfig saved = readSaved(m_dir->path(), m_defaultFile);
+        QCOMPARE(saved.setting.maxDeletePercent, 30);
+        QCOMPARE(saved.setting.maxDeleteMinimum, 200);
+        QCOMPARE(saved.setting.overdueDays, 0);
+        QVERIFY(saved.setting.startWithSession);
+        QVERIFY(saved.setting.runMissedDefault);
+        QVERIFY(testsupport::pathExists(entry));
+        QVERIFY(testsupport::readFile(entry).find(platform::programFolder() + "twinfold") !=
+                std::string::npos);
+
+        done = drive([&](TfrmSettings& d) {
+            QCOMPARE(spin(d, "spnDeleteMinimum")->value(), 200);
+            child<QCheckBox>(d, "chkStartWithSession")->setChecked(false);
+            child<QPushButton>(d, "btnOK")->click();
+        });
+        child<QPushButton>(*window, "btnSettings")->click();
+        QVERIFY(*done);
+        QVERIFY(!readSaved(m_dir->path(), m_defaultFile).setting.startWithSession);
+        QVERIFY(!testsupport::pathExists(entry));
+
+        // The autostart folder's place is taken by a file.
+        testsupport::removeTree(xdg + "/autostart");
+        testsupport::writeFile(xdg + "/autostart", "not a folder");
+        DialogService::instance().setNextAnswer(QMessageBox::Ok);
+        bool stayedOpen = false;
+        done = drive([&](TfrmSettings& d) {
+            child<QCheckBox>(d, "chkStartWithSession")->setChecked(true);
+            spin(d, "spnOverdueDays")->setValue(3);
+            child<QPushButton>(d, "btnOK")->click();
+            stayedOpen = d.isVisible();
+        });
+        window->btnSettingsClick();
+        QVERIFY(*done);
+        QVERIFY(stayedOpen);
+        QVERIFY(DialogService::instance().lastText().contains(u"autostart"_s));
+        // Cancelled: nothing changed.
+        saved = readSaved(m_dir->path(), m_defaultFile);
+        QCOMPARE(saved.setting.overdueDays, 0);
+        QVERIFY(!saved.setting.startWithSession);
+        qunsetenv("XDG_CONFIG_HOME");
+    }
+
     void aFailedSaveIsTold() {
         writeConfig(m_dir->path(), {task("A", 1), task("B", 1)});
         auto window = makeWindow();
@@ -600,20 +743,39 @@ private Q_SLOTS:
         QCOMPARE(window->trayIcon()->hint(), QStringLiteral("Twinfold! (v1.2)"));
         QVERIFY(!window->windowIcon().isNull());  // the icon built into the program
 
+        // The address shows in a field to copy from; the mail program is
+        // only a button away.
         DialogService& service = DialogService::instance();
-        service.setOpenUrlResult(true);
+        service.setOpenUrlResult(false);
+        const QString address = QString::fromLatin1(config::kSupportAddress.data());
+        QString shown;
+        auto* driver = new QTimer(window.get());
+        QObject::connect(driver, &QTimer::timeout, driver, [&, driver] {
+            QWidget* box = QApplication::activeModalWidget();
+            if (box == nullptr || box->objectName() != u"frmSuggestion"_s) {
+                return;
+            }
+            driver->stop();
+            shown = child<QLineEdit>(*box, "edtMailAddress")->text();
+            child<QPushButton>(*box, "btnCopyAddress")->click();
+            child<QPushButton>(*box, "btnWriteMail")->click();
+            child<QPushButton>(*box, "btnClose")->click();
+        });
+        driver->start(10);
         window->lblSuggestionClick();
+        QCOMPARE(shown, address);
+        QCOMPARE(QGuiApplication::clipboard()->text(), address);
         QCOMPARE(service.lastUrl().scheme(), QStringLiteral("mailto"));
-        QCOMPARE(service.lastUrl().path(), QString::fromLatin1(config::kSupportAddress.data()));
+        QCOMPARE(service.lastUrl().path(), address);
         QCOMPARE(QUrlQuery(service.lastUrl()).queryItemValue(QStringLiteral("subject")),
                  QStringLiteral("I have a good idea"));
         QCOMPARE(service.messageCount(), 0);
 
-        service.setOpenUrlResult(false);
-        service.setNextAnswer(QMessageBox::Ok);
         window->lblURLClick();
-        QCOMPARE(service.lastCaption(), QStringLiteral("Info"));
-        QCOMPARE(service.lastText(), QStringLiteral("Can't display help, please contract us !"));
+        QCOMPARE(service.messageCount(), 0);
+        auto* help = window->findChild<HelpWindow*>();
+        QVERIFY(help != nullptr && help->isVisible());
+        QVERIFY(help->browser()->source().path().endsWith(u"/help/index.html"_s));
     }
 
     void aMissingLogLibraryIsToldInTheNoticeLineNotInABox() {

@@ -19,6 +19,8 @@
 #include "ui/TfrmGatherInfo.h"
 #include "ui/TfrmMain.h"
 #include "ui/TfrmProgress.h"
+#include "ui/dialogs/TfrmSettings.h"
+#include "widgets/HelpWindow.h"
 
 namespace {
 
@@ -95,6 +97,22 @@ int main(int argc, char** argv) {
     gather.show();
     ok &= save(gather, output, "gather-info");
     gather.hide();
+
+    window.lblURLClick();
+    if (auto* help = window.findChild<HelpWindow*>()) {
+        ok &= save(*help, output, "help-window");
+        help->close();
+    } else {
+        std::fprintf(stderr, "the help window did not open\n");
+        ok = false;
+    }
+
+    TfrmSettings settings(platform::programFolder() + "twinfold", (dir / "autostart") + "/",
+                          &window);
+    settings.SetSetting(window.normalSetting());
+    settings.show();
+    ok &= save(settings, output, "settings");
+    settings.hide();
 
     window.popMenuTrayPopup();
     window.trayMenu()->adjustSize();

@@ -1,12 +1,15 @@
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QWidget>
 
 #include "widgets/DialogService.h"
 #include "widgets/HelpPages.h"
+#include "widgets/HelpWindow.h"
 #include "widgets/TGauge.h"
 #include "widgets/TTrayIcon.h"
 
@@ -148,19 +151,40 @@ private Q_SLOTS:
         QCOMPARE(service.existingDirectory(nullptr, {}), QStringLiteral("/"));
     }
 
-    void helpOpensThePageOrTellsWhyNot() {
+    // The pages show in the program's own window, links between them
+    // included; a missing page is told.
+    void helpShowsInItsOwnWindowOrTellsWhyNot() {
         DialogService& service = DialogService::instance();
         const QString page = helpPagePath(HelpTopic::CopyPolicies);
         QVERIFY2(page.endsWith(QStringLiteral("/help/copy-policies.html")), qPrintable(page));
 
-        service.setOpenUrlResult(true);
-        QVERIFY(showHelp(nullptr, HelpTopic::CopyPolicies));
-        QCOMPARE(service.lastUrl(), QUrl::fromLocalFile(page));
+        QWidget owner;
+        service.setOpenUrlResult(false);  // no desktop opener is used
+        QVERIFY(showHelp(&owner, HelpTopic::CopyPolicies));
+        auto* window = owner.findChild<HelpWindow*>();
+        QVERIFY(window != nullptr && window->isVisible());
+        QTextBrowser* browser = window->browser();
+        QCOMPARE(browser->source(), QUrl::fromLocalFile(page));
+        QVERIFY(browser->toPlainText().contains(QStringLiteral("Copy policies")));
         QCOMPARE(service.messageCount(), 0);
 
-        service.setOpenUrlResult(false);
+        // A link to another page (the first one: "Tasks") is followed in the
+        // same window.
+        browser->setFocus();
+        QTest::keyClick(browser, Qt::Key_Tab);
+        QTest::keyClick(browser, Qt::Key_Return);
+        QVERIFY2(browser->source().path().endsWith(QStringLiteral("/help/index.html")),
+                 qPrintable(browser->source().toString()));
+        QVERIFY(browser->toPlainText().contains(QStringLiteral("Twinfold: tasks")));
+        window->findChild<QPushButton*>(QStringLiteral("btnBack"))->click();
+        QCOMPARE(browser->source(), QUrl::fromLocalFile(page));
+        // A second topic reuses the window.
+        QVERIFY(showHelp(&owner, HelpTopic::Schedules));
+        QCOMPARE(owner.findChildren<HelpWindow*>().size(), 1);
+        QVERIFY(browser->source().path().endsWith(QStringLiteral("/help/schedules.html")));
+
         service.setNextAnswer(QMessageBox::Ok);
-        QVERIFY(!showHelp(nullptr, HelpTopic::Overview));
+        QVERIFY(!showHelpFile(nullptr, QString()));
         QCOMPARE(service.lastCaption(), QStringLiteral("Info"));
         QCOMPARE(service.lastText(), QStringLiteral("Can't display help, please contract us !"));
     }

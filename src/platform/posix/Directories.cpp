@@ -6,7 +6,7 @@
 
 namespace platform {
 
-OpResult makeDirectories(const std::string& path) {
+OpResult makeDirectories(const std::string& path, unsigned mode) {
     std::string part;
     part.reserve(path.size());
     for (std::size_t pos = 0; pos <= path.size(); ++pos) {
@@ -17,7 +17,7 @@ OpResult makeDirectories(const std::string& path) {
         if (part.empty()) {
             continue;
         }
-        if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
+        if (::mkdir(part.c_str(), static_cast<mode_t>(mode)) != 0 && errno != EEXIST) {
             return OpResult::failure(errno);
         }
     }

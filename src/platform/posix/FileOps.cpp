@@ -14,11 +14,11 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <string_view>
 #include <thread>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -231,7 +231,10 @@ int makeFolder(int dirFd, const char* name, mode_t mode) {
 }
 
 // Walks to `relative` beneath `rootFd` one folder at a time, refusing links.
-int walkBeneath(int rootFd, const std::string& relative, bool create, UniqueFd& out) {
+// Folders it makes are owner-only, and their paths (relative to the root) go
+// to `made`.
+int walkBeneath(int rootFd, const std::string& relative, bool create, UniqueFd& out,
+                std::vector<std::string>* made) {
     UniqueFd current(::openat(rootFd, ".", kWayFlags));
     if (!current.valid()) {
         return errno;
@@ -246,9 +249,13 @@ int walkBeneath(int rootFd, const std::string& relative, bool create, UniqueFd& 
         }
         int fd = ::openat(current.get(), name.c_str(), kWayFlags | O_NOFOLLOW);
         if (fd < 0 && errno == ENOENT && create) {
-            const int error = makeFolder(current.get(), name.c_str(), 0777);
+            const int error = makeFolder(current.get(), name.c_str(), 0700);
             if (error != 0 && error != EEXIST) {
                 return error;
+            }
+            if (error == 0 && made != nullptr) {
+                made->push_back(relative.substr(
+                    0, relative.size() - rest.size() - (slash == std::string_view::npos ? 0 : 1)));
             }
             fd = ::openat(current.get(), name.c_str(), kWayFlags | O_NOFOLLOW);
         }
@@ -265,9 +272,10 @@ int walkBeneath(int rootFd, const std::string& relative, bool create, UniqueFd& 
 }
 
 // Opens the folder `relative` beneath the root (path-only) without following
-// any link; with `create`, missing folders are made. Returns 0 or an errno:
-// ELOOP when a folder on the way is a link.
-int openBeneath(int rootFd, const std::string& relative, bool create, UniqueFd& out) {
+// any link; with `create`, missing folders are made (see walkBeneath()).
+// Returns 0 or an errno: ELOOP when a folder on the way is a link.
+int openBeneath(int rootFd, const std::string& relative, bool create, UniqueFd& out,
+                std::vector<std::string>* made = nullptr) {
     if (!relative.empty() && !detail::fileOpsSeam().noOpenat2 && !g_openat2Missing.load()) {
         struct open_how how = {};
         how.flags = static_cast<std::uint64_t>(kWayFlags);
@@ -292,7 +300,7 @@ int openBeneath(int rootFd, const std::string& relative, bool create, UniqueFd& 
             return error;
         }
     }
-    return walkBeneath(rootFd, relative, create, out);
+    return walkBeneath(rootFd, relative, create, out, made);
 }
 
 struct Listed {
@@ -690,8 +698,57 @@ OpResult sameFolder(const std::string& path, int fd) {
     return OpResult::success();
 }
 
-std::size_t depthOf(const std::string& path) {
-    return static_cast<std::size_t>(std::count(path.begin(), path.end(), '/'));
+// Folders relative to the root: the root (empty) is the shallowest.
+std::size_t depthOf(const std::string& relative) {
+    return relative.empty()
+               ? 0
+               : 1 + static_cast<std::size_t>(std::count(relative.begin(), relative.end(), '/'));
+}
+
+std::string joinRelative(const std::string& parent, const std::string& leaf) {
+    return parent.empty() ? leaf : parent + "/" + leaf;
+}
+
+// What the file system does not implement: nothing to carry there.
+bool unsupported(int error) {
+    return error == EOPNOTSUPP || error == ENOSYS;
+}
+
+bool sameTime(const struct timespec& a, const struct timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// Gives the entry open as `fd` (path-only, never a link followed; its status
+// `have`) the owner, permission bits and, with `times`, the times of `want`,
+// each only where it differs. Returns 0 or an errno.
+int applyAttributes(int fd, const struct stat& have, const struct stat& want, MetadataKept kept,
+                    bool times) {
+    // A path-only descriptor takes no fchmod or futimens; its /proc name
+    // leads to the very entry it holds.
+    char self[32];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+    if (kept.owners && (have.st_uid != want.st_uid || have.st_gid != want.st_gid) &&
+        ::fchownat(fd, "", want.st_uid, want.st_gid, AT_EMPTY_PATH) != 0 && !unsupported(errno)) {
+        return errno;
+    }
+    if (kept.permissions && !S_ISLNK(have.st_mode)) {
+        // A change of owner may have cleared set-id bits: compare what is there now.
+        struct stat now;
+        if (::fstat(fd, &now) != 0) {
+            return errno;
+        }
+        if ((now.st_mode & 07777) != (want.st_mode & 07777) &&
+            ::chmod(self, want.st_mode & 07777) != 0 && !unsupported(errno)) {
+            return errno;
+        }
+    }
+    if (times && !sameTime(have.st_mtim, want.st_mtim)) {
+        const struct timespec both[2] = {want.st_atim, want.st_mtim};
+        if (::utimensat(AT_FDCWD, self, both, 0) != 0 && !unsupported(errno)) {
+            return errno;
+        }
+    }
+    return 0;
 }
 
 }  // namespace
@@ -777,6 +834,7 @@ MirrorTree::~MirrorTree() {
 MirrorTree::MirrorTree(MirrorTree&& other) noexcept
     : m_root(std::move(other.m_root)),
       m_fd(std::exchange(other.m_fd, -1)),
+      m_kept(other.m_kept),
       m_pending(std::move(other.m_pending)) {}
 
 MirrorTree& MirrorTree::operator=(MirrorTree&& other) noexcept {
@@ -786,6 +844,7 @@ MirrorTree& MirrorTree::operator=(MirrorTree&& other) noexcept {
         }
         m_root = std::move(other.m_root);
         m_fd = std::exchange(other.m_fd, -1);
+        m_kept = other.m_kept;
         m_pending = std::move(other.m_pending);
     }
     return *this;
@@ -827,8 +886,91 @@ MirrorTree MirrorTree::open(const std::string& root, int lockWaitMs, OpResult& r
     }
     tree.m_root = root;
     tree.m_fd = fd.release();
+    tree.m_kept = metadataKeptBy(root);
     result = OpResult::success();
     return tree;
+}
+
+void MirrorTree::pend(const std::string& relative, const std::string& source) {
+    if (source.empty()) {
+        m_pending.try_emplace(relative);
+    } else {
+        m_pending.insert_or_assign(relative, source);
+    }
+}
+
+void MirrorTree::pendMade(const std::vector<std::string>& made) {
+    for (const std::string& each : made) {
+        pend(each);
+    }
+}
+
+void MirrorTree::finishLater(const std::string& target) {
+    TargetPath path;
+    if (splitTarget(m_root, target, path)) {
+        pend(joinRelative(path.parent, path.leaf));
+    }
+}
+
+Lookup MirrorTree::lookup(const std::string& target) const {
+    Lookup result;
+    result.status = LookupStatus::Absent;
+    result.error = ENOENT;
+    if (!valid()) {
+        return result;
+    }
+    TargetPath path;
+    if (!splitTarget(m_root, target, path)) {
+        result.status = LookupStatus::Unknown;
+        result.error = EINVAL;
+        return result;
+    }
+    if (path.leaf.empty()) {
+        return lookupOpen(m_fd);
+    }
+    UniqueFd dir;
+    if (const int error = openBeneath(m_fd, path.parent, false, dir)) {
+        // Through a link or a file there is no entry of this mirror.
+        result.error = error;
+        if (error != ENOENT && error != ENOTDIR && error != ELOOP && error != EXDEV) {
+            result.status = LookupStatus::Unknown;
+        }
+        return result;
+    }
+    return lookupEntryAt(dir.get(), path.leaf.c_str());
+}
+
+OpResult MirrorTree::copyAttributes(const SourceTree& from, const std::string& source,
+                                    const std::string& target) {
+    if (!valid()) {
+        return OpResult::failure(EBADF);
+    }
+    TargetPath path;
+    if (!splitTarget(m_root, target, path) || path.leaf.empty()) {
+        return notBeneathRoot();
+    }
+    SourceEntry in;
+    if (OpResult opened = openSource(from, source, in); !opened.ok()) {
+        return opened;
+    }
+    struct stat want;
+    if (::fstatat(in.base, in.name.c_str(), &want, AT_SYMLINK_NOFOLLOW) != 0) {
+        return OpResult::failure(errno);
+    }
+    UniqueFd dir;
+    if (const int error = openBeneath(m_fd, path.parent, false, dir)) {
+        return wayFailure(error);
+    }
+    UniqueFd entry(::openat(dir.get(), path.leaf.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    struct stat have;
+    if (!entry.valid() || ::fstat(entry.get(), &have) != 0) {
+        return OpResult::failure(errno);
+    }
+    if ((have.st_mode & S_IFMT) != (want.st_mode & S_IFMT)) {
+        return OpResult::failure(EAGAIN, "the entry changed its type after the plan was made");
+    }
+    const int error = applyAttributes(entry.get(), have, want, m_kept, false);
+    return error == 0 ? OpResult::success() : OpResult::failure(error);
 }
 
 OpResult MirrorTree::copyFile(const SourceTree& from, const std::string& source,
@@ -881,9 +1023,13 @@ OpResult MirrorTree::copyFile(const SourceTree& from, const std::string& source,
             return OpResult::failure(EOPNOTSUPP, "devices and sockets are not copied");
     }
     UniqueFd dir;
-    if (const int error = openBeneath(m_fd, path.parent, true, dir)) {
-        return wayFailure(error);
+    std::vector<std::string> made;
+    const int opened = openBeneath(m_fd, path.parent, true, dir, &made);
+    pendMade(made);
+    if (opened != 0) {
+        return wayFailure(opened);
     }
+    pend(path.parent);
     FolderUnlock unlock(dir.get());
     std::string message;
     const int error = input.valid() ? copyRegular(input.get(), st, dir.get(), unlock, path.leaf,
@@ -922,11 +1068,17 @@ OpResult MirrorTree::createDirectory(const SourceTree& from, const std::string& 
         return OpResult::failure(ENOTDIR, "the source is no longer a folder");
     }
     UniqueFd dir;
-    if (const int error = openBeneath(m_fd, path.parent, true, dir)) {
-        return wayFailure(error);
+    std::vector<std::string> made;
+    const int opened = openBeneath(m_fd, path.parent, true, dir, &made);
+    pendMade(made);
+    if (opened != 0) {
+        return wayFailure(opened);
     }
     // Owner only until finishDirectories(): the source's bits may be stricter.
     const int error = makeFolder(dir.get(), path.leaf.c_str(), 0700);
+    if (error == 0) {
+        pend(path.parent);
+    }
     if (error == EEXIST) {
         struct stat st;
         if (::fstatat(dir.get(), path.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
@@ -938,7 +1090,7 @@ OpResult MirrorTree::createDirectory(const SourceTree& from, const std::string& 
     } else if (error != 0) {
         return OpResult::failure(error);
     }
-    m_pending.push_back({target, source});
+    pend(joinRelative(path.parent, path.leaf), source);
     return OpResult::success();
 }
 
@@ -970,6 +1122,7 @@ OpResult MirrorTree::remove(const std::string& target, EntryKind expected, bool 
                                               ? "the folder became a link after the plan was made"
                                               : "the folder became a file after the plan was made");
     }
+    pend(path.parent);
     FolderUnlock unlock(dir.get());
     OpResult first;
     if (toTrash) {
@@ -997,59 +1150,93 @@ OpResult MirrorTree::remove(const std::string& target, EntryKind expected, bool 
     return error == 0 || error == ENOENT ? OpResult::success() : OpResult::failure(error);
 }
 
-OpResult MirrorTree::finishDirectories(const SourceTree& from) {
-    std::vector<PendingDirectory> pending = std::exchange(m_pending, {});
-    // Deepest first; a folder named twice is finished once.
-    std::stable_sort(pending.begin(), pending.end(),
-                     [](const PendingDirectory& a, const PendingDirectory& b) {
-                         return depthOf(a.target) > depthOf(b.target);
-                     });
+OpResult MirrorTree::finishDirectories(const SourceTree& from, const FailureSink& failed) {
+    std::vector<std::pair<std::string, std::string>> pending;
+    pending.reserve(m_pending.size());
+    for (auto& each : std::exchange(m_pending, {})) {
+        pending.emplace_back(each.first, std::move(each.second));
+    }
+    // Deepest first: a folder's times are set once its content is done.
+    std::sort(pending.begin(), pending.end(), [](const auto& a, const auto& b) {
+        const std::size_t da = depthOf(a.first);
+        const std::size_t db = depthOf(b.first);
+        return da != db ? da > db : a.first < b.first;
+    });
     OpResult first;
-    std::unordered_set<std::string> done;
-    for (const PendingDirectory& each : pending) {
-        if (!done.insert(each.target).second) {
-            continue;
-        }
-        SourceEntry in;
-        struct stat st;
-        if (!openSource(from, each.source, in).ok() ||
-            ::fstatat(in.base, in.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISDIR(st.st_mode)) {
-            continue;  // the source went meanwhile: the folder keeps what it has
-        }
-        TargetPath path;
-        if (!valid() || !splitTarget(m_root, each.target, path) || path.leaf.empty()) {
-            keepFirst(first, notBeneathRoot());
-            continue;
-        }
-        // A folder deleted since it was made has nothing left to finish.
-        UniqueFd parent;
-        if (const int error = openBeneath(m_fd, path.parent, false, parent)) {
-            if (error != ENOENT) {
-                keepFirst(first, wayFailure(error));
+    for (const auto& [relative, source] : pending) {
+        OpResult result = finishOne(from, relative, source);
+        if (!result.ok()) {
+            std::string target = m_root;
+            if (!relative.empty()) {
+                target += (target.ends_with('/') ? "" : "/") + relative;
             }
-            continue;
-        }
-        UniqueFd dir(::openat(parent.get(), path.leaf.c_str(), kListFlags));
-        if (!dir.valid()) {
-            if (errno != ENOENT) {
-                keepFirst(first, OpResult::failure(errno));
+            if (failed) {
+                failed(target, result);
             }
-            continue;
-        }
-        const struct timespec times[2] = {st.st_atim, st.st_mtim};
-        if (runningAsRoot() && ::fchown(dir.get(), st.st_uid, st.st_gid) != 0 &&
-            !notStorable(errno)) {
-            keepFirst(first, OpResult::failure(errno));
-        }
-        if (::fchmod(dir.get(), st.st_mode & 07777) != 0 && !notStorable(errno)) {
-            keepFirst(first, OpResult::failure(errno));
-        }
-        if (::futimens(dir.get(), times) != 0 && !notStorable(errno)) {
-            keepFirst(first, OpResult::failure(errno));
+            keepFirst(first, std::move(result));
         }
     }
     return first;
+}
+
+OpResult MirrorTree::finishOne(const SourceTree& from, const std::string& relative,
+                               const std::string& source) const {
+    if (!valid()) {
+        return OpResult::failure(EBADF);
+    }
+    // The source: named, or at the same place beneath the main folder. One
+    // that has gone or is no folder any more leaves the folder as it is.
+    struct stat want;
+    if (source.empty() && relative.empty()) {
+        if (!from.valid() || from.byPath() || ::fstat(from.fd(), &want) != 0) {
+            return OpResult::success();
+        }
+    } else {
+        std::string sourcePath = source;
+        if (sourcePath.empty()) {
+            sourcePath = from.root();
+            if (!sourcePath.ends_with('/')) {
+                sourcePath.push_back('/');
+            }
+            sourcePath += relative;
+        }
+        SourceEntry in;
+        if (!openSource(from, sourcePath, in).ok() ||
+            ::fstatat(in.base, in.name.c_str(), &want, AT_SYMLINK_NOFOLLOW) != 0) {
+            return OpResult::success();
+        }
+    }
+    if (!S_ISDIR(want.st_mode)) {
+        return OpResult::success();
+    }
+    UniqueFd folder;
+    if (relative.empty()) {
+        // The top folder of a FAT file system has no entry, so no times.
+        if (!m_kept.permissions && isMountRoot(m_root)) {
+            return OpResult::success();
+        }
+        folder.reset(::openat(m_fd, ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    } else {
+        const auto slash = relative.rfind('/');
+        const std::string parentPath =
+            slash == std::string::npos ? std::string() : relative.substr(0, slash);
+        const std::string leaf = relative.substr(slash == std::string::npos ? 0 : slash + 1);
+        UniqueFd parent;
+        if (const int error = openBeneath(m_fd, parentPath, false, parent)) {
+            // A folder deleted since it was made has nothing left to finish.
+            return error == ENOENT || error == ENOTDIR ? OpResult::success() : wayFailure(error);
+        }
+        folder.reset(::openat(parent.get(), leaf.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    }
+    struct stat have;
+    if (!folder.valid() || ::fstat(folder.get(), &have) != 0) {
+        return errno == ENOENT ? OpResult::success() : OpResult::failure(errno);
+    }
+    if (!S_ISDIR(have.st_mode)) {
+        return OpResult::success();  // replaced meanwhile: not a folder of this run
+    }
+    const int error = applyAttributes(folder.get(), have, want, m_kept, true);
+    return error == 0 ? OpResult::success() : OpResult::failure(error);
 }
 
 }  // namespace platform

@@ -17,8 +17,8 @@ namespace platform {
 
 namespace {
 
-constexpr unsigned kStatxMask =
-    STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_BTIME | STATX_INO;
+constexpr unsigned kStatxMask = STATX_TYPE | STATX_MODE | STATX_UID | STATX_GID | STATX_SIZE |
+                                STATX_ATIME | STATX_MTIME | STATX_BTIME | STATX_INO;
 
 std::uint64_t ticks(const struct statx_timestamp& t) {
     return ticksFromUnix(t.tv_sec, t.tv_nsec);
@@ -58,6 +58,9 @@ Lookup fromStatx(const struct statx& st, std::string_view name) {
     r.lastAccessTime = ticks(st.stx_atime);
     r.creationTime = (st.stx_mask & STATX_BTIME) ? ticks(st.stx_btime) : 0;
     r.size = st.stx_size;
+    r.mode = st.stx_mode;
+    r.owner = st.stx_uid;
+    r.group = st.stx_gid;
     result.device = (std::uint64_t{st.stx_dev_major} << 32) | st.stx_dev_minor;
     result.inode = st.stx_ino;
     return result;
@@ -91,6 +94,17 @@ Lookup lookupEntry(const std::string& path) {
 
 Lookup lookupEntryAt(int dirFd, const char* name) {
     return statxAt(dirFd, name, name);
+}
+
+Lookup lookupOpen(int fd) {
+    struct statx st;
+    if (::statx(fd, "", AT_EMPTY_PATH | AT_NO_AUTOMOUNT, kStatxMask, &st) != 0) {
+        Lookup result;
+        result.error = errno;
+        result.status = LookupStatus::Unknown;
+        return result;
+    }
+    return fromStatx(st, {});
 }
 
 namespace {
@@ -170,6 +184,27 @@ std::uint64_t timePrecisionTicks(const std::string& path) {
         default:
             return 1;
     }
+}
+
+MetadataKept metadataKeptBy(const std::string& path) {
+    MetadataKept kept;
+    struct statx st;
+    if (::statx(AT_FDCWD, path.c_str(), AT_NO_AUTOMOUNT, STATX_MNT_ID, &st) == 0 &&
+        (st.stx_mask & STATX_MNT_ID) != 0) {
+        const std::string name = mountType(st.stx_mnt_id);
+        std::string_view type = name;
+        if (type.starts_with("fuse.")) {
+            type.remove_prefix(5);
+        }
+        // FAT keeps neither: its owners and bits come from mount options.
+        for (const std::string_view each : {"vfat", "msdos", "fat", "fusefat", "exfat", "umsdos"}) {
+            if (type == each) {
+                kept.permissions = false;
+            }
+        }
+    }
+    kept.owners = kept.permissions && ::geteuid() == 0;
+    return kept;
 }
 
 bool ignoresCase(const std::string& path) {

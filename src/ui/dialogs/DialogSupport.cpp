@@ -21,6 +21,8 @@
 #include <system_error>
 
 #include "config/XMLConfig.h"
+#include "model/Task.h"
+#include "model/TaskManager.h"
 #include "platform/InstallLayout.h"
 #include "platform/Path.h"
 #include "widgets/DialogService.h"
@@ -182,11 +184,51 @@ QString userTimeFormat() {
     return format.trimmed();
 }
 
+namespace {
+
+std::string proposedLogFolderBytes() {
+    return XMLConfig::stateFolder() + "logs" + platform::kSeparator;
+}
+
+}  // namespace
+
 QString proposedLogFolder() {
-    // The program's folder is not the user's once installed; the
-    // configuration folder is.
-    return QFile::decodeName(
-        QByteArray::fromStdString(platform::withTrailingSeparator(XMLConfig::configFolder())));
+    return QFile::decodeName(QByteArray::fromStdString(proposedLogFolderBytes()));
+}
+
+QString proposedLogFile(const QString& name, const TaskManager* tasks, const Task* self) {
+    // One file in the folder, whatever the name holds.
+    std::string base = toModel(trimBlanks(name));
+    std::replace(base.begin(), base.end(), platform::kSeparator, '_');
+    if (base.empty() || base == "." || base == "..") {
+        base = "task";
+    }
+    const std::string folder = proposedLogFolderBytes();
+    const auto taken = [tasks, self](const std::string& path) {
+        if (tasks == nullptr) {
+            return false;
+        }
+        const auto& list = tasks->taskList();
+        return std::any_of(list.begin(), list.end(), [&](const auto& task) {
+            return task.get() != self && task->logFile == path;
+        });
+    };
+    std::string path = folder + base + ".log";
+    for (int number = 2; taken(path); ++number) {
+        path = folder + base + " (" + std::to_string(number) + ").log";
+    }
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+bool makeProposedLogFolder(const std::string& logFile) {
+    const std::string folder = proposedLogFolderBytes();
+    if (!logFile.starts_with(folder) ||
+        logFile.find(platform::kSeparator, folder.size()) != std::string::npos) {
+        return true;
+    }
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    return std::filesystem::is_directory(folder, error);
 }
 
 }  // namespace dialogs

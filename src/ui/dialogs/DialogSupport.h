@@ -19,6 +19,8 @@ class QListWidget;
 class QPushButton;
 
 class QLineEdit;
+class Task;
+class TaskManager;
 class QWidget;
 
 // Small helpers shared by the dialogs.
@@ -88,7 +90,17 @@ bool confirmTaskThatCannotRun(QWidget* parent, const std::vector<std::string>& m
 // time pickers and clocks.
 QString userTimeFormat();
 
-// The folder in which a new task log is proposed, with its trailing separator.
+// The folder in which a new task log is proposed, with its trailing
+// separator: "logs" in the program's state folder (beside a portable
+// configuration when portable).
 QString proposedLogFolder();
+// The log file proposed for a new task named `name` (as typed, not yet
+// stored): in proposedLogFolder(), named after the name, and different from
+// the log file of every task of `tasks` other than `self`.
+QString proposedLogFile(const QString& name, const TaskManager* tasks, const Task* self);
+// Makes the folder of `logFile` when it is proposedLogFolder(), which the
+// program owns; any other folder is the user's, and a missing one means no
+// log. False when it had to be made and could not be.
+bool makeProposedLogFolder(const std::string& logFile);
 
 }  // namespace dialogs

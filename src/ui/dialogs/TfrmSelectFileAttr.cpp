@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include "model/FileExclude.h"
+#include "platform/FindRecord.h"
 #include "ui/dialogs/DialogSupport.h"
 
 TfrmSelectFileAttr::TfrmSelectFileAttr(QWidget* parent) : QDialog(parent) {
@@ -11,14 +12,9 @@ TfrmSelectFileAttr::TfrmSelectFileAttr(QWidget* parent) : QDialog(parent) {
     setWindowTitle(tr("Select file attribute(s) "));
 
     const QString prompt = tr("Please select file attributes(s) you want to exclude");
-    // The rows are the filter's attribute names, in the order of its text form.
     clbFileTypes = new QListWidget(this);
     clbFileTypes->setObjectName(QStringLiteral("clbFileTypes"));
-    for (const FileExclude::AttrName& attr : FileExclude::attrNames()) {
-        auto* row = new QListWidgetItem(dialogs::toQString(attr.name), clbFileTypes);
-        row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-        row->setCheckState(Qt::Unchecked);
-    }
+    fillRows(0);
     const auto buttons = dialogs::layOutPicker(this, prompt, clbFileTypes, 8);
     btnOK = buttons.ok;
     btnCancel = buttons.cancel;
@@ -33,12 +29,31 @@ void TfrmSelectFileAttr::FormCreate() {
     dialogs::placeWindowAtMouse(this);
 }
 
-void TfrmSelectFileAttr::SetAttributes(std::uint32_t mask) {
-    const auto& attrs = FileExclude::attrNames();
-    for (std::size_t i = 0; i < attrs.size(); ++i) {
-        clbFileTypes->item(static_cast<int>(i))
-            ->setCheckState((mask & attrs[i].bit) != 0 ? Qt::Checked : Qt::Unchecked);
+bool TfrmSelectFileAttr::canMatch(std::uint32_t bit) {
+    // No file here carries these two; the others are read from the file
+    // system (hidden from the name, read-only from the permissions,
+    // encrypted and compressed from the file's flags).
+    return bit != platform::kAttrSystem && bit != platform::kAttrTemporary;
+}
+
+void TfrmSelectFileAttr::fillRows(std::uint32_t mask) {
+    // The filter's attribute names, in the order of its text form: those
+    // that can match, and those the task holds already, so that OK keeps
+    // them.
+    clbFileTypes->clear();
+    for (const FileExclude::AttrName& attr : FileExclude::attrNames()) {
+        const bool held = (mask & attr.bit) != 0;
+        if (!held && !canMatch(attr.bit)) {
+            continue;
+        }
+        auto* row = new QListWidgetItem(dialogs::toQString(attr.name), clbFileTypes);
+        row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+        row->setCheckState(held ? Qt::Checked : Qt::Unchecked);
     }
+}
+
+void TfrmSelectFileAttr::SetAttributes(std::uint32_t mask) {
+    fillRows(mask);
 }
 
 QString TfrmSelectFileAttr::GetAttributesText() const {

@@ -16,6 +16,8 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QStyle>
@@ -24,13 +26,12 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <filesystem>
 #include <set>
 #include <string>
 #include <system_error>
 
-#include "engine/DirectoryInfo.h"
-#include "engine/DirectoryOp.h"
 #include "model/PolicyManager.h"
 #include "model/Task.h"
 #include "model/TaskManager.h"
@@ -42,6 +43,7 @@
 #include "ui/dialogs/LinkLabel.h"
 #include "ui/dialogs/TfrmSelectFileAttr.h"
 #include "ui/dialogs/TfrmSelectFileType.h"
+#include "ui/dialogs/TypeScan.h"
 #include "ui/dialogs/VersionSettingsPage.h"
 #include "widgets/DialogService.h"
 #include "widgets/HelpPages.h"
@@ -144,15 +146,6 @@ QGroupBox* pageGroup(QWidget* page, const QString& caption) {
     return group;
 }
 
-// Shows a wait cursor while a long synchronous job runs.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
 }  // namespace
 
 TfrmTaskDefine::TfrmTaskDefine(QWidget* parent) : QDialog(parent) {
@@ -189,7 +182,13 @@ TfrmTaskDefine::TfrmTaskDefine(QWidget* parent) : QDialog(parent) {
     nbOption->addWidget(m_versionsPage);
     // As large as the largest page, whichever is shown: the pages' word-wrapped
     // labels would otherwise let the dialog change size from page to page.
-    nbOption->setMinimumSize(nbOption->sizeHint());
+    // The pages scroll when that is more than the screen holds (a large
+    // scale on a small screen).
+    scrOption = makeNamed<QScrollArea>("scrOption", this);
+    scrOption->setFrameShape(QFrame::NoFrame);
+    scrOption->setWidgetResizable(true);
+    scrOption->setWidget(nbOption);
+    scrOption->setMinimumSize(nbOption->sizeHint());
 
     imgTip = makeNamed<QLabel>("imgTip", this);
     const int iconSize = style()->pixelMetric(QStyle::PM_SmallIconSize);
@@ -206,7 +205,7 @@ TfrmTaskDefine::TfrmTaskDefine(QWidget* parent) : QDialog(parent) {
 
     auto* top = new QHBoxLayout;
     top->addWidget(tvOption);
-    top->addWidget(nbOption, 1);
+    top->addWidget(scrOption, 1);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(imgTip, 0, Qt::AlignTop);
     bottom->addWidget(lblTip, 1);
@@ -216,6 +215,7 @@ TfrmTaskDefine::TfrmTaskDefine(QWidget* parent) : QDialog(parent) {
     layout->addLayout(top, 1);
     layout->addLayout(bottom);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    fitToScreen();
 
     connect(tvOption, &QTreeWidget::itemClicked, this, &TfrmTaskDefine::tvOptionClick);
     connect(tvOption, &QTreeWidget::currentItemChanged, this, &TfrmTaskDefine::tvOptionClick);
@@ -270,6 +270,11 @@ void TfrmTaskDefine::buildGeneralPage(QWidget* page) {
     layout->addStretch();
 
     connect(chkLog, &QCheckBox::toggled, this, &TfrmTaskDefine::chkLogClick);
+    connect(edtTaskName, &QLineEdit::textChanged, this, [this] {
+        if (!m_proposedLog.isEmpty()) {
+            proposeLogFile();
+        }
+    });
     connect(btnLog, &QPushButton::clicked, this, &TfrmTaskDefine::btnLogClick);
     connect(stCopyPolicy, &LinkLabel::clicked, this, &TfrmTaskDefine::stCopyPolicyClick);
 }
@@ -449,6 +454,28 @@ void TfrmTaskDefine::buildSchedulePage(QWidget* page) {
     connect(edtInterval, &QSpinBox::editingFinished, this, &TfrmTaskDefine::edtIntervalExit);
 }
 
+void TfrmTaskDefine::fitToScreen() {
+    const QScreen* shown = screen();
+    if (shown == nullptr) {
+        return;
+    }
+    // Room for the window's frame and title, which are not known before the
+    // window shows.
+    const int frame = style()->pixelMetric(QStyle::PM_TitleBarHeight) * 2;
+    const QSize room = shown->availableGeometry().size() - QSize(frame, frame);
+    const QSize wanted = layout()->sizeHint();
+    const int wide = std::max(0, wanted.width() - room.width());
+    const int high = std::max(0, wanted.height() - room.height());
+    if (wide > 0 || high > 0) {
+        // Too large: the dialog takes the room there is, and may be resized.
+        const QSize pages = nbOption->sizeHint();
+        scrOption->setMinimumSize(std::min(pages.width(), room.width() / 2),
+                                  std::min(pages.height(), room.height() / 2));
+        layout()->setSizeConstraint(QLayout::SetDefaultConstraint);
+        resize(wanted.boundedTo(room));
+    }
+}
+
 void TfrmTaskDefine::FormCreate() {
     FTaskDefined = nullptr;
     pageIndex.insert(nodeGeneral(), kGeneralPage);
@@ -535,7 +562,7 @@ void TfrmTaskDefine::SetTasks(TaskManager* taskManager) {
     cboCopyPolicy->setCurrentIndex(0);
 }
 
-void TfrmTaskDefine::SetTaskDefined(Task* task) {
+void TfrmTaskDefine::SetTaskDefined(Task* task, bool newTask) {
     TF_ASSERT(Tasks != nullptr);
     TF_ASSERT(task != nullptr);
     TF_ASSERT(FTaskDefined == nullptr);
@@ -559,6 +586,10 @@ void TfrmTaskDefine::SetTaskDefined(Task* task) {
     chkLog->setChecked(task->enableLog);
     btnLog->setEnabled(task->enableLog);
     edtLogPath->setText(toQString(task->logFile));
+    if (newTask) {
+        chkLog->setChecked(true);
+        proposeLogFile();
+    }
     for (const std::string& path : task->include.fileList()) {
         addFileRow(lvIncludeFiles, path);
     }
@@ -649,12 +680,18 @@ void TfrmTaskDefine::chkLogClick() {
     const bool enabled = chkLog->isChecked();
     btnLog->setEnabled(enabled);
     edtLogPath->setEnabled(enabled);
-    if (FTaskDefined != nullptr && FTaskDefined->logFile.empty()) {
-        // One file in the configuration folder, whatever the name holds.
-        QString fileName = toQString(FTaskDefined->name);
-        fileName.replace(QLatin1Char(platform::kSeparator), QLatin1Char('_'));
-        edtLogPath->setText(dialogs::proposedLogFolder() + fileName + QStringLiteral(".log"));
+    if (enabled && edtLogPath->text().isEmpty()) {
+        proposeLogFile();
     }
+}
+
+void TfrmTaskDefine::proposeLogFile() {
+    if (FTaskDefined == nullptr ||
+        (!edtLogPath->text().isEmpty() && edtLogPath->text() != m_proposedLog)) {
+        return;
+    }
+    m_proposedLog = dialogs::proposedLogFile(edtTaskName->text(), Tasks, FTaskDefined);
+    edtLogPath->setText(m_proposedLog);
 }
 
 void TfrmTaskDefine::btnLogClick() {
@@ -668,11 +705,7 @@ void TfrmTaskDefine::btnLogClick() {
 }
 
 void TfrmTaskDefine::stCopyPolicyClick() {
-    // Without the help pages this link does nothing.
-    const QString page = helpPagePath(HelpTopic::CopyPolicies);
-    if (!page.isEmpty()) {
-        DialogService::instance().openUrl(QUrl::fromLocalFile(page));
-    }
+    showHelp(this, HelpTopic::CopyPolicies);
 }
 
 void TfrmTaskDefine::btnAddMainFolderClick() {
@@ -762,28 +795,19 @@ void TfrmTaskDefine::btnExcludeFileTypesClick() {
                         tr("Please select main folder first !"));
         return;
     }
-    service.message(this, QMessageBox::Information, tr("Info"),
-                    tr("Twinfold will gather file information,please wait a moment."));
     if (service.unattended()) {
         return;  // the program is ending: nobody is there to pick types
     }
-    std::set<std::string> found;
-    {
-        const WaitCursor wait;
-        for (const TaskFolderItem& pair : FTaskDefined->folderList.items()) {
-            // An empty main folder is no folder: scanning it would scan "/".
-            if (pair.main.empty()) {
-                continue;
-            }
-            DirectoryInfo snapshot(pair.main);
-            DirectoryOp scanner;
-            scanner.attach(&snapshot);
-            scanner.scan();
-            found.merge(snapshot.fileTypes());
-        }
+    std::vector<std::string> roots;
+    for (const TaskFolderItem& pair : FTaskDefined->folderList.items()) {
+        roots.push_back(pair.main);
+    }
+    const std::optional<std::set<std::string>> found = dialogs::scanFileTypesWaiting(this, roots);
+    if (!found) {
+        return;
     }
     QStringList types;
-    for (const std::string& type : found) {
+    for (const std::string& type : *found) {
         types << toQString(type);
     }
     QStringList chosen;
@@ -882,6 +906,9 @@ void TfrmTaskDefine::btnOKClick() {
 
     task.enableLog = chkLog->isChecked();
     task.logFile = dialogs::toModelKeeping(edtLogPath->text(), task.logFile);
+    if (task.enableLog) {
+        dialogs::makeProposedLogFolder(task.logFile);
+    }
     if (task.enableLog && !logFolderExists(task.logFile)) {
         service.message(this, QMessageBox::Information, tr("Information"),
                         tr("Log path is invalid, task log is disabled"));

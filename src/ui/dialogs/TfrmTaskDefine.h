@@ -19,6 +19,7 @@ class QSpinBox;
 class QStackedWidget;
 class QTimeEdit;
 class QTimer;
+class QScrollArea;
 class QTreeWidget;
 class QTreeWidgetItem;
 class LinkLabel;
@@ -40,8 +41,9 @@ public:
     // The task manager (not owned, must not be null); lists its policies.
     void SetTasks(TaskManager* taskManager);
     // Binds the task to edit (not owned, must not be null) and loads it. A
-    // dialog is bound once, after SetTasks.
-    void SetTaskDefined(Task* task);
+    // dialog is bound once, after SetTasks. A new task (`newTask`) starts with
+    // its log on, in a file proposed after the name as it is typed.
+    void SetTaskDefined(Task* task, bool newTask = false);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -53,6 +55,8 @@ private:
     void buildFolderPage(QWidget* page);
     void buildSchedulePage(QWidget* page);
     void FormCreate();
+    // Lets the pages scroll where the dialog would not fit the screen.
+    void fitToScreen();
 
     void tvOptionClick();
     void tvOptionMouseMove(QPoint position);
@@ -61,6 +65,9 @@ private:
     void tmeButtonStatusTimer();
     void edtTaskNameExit();
     void chkLogClick();
+    // Follows the typed name with the proposed log file, until the user
+    // chooses another file.
+    void proposeLogFile();
     void btnLogClick();
     void stCopyPolicyClick();
     void btnAddMainFolderClick();
@@ -85,12 +92,16 @@ private:
     TaskManager* Tasks = nullptr;
     PolicyManager* policyManager = nullptr;
     Task* FTaskDefined = nullptr;
+    // The log file last proposed; the path field still showing it means the
+    // user has not chosen another.
+    QString m_proposedLog;
     QMap<QString, int> pageIndex;
     QMap<QString, QString> pageHint;
     ControlTip tips;
 
     QTreeWidget* tvOption;
     QStackedWidget* nbOption;
+    QScrollArea* scrOption;
     QLabel* imgTip;
     QLabel* lblTip;
     QPushButton* btnOK;

@@ -242,6 +242,23 @@ void TfrmTaskWizard::SetCaption() {
                        .arg(nbTaskWizard->count()));
 }
 
+void TfrmTaskWizard::focusFirstField() {
+    // Typing goes on where the page asks for it, not into the Next button
+    // that brought the user here.
+    if (isPage("S_TASKNAME")) {
+        edtTaskName->setFocus();
+        edtTaskName->selectAll();
+    } else if (isPage("S_FOLDER")) {
+        edtMainFolder->setFocus();
+    } else if (isPage("S_POLICY")) {
+        cboPolicys->setFocus();
+    } else if (btnFinish->isEnabled()) {
+        btnFinish->setFocus();
+    } else {
+        btnNext->setFocus();
+    }
+}
+
 bool TfrmTaskWizard::isPage(const char* name) const {
     return nbTaskWizard->currentWidget()->objectName() == QLatin1String(name);
 }
@@ -331,6 +348,7 @@ void TfrmTaskWizard::btnNextClick() {
     }
     nbTaskWizard->setCurrentIndex(nbTaskWizard->currentIndex() + 1);
     UpdateButtons();
+    focusFirstField();
     if (nbTaskWizard->currentIndex() == nbTaskWizard->count() - 1) {
         lblTaskName->setText(edtTaskName->text());
         lblPolicyName->setText(cboPolicys->currentText());
@@ -343,6 +361,7 @@ void TfrmTaskWizard::btnNextClick() {
 void TfrmTaskWizard::btnPrivClick() {
     nbTaskWizard->setCurrentIndex(nbTaskWizard->currentIndex() - 1);
     UpdateButtons();
+    focusFirstField();
     SetCaption();
 }
 
@@ -363,6 +382,15 @@ void TfrmTaskWizard::btnFinishClick() {
     TaskFolderItem* pair = GetFolderItem();
     pair->set(dialogs::toModelKeeping(edtMainFolder->text(), pair->main),
               dialogs::toModelKeeping(edtMirrorFolder->text(), pair->mirror));
+    // Every new task logs, to a file of its own named after it; the task
+    // dialog can turn that off or choose another file. A bound task that
+    // has a log file keeps it.
+    if (defined->logFile.empty()) {
+        defined->enableLog = true;
+        defined->logFile =
+            dialogs::toModel(dialogs::proposedLogFile(edtTaskName->text(), taskManager, defined));
+        dialogs::makeProposedLogFolder(defined->logFile);
+    }
     accept();
 }
 

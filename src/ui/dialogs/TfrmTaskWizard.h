@@ -45,6 +45,8 @@ private:
     void FormCreate();
     void UpdateButtons();
     void SetCaption();
+    // Puts the focus on the current page's first field.
+    void focusFirstField();
     bool isPage(const char* name) const;
     void btnNextClick();
     void btnPrivClick();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QByteArray>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
@@ -31,6 +32,26 @@ struct Model {
         policy.setFlags(flags);
         return policy;
     }
+};
+
+// Points $XDG_STATE_HOME at a folder for as long as it lives.
+class StateHome {
+public:
+    explicit StateHome(const std::string& folder) : m_old(qgetenv("XDG_STATE_HOME")) {
+        qputenv("XDG_STATE_HOME", QByteArray::fromStdString(folder));
+    }
+    ~StateHome() {
+        if (m_old.isEmpty()) {
+            qunsetenv("XDG_STATE_HOME");
+        } else {
+            qputenv("XDG_STATE_HOME", m_old);
+        }
+    }
+    StateHome(const StateHome&) = delete;
+    StateHome& operator=(const StateHome&) = delete;
+
+private:
+    QByteArray m_old;
 };
 
 // Finds a child widget by its object name; nullptr when there is none.

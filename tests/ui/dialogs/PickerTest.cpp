@@ -52,24 +52,37 @@ private slots:
         QCOMPARE(picker.GetSelectedTypes(), QString());
     }
 
+    // SYSTEM and TEMPORARY are offered only when the task holds them.
     void attributePicker_data() {
         QTest::addColumn<std::uint32_t>("mask");
+        QTest::addColumn<QStringList>("listed");
         QTest::addColumn<QString>("text");
-        QTest::newRow("system and hidden") << std::uint32_t(0x6) << u"SYSTEM;HIDDEN;"_s;
-        QTest::newRow("archive bit only: nothing") << std::uint32_t(0x20) << QString();
-        QTest::newRow("none") << std::uint32_t(0) << QString();
+        const QStringList offered{u"HIDDEN"_s, u"READONLY"_s, u"ENCRYPTED"_s, u"COMPRESSED"_s};
+        QTest::newRow("none") << std::uint32_t(0) << offered << QString();
+        QTest::newRow("archive bit only: nothing") << std::uint32_t(0x20) << offered << QString();
+        QTest::newRow("hidden and read-only")
+            << std::uint32_t(0x3) << offered << u"HIDDEN;READONLY;"_s;
+        QTest::newRow("system held: listed and kept")
+            << std::uint32_t(0x6)
+            << QStringList{u"SYSTEM"_s, u"HIDDEN"_s, u"READONLY"_s, u"ENCRYPTED"_s, u"COMPRESSED"_s}
+            << u"SYSTEM;HIDDEN;"_s;
         QTest::newRow("all six in row order")
-            << std::uint32_t(0x4907 | 0x20)
+            << std::uint32_t(0x4907 | 0x20) << (QStringList{u"TEMPORARY"_s, u"SYSTEM"_s} + offered)
             << u"TEMPORARY;SYSTEM;HIDDEN;READONLY;ENCRYPTED;COMPRESSED;"_s;
     }
 
     void attributePicker() {
         QFETCH(std::uint32_t, mask);
+        QFETCH(QStringList, listed);
         QFETCH(QString, text);
         TfrmSelectFileAttr picker;
         QCOMPARE(picker.windowTitle(), u"Select file attribute(s) "_s);
-        QCOMPARE(rows(picker)->count(), 6);
         picker.SetAttributes(mask);
+        QStringList shown;
+        for (int i = 0; i < rows(picker)->count(); ++i) {
+            shown << rows(picker)->item(i)->text();
+        }
+        QCOMPARE(shown, listed);
         QCOMPARE(picker.GetAttributesText(), text);
     }
 

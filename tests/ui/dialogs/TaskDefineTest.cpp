@@ -1,18 +1,26 @@
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
 #include <QMouseEvent>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimeEdit>
 #include <QTreeWidget>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "DialogFixture.h"
 #include "config/XMLConfig.h"
@@ -22,6 +30,8 @@
 #include "ui/dialogs/TfrmSelectFileAttr.h"
 #include "ui/dialogs/TfrmSelectFileType.h"
 #include "ui/dialogs/TfrmTaskDefine.h"
+#include "ui/dialogs/TypeScan.h"
+#include "widgets/HelpWindow.h"
 
 using namespace Qt::StringLiterals;
 
@@ -33,9 +43,9 @@ QString q(const std::string& text) {
 
 // A task definition dialog bound to a task of the model.
 struct DefineDialog {
-    DefineDialog(Model& model, Task& task) {
+    DefineDialog(Model& model, Task& task, bool newTask = false) {
         dialog.SetTasks(&model.tasks);
-        dialog.SetTaskDefined(&task);
+        dialog.SetTaskDefined(&task, newTask);
     }
 
     template <class T>
@@ -624,7 +634,6 @@ private slots:
 
         QStringList offered;
         QStringList tickedAtStart;
-        DialogService::instance().setNextAnswer(QMessageBox::Ok);
         auto ran = whenModal<TfrmSelectFileType>([&](TfrmSelectFileType& picker) {
             auto* rows = child<QListWidget>(picker, "clbFileTypes");
             for (int i = 0; i < rows->count(); ++i) {
@@ -638,15 +647,14 @@ private slots:
         });
         d.button("btnExcludeFileTypes")->click();
         QVERIFY(*ran);
-        QCOMPARE(DialogService::instance().lastText(),
-                 u"Twinfold will gather file information,please wait a moment."_s);
-        // Main folders only, sorted by byte value, letter case kept.
-        QCOMPARE(offered, (QStringList{u"TXT"_s, u"doc"_s, u"old"_s, u"pdf"_s, u"txt"_s}));
+        QCOMPARE(DialogService::instance().messageCount(), 0);
+        // Files of the main folders only (not the folder "sub.old"), sorted by
+        // byte value, letter case kept.
+        QCOMPARE(offered, (QStringList{u"TXT"_s, u"doc"_s, u"pdf"_s, u"txt"_s}));
         QCOMPARE(tickedAtStart, (QStringList{u"TXT"_s, u"txt"_s}));
         QCOMPARE(field->text(), u"TXT;txt;"_s);  // "exe" was not found: gone
 
         // Cancelling the picker leaves the field alone.
-        DialogService::instance().setNextAnswer(QMessageBox::Ok);
         ran = whenModal<TfrmSelectFileType>(
             [](TfrmSelectFileType& picker) { child<QPushButton>(picker, "btnCancel")->click(); });
         d.button("btnExcludeFileTypes")->click();
@@ -663,7 +671,6 @@ private slots:
         DefineDialog d(model, task);
         d.edit("edtExcludeFileTypes")->setText(u"exe;"_s);
         int rowCount = -1;
-        DialogService::instance().setNextAnswer(QMessageBox::Ok);
         auto ran = whenModal<TfrmSelectFileType>([&](TfrmSelectFileType& picker) {
             rowCount = child<QListWidget>(picker, "clbFileTypes")->count();
             child<QPushButton>(picker, "btnOK")->click();
@@ -672,6 +679,81 @@ private slots:
         QVERIFY(*ran);
         QCOMPARE(rowCount, 0);
         QCOMPARE(d.edit("edtExcludeFileTypes")->text(), QString());
+    }
+
+    // The scan runs aside behind a wait with Cancel; cancelling it ends the
+    // scan and opens no picker.
+    void typeScanCanBeCancelled() {
+        testsupport::TempDir temp;
+        testsupport::makeTree(temp.path(), "main/a.txt\nmirror/\n");
+        Model model;
+        Task& task = model.tasks.addTask();
+        task.folderList.addItem() = {temp / "main", temp / "mirror"};
+        DefineDialog d(model, task);
+        d.edit("edtExcludeFileTypes")->setText(u"exe;"_s);
+        // The helper waits until the wait window has been cancelled.
+        std::atomic<bool> released{false};
+        std::atomic<bool> helperRan{false};
+        dialogs::setTypeScanStartHook([&] {
+            helperRan = true;
+            QElapsedTimer clock;
+            clock.start();
+            while (!released && !clock.hasExpired(5000)) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
+        bool pickerShown = false;
+        QTimer pickerWatch;  // a picker that opened would be closed and told
+        QObject::connect(&pickerWatch, &QTimer::timeout, &pickerWatch, [&] {
+            if (auto* picker =
+                    qobject_cast<TfrmSelectFileType*>(QApplication::activeModalWidget())) {
+                pickerShown = true;
+                picker->reject();
+            }
+        });
+        pickerWatch.start(5);
+        auto cancelled = whenModal<QProgressDialog>([&](QProgressDialog& wait) {
+            QCOMPARE(wait.objectName(), u"dlgTypeScan"_s);
+            wait.cancel();
+            released = true;
+        });
+        d.button("btnExcludeFileTypes")->click();
+        dialogs::setTypeScanStartHook({});
+        QVERIFY(*cancelled);
+        QVERIFY(helperRan);
+        QVERIFY(!pickerShown);
+        QCOMPARE(d.edit("edtExcludeFileTypes")->text(), u"exe;"_s);
+    }
+
+    void typeScanListsFilesNotFoldersAndStopsWhenCancelled() {
+        testsupport::TempDir temp;
+        testsupport::makeTree(temp.path(), "a/x.jpg\na/dir.d/y.png\na/z\nb/w.JPG\n");
+        std::atomic<bool> cancelled{false};
+        QCOMPARE(dialogs::scanFileTypes({temp / "a", temp / "missing", temp / "b"}, cancelled),
+                 (std::set<std::string>{"JPG", "jpg", "png"}));
+        cancelled = true;
+        QVERIFY(dialogs::scanFileTypes({temp / "a"}, cancelled).empty());
+    }
+
+    // At a large scale the dialog is no larger than the screen: its pages
+    // scroll instead.
+    void dialogFitsTheScreen() {
+        const QFont normal = QApplication::font();
+        QFont large = normal;
+        large.setPointSizeF(normal.pointSizeF() * 3);
+        QApplication::setFont(large);
+        Model model;
+        Task& task = model.tasks.addTask();
+        DefineDialog d(model, task);
+        d.dialog.show();
+        QApplication::setFont(normal);
+        const QSize room = d.dialog.screen()->availableGeometry().size();
+        QVERIFY2(d.dialog.height() <= room.height() && d.dialog.width() <= room.width(),
+                 qPrintable(u"%1x%2 on %3x%4"_s.arg(d.dialog.width())
+                                .arg(d.dialog.height())
+                                .arg(room.width())
+                                .arg(room.height())));
+        QVERIFY(d.get<QScrollArea>("scrOption")->widget() == d.get<QStackedWidget>("nbOption"));
     }
 
     void typeFieldIsNormalisedOnLeaving() {
@@ -696,13 +778,13 @@ private slots:
                     tickedAtStart << rows->item(i)->text();
                 }
             }
-            rows->item(1)->setCheckState(Qt::Checked);  // SYSTEM
+            rows->item(1)->setCheckState(Qt::Checked);  // READONLY
             child<QPushButton>(picker, "btnOK")->click();
         });
         d.button("btnExcludeFileAttrs")->click();
         QVERIFY(*ran);
         QCOMPARE(tickedAtStart, QStringList{u"HIDDEN"_s});
-        QCOMPARE(d.edit("edtExcludeFileAttrs")->text(), u"SYSTEM;HIDDEN;"_s);
+        QCOMPARE(d.edit("edtExcludeFileAttrs")->text(), u"HIDDEN;READONLY;"_s);
         QCOMPARE(task.exclude.fileAttr(), 0x2u);  // stored only on OK
     }
 
@@ -731,26 +813,29 @@ private slots:
 
     void logPathProposalAndCheck() {
         testsupport::TempDir temp;
+        const StateHome state(temp / "state");
         Model model;
         Task& task = model.tasks.addTask();
-        task.name = "Docs/2024";
+        task.name = "Docs";
         DefineDialog d(model, task);
         auto* log = d.get<QCheckBox>("chkLog");
         QLineEdit* path = d.edit("edtLogPath");
+        QVERIFY(!log->isChecked());  // a task being edited keeps its log off
 
-        d.edit("edtTaskName")->setText(u"Typed"_s);
+        // Ticked: the typed name (one file name), not the stored one.
+        d.edit("edtTaskName")->setText(u"Docs/2024"_s);
         log->click();
         QVERIFY(path->isEnabled() && d.button("btnLog")->isEnabled());
-        // The configuration folder, the stored name (one file name) and ".log".
-        QCOMPARE(path->text(),
-                 QString::fromStdString(XMLConfig::configFolder()) + u"Docs_2024.log"_s);
-        QCOMPARE(d.edit("edtTaskName")->text(), u"Typed"_s);
+        QCOMPARE(path->text(), q(temp / "state/twinfold/logs/Docs_2024.log"));
 
         DialogService::instance().setNextFileName(q(temp / "chosen.log"));
         d.button("btnLog")->click();
         QCOMPARE(path->text(), q(temp / "chosen.log"));
         DialogService::instance().setNextFileName(QString());  // cancelled
         d.button("btnLog")->click();
+        QCOMPARE(path->text(), q(temp / "chosen.log"));
+        // A chosen file no longer follows the name.
+        d.edit("edtTaskName")->setText(u"Other"_s);
         QCOMPARE(path->text(), q(temp / "chosen.log"));
 
         path->setText(q(temp / "missing/task.log"));
@@ -763,14 +848,56 @@ private slots:
         QCOMPARE(d.dialog.result(), int(QDialog::Accepted));
         QVERIFY(task.enableLog);
         QCOMPARE(task.logFile, temp / "missing/task.log");
+        QVERIFY(!testsupport::pathExists(temp / "missing"));  // the user's folder is not made
     }
 
-    void policyHelpLinkIsQuietWhenItCannotOpen() {
+    // New tasks log by default, each to its own file named as typed, in a
+    // folder the program makes; the user can still turn the log off.
+    void newTasksLogToFilesOfTheirOwn() {
+        testsupport::TempDir temp;
+        const StateHome state(temp / "state");
+        const std::string logs = temp / "state/twinfold/logs/";
+        testsupport::makeDirs(temp / "main");
+        Model model;
+        Task& old = model.tasks.addTask();
+        old.name = "Photos";
+        old.logFile = logs + "Photos.log";
+        int loggedByDefault = 0;
+        const auto define = [&](const QString& name, bool keepLog) -> Task& {
+            Task& task = model.tasks.addTask();
+            DefineDialog d(model, task, /*newTask=*/true);
+            loggedByDefault += d.get<QCheckBox>("chkLog")->isChecked() ? 1 : 0;
+            d.edit("edtTaskName")->setText(name);
+            if (!keepLog) {
+                d.get<QCheckBox>("chkLog")->click();
+            }
+            d.dialog.show();
+            DialogService::instance().setNextAnswer(QMessageBox::Yes);  // no folder pair
+            d.button("btnOK")->click();
+            return task;
+        };
+        const Task& first = define(u"Photos"_s, true);
+        QVERIFY(first.enableLog);
+        QCOMPARE(first.logFile, logs + "Photos (2).log");
+        QVERIFY(testsupport::pathExists(logs));
+        const Task& second = define(u"Photos"_s, true);
+        QCOMPARE(second.logFile, logs + "Photos (3).log");
+        const Task& third = define(u"Music"_s, true);
+        QCOMPARE(third.logFile, logs + "Music.log");
+        const Task& off = define(u"Quiet"_s, false);
+        QVERIFY(!off.enableLog);
+        QCOMPARE(loggedByDefault, 4);
+    }
+
+    void policyHelpLinkShowsThePage() {
         Model model;
         Task& task = model.tasks.addTask();
         DefineDialog d(model, task);
         DialogService::instance().setOpenUrlResult(false);
         QTest::mouseClick(d.get<QLabel>("stCopyPolicy"), Qt::LeftButton);
+        auto* help = d.dialog.findChild<HelpWindow*>();
+        QVERIFY(help != nullptr && help->isVisible());
+        QVERIFY(help->browser()->source().path().endsWith(u"/help/copy-policies.html"_s));
         QCOMPARE(DialogService::instance().messageCount(), 0);
     }
 

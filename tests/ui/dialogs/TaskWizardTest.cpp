@@ -4,10 +4,13 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTest>
+#include <QTextBrowser>
 
 #include "DialogFixture.h"
+#include "support/TempTree.h"
 #include "ui/dialogs/TfrmCopyPolicy.h"
 #include "ui/dialogs/TfrmTaskWizard.h"
+#include "widgets/HelpWindow.h"
 
 using namespace Qt::StringLiterals;
 
@@ -263,6 +266,44 @@ private slots:
         QCOMPARE(made->folderList.items()[0].mirror, std::string("/backup"));
     }
 
+    // Enter moves on and the typed text lands in the page's first field.
+    void eachPageFocusesItsFirstField() {
+        Model model;
+        Wizard w(model);
+        w.wizard.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w.wizard));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), w.edit("edtTaskName"));
+        QTest::keyClicks(QApplication::focusWidget(), u"Typed"_s);
+        QCOMPARE(w.edit("edtTaskName")->text(), u"Typed"_s);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), w.edit("edtMainFolder"));
+        QTest::keyClicks(QApplication::focusWidget(), u"/data"_s);
+        QCOMPARE(w.edit("edtMainFolder")->text(), u"/data"_s);
+        w.button("btnPriv")->click();
+        QCOMPARE(QApplication::focusWidget(), w.edit("edtTaskName"));
+    }
+
+    // Each new task logs to its own file, named as typed, in a folder the
+    // program makes.
+    void newTasksLogToFilesOfTheirOwn() {
+        testsupport::TempDir temp;
+        const StateHome state(temp / "state");
+        const std::string logs = temp / "state/twinfold/logs/";
+        Model model;
+        std::vector<std::string> files;
+        for (int i = 0; i < 2; ++i) {
+            Wizard w(model);
+            w.walkToSummary(u"Docs"_s, u"/data"_s, u"/backup"_s);
+            w.finishAnyway();
+            const Task* made = w.wizard.GetTask();
+            QVERIFY(made->enableLog);
+            files.push_back(made->logFile);
+        }
+        QCOMPARE(files, (std::vector<std::string>{logs + "Docs.log", logs + "Docs (2).log"}));
+        QVERIFY(testsupport::pathExists(logs));
+    }
+
     void confirmedPolicyDialogRefreshesTheList() {
         Model model;
         model.addPolicy("Docs", 0);
@@ -355,15 +396,15 @@ private slots:
         QVERIFY(!made->getPolicy()->isDeleteMirrorOnly());
     }
 
-    void helpLinkReportsWhenItCannotOpen() {
+    void helpLinkShowsThePageBesideTheWizard() {
         Model model;
         Wizard w(model);
-        DialogService& service = DialogService::instance();
-        service.setOpenUrlResult(false);
-        service.setNextAnswer(QMessageBox::Ok);
+        DialogService::instance().setOpenUrlResult(false);
         QTest::mouseClick(w.get<QLabel>("lblCopyPolicy"), Qt::LeftButton);
-        QCOMPARE(service.lastCaption(), u"Info"_s);
-        QCOMPARE(service.lastText(), u"Can't display help, please contract us !"_s);
+        auto* help = w.wizard.findChild<HelpWindow*>();
+        QVERIFY(help != nullptr && help->isVisible());
+        QVERIFY(help->browser()->source().path().endsWith(u"/help/copy-policies.html"_s));
+        QCOMPARE(DialogService::instance().messageCount(), 0);
     }
 
     void pictureIsShownWhenShipped() {
