@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "cli/Json.h"
 #include "config/NormalSetting.h"
 #include "history/RunHistory.h"
 #include "history/TaskStatus.h"
@@ -40,48 +41,6 @@ std::string outcome(const RunResult& run) {
     return "done";
 }
 
-// A JSON string; bytes that are not UTF-8 become U+FFFD.
-std::string jsonText(std::string_view text) {
-    std::string out = "\"";
-    for (std::size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-            ++i;
-        } else if (c < 0x20 || c == 0x7f) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-            ++i;
-        } else if (c < 0x80) {
-            out += static_cast<char>(c);
-            ++i;
-        } else {
-            const std::size_t length = c >= 0xf0 ? 4 : c >= 0xe0 ? 3 : c >= 0xc2 ? 2 : 0;
-            bool valid = length != 0 && c < 0xf5 && i + length <= text.size();
-            for (std::size_t k = 1; valid && k < length; ++k) {
-                valid = (static_cast<unsigned char>(text[i + k]) & 0xc0) == 0x80;
-            }
-            if (valid && length == 3) {  // no overlong forms, no surrogates
-                const auto next = static_cast<unsigned char>(text[i + 1]);
-                valid = !(c == 0xe0 && next < 0xa0) && !(c == 0xed && next >= 0xa0);
-            } else if (valid && length == 4) {
-                const auto next = static_cast<unsigned char>(text[i + 1]);
-                valid = !(c == 0xf0 && next < 0x90) && !(c == 0xf4 && next >= 0x90);
-            }
-            if (valid) {
-                out.append(text.substr(i, length));
-                i += length;
-            } else {
-                out += "\\ufffd";
-                ++i;
-            }
-        }
-    }
-    return out + "\"";
-}
-
 void printJson(const std::vector<RunResult>& runs, std::FILE* out) {
     std::fputs("[", out);
     bool first = true;
@@ -91,17 +50,18 @@ void printJson(const std::vector<RunResult>& runs, std::FILE* out) {
                      "\"start\": \"%s\", \"end\": \"%s\", \"done\": %d, \"failed\": %d, "
                      "\"skipped\": %d, \"aborted\": %s, \"heldDeletions\": %lld, "
                      "\"succeeded\": %s, \"logFile\": %s, \"problems\": [",
-                     first ? "" : ",", jsonText(run.taskId).c_str(), jsonText(run.taskName).c_str(),
-                     jsonText(runOriginName(run.origin)).c_str(), run.simulate ? "true" : "false",
-                     timeText(run.start, true).c_str(), timeText(run.end, true).c_str(), run.done,
-                     run.failed, run.skipped, run.aborted ? "true" : "false",
-                     static_cast<long long>(run.heldDeletions), run.succeeded() ? "true" : "false",
-                     jsonText(run.logFile).c_str());
+                     first ? "" : ",", json::quote(run.taskId).c_str(),
+                     json::quote(run.taskName).c_str(),
+                     json::quote(runOriginName(run.origin)).c_str(),
+                     run.simulate ? "true" : "false", timeText(run.start, true).c_str(),
+                     timeText(run.end, true).c_str(), run.done, run.failed, run.skipped,
+                     run.aborted ? "true" : "false", static_cast<long long>(run.heldDeletions),
+                     run.succeeded() ? "true" : "false", json::quote(run.logFile).c_str());
         bool firstProblem = true;
         for (const RunProblem& problem : run.problems) {
             std::fprintf(out, "%s{\"failed\": %s, \"path\": %s, \"reason\": %s}",
                          firstProblem ? "" : ", ", problem.failed ? "true" : "false",
-                         jsonText(problem.path).c_str(), jsonText(problem.reason).c_str());
+                         json::quote(problem.path).c_str(), json::quote(problem.reason).c_str());
             firstProblem = false;
         }
         std::fputs("]}", out);
