@@ -27,8 +27,6 @@
 
 namespace {
 
-XMLConfig* g_instance = nullptr;
-
 bool exists(const std::string& path) {
     struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0;
@@ -272,18 +270,7 @@ std::string XMLConfig::defaultFile() {
     return defaultFileFor(platform::programFolder());
 }
 
-XMLConfig& XMLConfig::instance() {
-    if (g_instance == nullptr) {
-        g_instance = new XMLConfig(configFolder(), defaultFile());
-    }
-    return *g_instance;
-}
-
-void XMLConfig::releaseInstance() {
-    delete g_instance;  // the destructor clears the shared reference
-}
-
-XMLConfig::XMLConfig(std::string folder, std::string defaultFile)
+XMLConfig::XMLConfig(const std::string& folder, std::string defaultFile)
     : m_folder(folder.empty() ? std::string() : platform::withTrailingSeparator(folder)),
       m_defaultFile(std::move(defaultFile)),
       m_configPath(m_folder.empty() ? std::string() : m_folder + std::string(kConfigFileName)),
@@ -294,11 +281,7 @@ XMLConfig::XMLConfig(ReadOnlyFile file)
       m_readOnly(true),
       m_document(std::make_unique<pugi::xml_document>()) {}
 
-XMLConfig::~XMLConfig() {
-    if (g_instance == this) {
-        g_instance = nullptr;
-    }
-}
+XMLConfig::~XMLConfig() = default;
 
 void XMLConfig::fail(bool notFound, const std::string& detail) {
     m_hasError = true;

@@ -55,15 +55,9 @@ public:
     // there, else the first of the two (see platform/InstallLayout.h).
     static std::string defaultFileFor(const std::string& programFolder);
 
-    // The program's shared configuration, made on first use with
-    // configFolder() and defaultFile(). releaseInstance() destroys it; a later
-    // instance() makes a new one.
-    static XMLConfig& instance();
-    static void releaseInstance();
-
     // The configuration file in `folder` (with or without its trailing
     // separator), seeded from `defaultFile` when missing.
-    XMLConfig(std::string folder, std::string defaultFile);
+    XMLConfig(const std::string& folder, std::string defaultFile);
 
     // A configuration file opened for reading only (the command line): it is
     // never seeded and never written; when it is missing load() throws

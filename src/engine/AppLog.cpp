@@ -53,7 +53,8 @@ void AppLog::setLoadFailureNotifier(Notifier notifier) {
     loadFailureNotifier() = std::move(notifier);
 }
 
-AppLog::AppLog(const std::string& libraryPath, Notifier onLoadFailure, const platform::Clock& clock)
+AppLog::AppLog(const std::string& libraryPath, const Notifier& onLoadFailure,
+               const platform::Clock& clock)
     : m_clock(&clock) {
     m_library = ::dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (m_library == nullptr) {

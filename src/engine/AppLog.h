@@ -33,7 +33,8 @@ public:
     // message to `onLoadFailure` (when set) and keeps no writer. The clock
     // must outlive the log. Production code uses instance(); this is for
     // tests and tools.
-    AppLog(const std::string& libraryPath, Notifier onLoadFailure, const platform::Clock& clock);
+    AppLog(const std::string& libraryPath, const Notifier& onLoadFailure,
+           const platform::Clock& clock);
     ~AppLog();
     AppLog(const AppLog&) = delete;
     AppLog& operator=(const AppLog&) = delete;

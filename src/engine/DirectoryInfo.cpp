@@ -9,13 +9,6 @@ const FileInfo& DirectoryInfo::add(std::string path, const platform::FindRecord&
     return m_entries.emplace_back(std::move(path), record);
 }
 
-void DirectoryInfo::clear() {
-    m_entries.clear();
-    m_fileTypes.clear();
-    m_failures.clear();
-    m_rootMissing = false;
-}
-
 std::set<std::string> DirectoryInfo::fileTypes() {
     if (m_fileTypes.empty()) {
         for (const FileInfo& entry : m_entries) {

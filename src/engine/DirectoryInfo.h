@@ -32,9 +32,6 @@ public:
 
     // Appends an entry; it becomes the last one.
     const FileInfo& add(std::string path, const platform::FindRecord& record);
-    // Deletes every entry, the file types and the scan's findings.
-    void clear();
-
     // The extensions (without their dot) of all entries' names, case kept,
     // computed on first request.
     std::set<std::string> fileTypes();

@@ -3,18 +3,24 @@
 #include "platform/Assert.h"
 #include "platform/Path.h"
 
-FileInfo::FileInfo(std::string path) : FileInfo(path, platform::lookupEntry(path)) {}
+FileInfo::FileInfo(std::string path) : m_path(std::move(path)) {
+    setLookup(platform::lookupEntry(m_path));
+}
 
 FileInfo::FileInfo(std::string path, const platform::Lookup& lookup) : m_path(std::move(path)) {
+    setLookup(lookup);
+}
+
+FileInfo::FileInfo(std::string path, const platform::FindRecord& record) : m_path(std::move(path)) {
+    setRecord(record);
+}
+
+void FileInfo::setLookup(const platform::Lookup& lookup) {
     m_status = lookup.status;
     m_error = static_cast<std::uint8_t>(lookup.error);
     if (lookup.status == platform::LookupStatus::Found) {
         setRecord(lookup.record);
     }
-}
-
-FileInfo::FileInfo(std::string path, const platform::FindRecord& record) : m_path(std::move(path)) {
-    setRecord(record);
 }
 
 void FileInfo::setRecord(const platform::FindRecord& record) {
@@ -24,17 +30,6 @@ void FileInfo::setRecord(const platform::FindRecord& record) {
     m_mode = static_cast<std::uint16_t>(record.mode);
     m_owner = record.owner;
     m_group = record.group;
-}
-
-platform::FindRecord FileInfo::record() const {
-    platform::FindRecord r;
-    r.attributes = m_attributes;
-    r.lastWriteTime = m_lastWriteTime;
-    r.size = m_size;
-    r.mode = m_mode;
-    r.owner = m_owner;
-    r.group = m_group;
-    return r;
 }
 
 std::string_view FileInfo::fileName() const {

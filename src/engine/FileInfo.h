@@ -34,11 +34,6 @@ public:
     std::uint32_t mode() const { return m_mode; }
     std::uint32_t owner() const { return m_owner; }
     std::uint32_t group() const { return m_group; }
-    // The record as kept: attributes, last-write time, size, mode, owner and
-    // group. Creation and
-    // access times are not kept, since no decision reads them and a snapshot
-    // holds one record per entry.
-    platform::FindRecord record() const;
 
     // How the lookup that made this entry went: Found for listed entries;
     // Absent or Unknown (the lookup failed for another reason than "no such
@@ -66,6 +61,10 @@ public:
     bool sameAttributes(const FileInfo& other) const { return m_attributes == other.m_attributes; }
 
 private:
+    void setLookup(const platform::Lookup& lookup);
+    // Keeps attributes, last-write time, size, mode, owner and group.
+    // Creation and access times are dropped: no decision reads them, and a
+    // snapshot holds one record per entry.
     void setRecord(const platform::FindRecord& record);
 
     std::string m_path;

@@ -53,7 +53,7 @@ void listBeneath(const platform::DirectoryHandle& folder, const std::string& pre
             if (child.valid()) {
                 listBeneath(child, relative + '/', keys);
             } else {
-                keys.push_back(relative + "/\0?");
+                keys.push_back(relative + std::string("/\0?", 3));
             }
         }
     });

@@ -29,36 +29,6 @@ public:
     virtual void onPause(bool paused) = 0;
 };
 
-// An observer that forwards each notification to a plain function with a
-// context pointer.
-class TaskRunAdapter : public TaskRunObserver {
-public:
-    using UpdateHandler = void (*)(void* context, const UpdateInfo* info);
-    using BeginHandler = void (*)(void* context);
-    using EndHandler = void (*)(void* context);
-    using PauseHandler = void (*)(void* context, bool paused);
-
-    void setUpdateHandler(UpdateHandler handler, void* context);
-    void setBeginHandler(BeginHandler handler, void* context);
-    void setEndHandler(EndHandler handler, void* context);
-    void setPauseHandler(PauseHandler handler, void* context);
-
-    void onUpdate(const UpdateInfo* info) override;
-    void onBegin() override;
-    void onEnd() override;
-    void onPause(bool paused) override;
-
-private:
-    UpdateHandler m_update = nullptr;
-    void* m_updateContext = nullptr;
-    BeginHandler m_begin = nullptr;
-    void* m_beginContext = nullptr;
-    EndHandler m_end = nullptr;
-    void* m_endContext = nullptr;
-    PauseHandler m_pause = nullptr;
-    void* m_pauseContext = nullptr;
-};
-
 // The observers of a run and the four notifications. Observers are not owned
 // and stay attached for the subject's life.
 class TaskRunSubject {

@@ -5,9 +5,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <thread>
 #include <cstdio>
 #include <memory>
+#include <thread>
 
 #include "platform/FileOps.h"
 #include "platform/FileSystem.h"

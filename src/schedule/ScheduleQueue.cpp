@@ -18,7 +18,6 @@ void ScheduleQueue::addSchedule(Schedule* schedule) {
 
 void ScheduleQueue::forgetTask(const Task* task) {
     TF_ASSERT(task != nullptr);
-    const platform::AutoCritical guard(m_lock);
     std::erase_if(m_schedules, [task](const Schedule* s) { return s->task() == task; });
     std::erase(m_due, task);
 }
@@ -70,7 +69,6 @@ void ScheduleQueue::checkFixedTime(Schedule& schedule) {
 }
 
 Task* ScheduleQueue::takeDueTask() {
-    const platform::AutoCritical guard(m_lock);
     if (m_due.empty()) {
         return nullptr;
     }
@@ -80,19 +78,13 @@ Task* ScheduleQueue::takeDueTask() {
 }
 
 void ScheduleQueue::queueTask(Task* task) {
-    TF_ASSERT(task != nullptr);
-    const platform::AutoCritical guard(m_lock);
-    if (!holds(task)) {
+    if (!isQueued(task)) {
         m_due.push_back(task);
     }
 }
 
 bool ScheduleQueue::isQueued(const Task* task) const {
     TF_ASSERT(task != nullptr);
-    return holds(task);
-}
-
-bool ScheduleQueue::holds(const Task* task) const {
     return std::any_of(m_due.begin(), m_due.end(),
                        [task](const Task* queued) { return queued->id == task->id; });
 }

@@ -5,14 +5,14 @@
 #include <vector>
 
 #include "platform/Clock.h"
-#include "platform/CriticalSection.h"
 
 class Schedule;
 class Task;
 
 // Watches the schedules of all tasks and queues, first in first out, the tasks
 // that have fallen due. Owns neither schedules nor tasks: a task must be
-// passed to forgetTask() before it is destroyed.
+// passed to forgetTask() before it is destroyed. Not locked: the window's
+// thread alone checks, queues and takes tasks.
 class ScheduleQueue {
 public:
     // Differences of two times of day, each in its own unit.
@@ -58,11 +58,8 @@ public:
 
 private:
     void checkFixedTime(Schedule& schedule);
-    // Whether an entry with the task's identifier is queued; takes no lock.
-    bool holds(const Task* task) const;
 
     const platform::Clock& m_clock;
     std::vector<Schedule*> m_schedules;
     std::deque<Task*> m_due;
-    platform::CriticalSection m_lock;
 };

@@ -113,16 +113,6 @@ QString DialogService::openFileName(QWidget* parent, const QString& title, const
     return execTracked(dialog) == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
 }
 
-QStringList DialogService::openFileNames(QWidget* parent, const QString& title,
-                                         const QString& start, const QString& filter) {
-    if (auto queued = takeFileNames()) {
-        return *queued;
-    }
-    QFileDialog dialog(parent, title, start, filter);
-    dialog.setFileMode(QFileDialog::ExistingFiles);
-    return execTracked(dialog) == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
-}
-
 QString DialogService::saveFileName(QWidget* parent, const QString& title, const QString& start,
                                     const QString& filter) {
     if (auto queued = takeFileNames()) {

@@ -33,11 +33,9 @@ public:
     // A folder browser; returns the chosen folder (no trailing separator
     // except for the root "/") or an empty text when cancelled.
     QString existingDirectory(QWidget* parent, const QString& title, const QString& start = {});
-    // File-open dialogs; empty when cancelled.
+    // A file-open dialog; empty when cancelled.
     QString openFileName(QWidget* parent, const QString& title, const QString& start = {},
                          const QString& filter = {});
-    QStringList openFileNames(QWidget* parent, const QString& title, const QString& start = {},
-                              const QString& filter = {});
     // A file-save dialog; empty when cancelled.
     QString saveFileName(QWidget* parent, const QString& title, const QString& start = {},
                          const QString& filter = {});
@@ -59,7 +57,6 @@ public:
 
     // Test seam. Each queued answer is used once, in order.
     void setNextAnswer(QMessageBox::StandardButton answer) { m_answers.push_back(answer); }
-    void setNextFileNames(const QStringList& names) { m_fileNames.push_back(names); }
     void setNextFileName(const QString& name) { m_fileNames.push_back(QStringList{name}); }
     // Every later openUrl() reports this instead of asking the desktop.
     void setOpenUrlResult(bool opened) { m_urlResult = opened; }

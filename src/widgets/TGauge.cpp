@@ -47,11 +47,6 @@ void TGauge::setForeColor(const QColor& color) {
     update();
 }
 
-void TGauge::setBackColor(const QColor& color) {
-    m_back = color;
-    update();
-}
-
 QString TGauge::text() const {
     return QString::number(percentDone()) + QLatin1Char('%');
 }

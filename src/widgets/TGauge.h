@@ -25,7 +25,6 @@ public:
     void setProgress(int value);
 
     void setForeColor(const QColor& color);
-    void setBackColor(const QColor& color);
     QColor foreColor() const { return m_fore; }
     QColor backColor() const { return m_back; }
 

@@ -48,8 +48,10 @@ Result cli(const std::vector<std::string>& args, const testsupport::TempDir& dir
         // The run history and any default configuration stay in the folder.
         ::setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", (dir / "config-home").c_str(), 1);
-        std::freopen(outPath.c_str(), "w", stdout);
-        std::freopen(errPath.c_str(), "w", stderr);
+        if (std::freopen(outPath.c_str(), "w", stdout) == nullptr ||
+            std::freopen(errPath.c_str(), "w", stderr) == nullptr) {
+            ::_exit(126);
+        }
         std::vector<char*> argv;
         std::string exe = platform::programFolder() + "twinfold-cli";
         argv.push_back(exe.data());
@@ -432,7 +434,9 @@ TEST(Cli, ASignalStopsTheRunBetweenItemsAndLeavesNoTemporaryFile) {
             ::dup2(fds[1], 1);
             ::close(fds[0]);
             ::close(fds[1]);
-            std::freopen((dir / "err.txt").c_str(), "w", stderr);
+            if (std::freopen((dir / "err.txt").c_str(), "w", stderr) == nullptr) {
+                ::_exit(126);
+            }
             ::setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
             std::string exe = platform::programFolder() + "twinfold-cli";
             ::execl(exe.c_str(), exe.c_str(), "mirror", "-v", main.c_str(), mirror.c_str(),

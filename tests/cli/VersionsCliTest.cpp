@@ -39,8 +39,10 @@ Result cli(const std::vector<std::string>& args, const std::string& scratch) {
     const std::string outPath = scratch + "/out.txt", errPath = scratch + "/err.txt";
     const pid_t pid = ::fork();
     if (pid == 0) {
-        std::freopen(outPath.c_str(), "w", stdout);
-        std::freopen(errPath.c_str(), "w", stderr);
+        if (std::freopen(outPath.c_str(), "w", stdout) == nullptr ||
+            std::freopen(errPath.c_str(), "w", stderr) == nullptr) {
+            ::_exit(126);
+        }
         std::string exe = platform::programFolder() + "twinfold-cli";
         std::vector<char*> argv{exe.data()};
         for (const auto& a : args) {

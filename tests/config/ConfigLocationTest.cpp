@@ -78,14 +78,3 @@ TEST(ConfigLocation, DefaultFileBesideTheProgramElseInTheDataFolder) {
               dir / "installed/share/twinfold/default.xml");
     EXPECT_EQ(XMLConfig::defaultFileFor(dir / "nowhere/bin/"), dir / "nowhere/bin/default.xml");
 }
-
-TEST(ConfigLocation, ReleasedInstanceIsMadeAgainOnNextUse) {
-    testsupport::TempDir dir;
-    EnvironmentVariable xdg("XDG_CONFIG_HOME", dir / "first");
-    EXPECT_EQ(XMLConfig::instance().configPath(), dir / "first/twinfold/config.xml");
-    xdg.set(dir / "second");
-    EXPECT_EQ(XMLConfig::instance().configPath(), dir / "first/twinfold/config.xml");
-    XMLConfig::releaseInstance();
-    EXPECT_EQ(XMLConfig::instance().configPath(), dir / "second/twinfold/config.xml");
-    XMLConfig::releaseInstance();
-}

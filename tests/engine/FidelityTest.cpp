@@ -521,8 +521,8 @@ const PrivacyCase kPrivacy[] = {
          makeTree(test.mainPath(""), "f=1\nd/\n");
          test.runOnce();
          const ino_t inode = statOf(test.mirrorPath("f")).st_ino;
-         ::lchown(test.mainPath("f").c_str(), 65534, 65534);
-         ::lchown(test.mainPath("d").c_str(), 65534, 65534);
+         EXPECT_EQ(::lchown(test.mainPath("f").c_str(), 65534, 65534), 0);
+         EXPECT_EQ(::lchown(test.mainPath("d").c_str(), 65534, 65534), 0);
          test.runOnce();
          const struct stat file = statOf(test.mirrorPath("f"));
          const struct stat folder = statOf(test.mirrorPath("d"));
@@ -603,7 +603,8 @@ const RepairCase kRepairs[] = {
      [](const std::string& p) { ::utimensat(AT_FDCWD, p.c_str(), nullptr, 0); }},
     {"ReadOnlyFolderLeftWritable", false, "ro",
      [](const std::string& p) { ::chmod(p.c_str(), 0755); }},
-    {"LeftOwnedByRoot", true, "a", [](const std::string& p) { ::lchown(p.c_str(), 0, 0); }},
+    {"LeftOwnedByRoot", true, "a",
+     [](const std::string& p) { EXPECT_EQ(::lchown(p.c_str(), 0, 0), 0); }},
 };
 
 class FolderRepair : public FidelityTest, public ::testing::WithParamInterface<RepairCase> {};
@@ -617,7 +618,7 @@ TEST_P(FolderRepair, NextRunRepairsWhatAKilledRunLeft) {
     ::chmod(mainPath("ro").c_str(), 0555);
     ::chmod(mainPath("a").c_str(), 0750);
     if (isRoot()) {
-        ::lchown(mainPath("a").c_str(), 65534, 65534);
+        ASSERT_EQ(::lchown(mainPath("a").c_str(), 65534, 65534), 0);
     }
     for (const char* folder : {"a/b", "a", "ro"}) {
         testsupport::setWriteTime(mainPath(folder), 1600000000, 123456789);

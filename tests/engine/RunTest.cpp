@@ -266,7 +266,7 @@ TEST_F(RunTest, NewFoldersCarryNoExcludedEntriesAndReadOnlyOnesGetTheirContent) 
 TEST_F(RunTest, ALinkInTheMirrorToAFolderOutsideLeavesThatFolderAlone) {
     testsupport::TempDir outside;
     makeTree(outside.path(), "precious=keep me\n");
-    ::symlink(outside.path().c_str(), mirrorPath("sub").c_str());
+    ASSERT_EQ(::symlink(outside.path().c_str(), mirrorPath("sub").c_str()), 0);
     makeTree(mainDir(), "sub/precious=new\n");
     // The mirror's "sub" is a link: it is replaced by a folder, and nothing
     // passes through it.
@@ -296,16 +296,24 @@ TEST_F(RunTest, LeftoversOfAKilledRunGoForGoodInTheNextRealRun) {
 class FatMirrorTest : public RunTest {
 protected:
     void SetUp() override {
+        // Anyone but root mounts through the set-user-ID fusermount, which
+        // needs the FUSE device to be open to them.
+        if (::geteuid() != 0 && ::access("/dev/fuse", R_OK | W_OK) != 0) {
+            GTEST_SKIP() << "/dev/fuse is not readable and writable for this user, so "
+                            "fusefat cannot mount the FAT image";
+        }
+        // mkfs.vfat lives in sbin, which an ordinary user's PATH leaves out.
         const std::string image = dir / "fat.img";
-        const std::string make = "truncate -s 16M '" + image + "' && mkfs.vfat '" + image +
-                                 "' >/dev/null && fusefat -o rw+ '" + image + "' '" + mirrorDir() +
-                                 "' >/dev/null";
+        const std::string make = "PATH=\"$PATH:/usr/sbin:/sbin\" && truncate -s 16M '" + image +
+                                 "' && mkfs.vfat '" + image + "' >/dev/null && fusefat -o rw+ '" +
+                                 image + "' '" + mirrorDir() + "' >/dev/null";
         ASSERT_EQ(std::system(make.c_str()), 0) << "needs dosfstools and fusefat";
         mounted = true;
     }
     void TearDown() override {
-        if (mounted) {
-            ::umount2(mirrorDir().c_str(), MNT_DETACH);
+        if (mounted && ::umount2(mirrorDir().c_str(), MNT_DETACH) != 0) {
+            const std::string unmount = "fusermount -u -z '" + mirrorDir() + "'";
+            EXPECT_EQ(std::system(unmount.c_str()), 0);
         }
     }
     bool mounted = false;

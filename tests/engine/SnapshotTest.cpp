@@ -71,7 +71,7 @@ TEST(Snapshot, LinksAreEntriesAndNeverDescendedInto) {
     testsupport::makeTree(outside.path(), "secret.txt=s\n");
     TempDir dir;
     testsupport::makeTree(dir.path(), "real/f\nloop->.\n");
-    ::symlink(outside.path().c_str(), (dir / "out").c_str());
+    ASSERT_EQ(::symlink(outside.path().c_str(), (dir / "out").c_str()), 0);
     auto paths = relativePaths(scanned(dir.path()));
     std::sort(paths.begin(), paths.end());
     EXPECT_EQ(paths, (std::vector<std::string>{"loop", "out", "real", "real/f"}));

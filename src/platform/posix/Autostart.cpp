@@ -128,7 +128,7 @@ std::string setStartWithSession(bool on, const std::string& program, const std::
             continue;
         }
         if (n <= 0) {
-            const std::string why = reason("can't write", temporary);
+            std::string why = reason("can't write", temporary);
             ::close(fd);
             ::unlink(temporary.c_str());
             return why;
@@ -136,12 +136,12 @@ std::string setStartWithSession(bool on, const std::string& program, const std::
         written += static_cast<std::size_t>(n);
     }
     if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        const std::string why = reason("can't write", temporary);
+        std::string why = reason("can't write", temporary);
         ::unlink(temporary.c_str());
         return why;
     }
     if (::rename(temporary.c_str(), entry.c_str()) != 0) {
-        const std::string why = reason("can't replace", entry);
+        std::string why = reason("can't replace", entry);
         ::unlink(temporary.c_str());
         return why;
     }

@@ -225,7 +225,10 @@ int makeFolder(int dirFd, const char* name, mode_t mode) {
     struct stat st;
     if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode) &&
         (st.st_mode & S_IRWXU) != S_IRWXU) {
-        ::fchmodat(dirFd, name, (st.st_mode & 07777) | S_IRWXU, 0);
+        // A failure here shows at the first write into the folder, which
+        // reports it.
+        [[maybe_unused]] const int ignored =
+            ::fchmodat(dirFd, name, (st.st_mode & 07777) | S_IRWXU, 0);
     }
     return 0;
 }
@@ -477,8 +480,9 @@ bool trashKeeping(int dirFd, const std::string& path, const KeepPredicate& keep,
     }
     if (!clean) {
         FolderUnlock unlock(dirFd);
+        const std::string prefix = path + '/';
         for (const std::string& each : loose) {
-            keepFirst(first, trashEntry(unlock, dirFd, each, path + "/" + each));
+            keepFirst(first, trashEntry(unlock, dirFd, each, prefix + each));
         }
     }
     return clean;

@@ -335,7 +335,7 @@ std::string resolvePath(const std::string& path) {
             return {};  // cannot tell where a missing folder's parent leads
         }
         if (last != "." && !last.empty()) {
-            rest = rest.empty() ? last : last + "/" + rest;
+            rest.insert(0, rest.empty() ? last : last + '/');
         }
         existing = slash == 0 ? "/" : existing.substr(0, slash);
     }
