@@ -364,8 +364,9 @@ TEST_F(FatMirrorTest, CopiedTimesSurviveANewMount) {
 // failure, and the next run does not try again.
 TEST_F(FatMirrorTest, AttributesTheMirrorCannotKeepAreDroppedSilently) {
     makeTree(mainDir(), "tagged=t\n");
-    if (std::system(("setfattr -n user.tag -v red '" + mainPath("tagged") + "' 2>/dev/null")
-                        .c_str()) != 0) {
+    if (std::system(
+            ("setfattr -n user.tag -v red '" + mainPath("tagged") + "' 2>/dev/null").c_str()) !=
+        0) {
         GTEST_SKIP() << "setfattr missing, or main's file system refuses user attributes";
     }
     runOnce();
