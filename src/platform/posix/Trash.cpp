@@ -11,10 +11,10 @@
 
 #include "platform/posix/FileOpsInternal.h"
 
-// Moves entries to the desktop's trash as the freedesktop.org trash
-// specification lays it out, through descriptors only: the entry leaves the
-// folder the caller holds open, so a path re-pointed meanwhile cannot send
-// anything else to the trash. The trash folder is chosen on the entry's own
+// Moves entries to the desktop's trash in the freedesktop.org trash layout,
+// through descriptors only: the entry leaves the folder the caller holds
+// open, so a path re-pointed meanwhile cannot send anything else to the
+// trash. The trash folder is chosen on the entry's own
 // mount, since a rename cannot cross one; where none can be used the entry
 // stays and the failure says so.
 namespace platform::detail {
@@ -153,7 +153,7 @@ UniqueFd topTrash(int dirFd, const Where& entry) {
     return trashFolder(top.get(), name.c_str());
 }
 
-// The entry's path as the specification stores it: bytes outside the URL's
+// The entry's path as .trashinfo files store it: bytes outside the URL's
 // unreserved and path characters as %XX.
 std::string escapedPath(std::string_view path) {
     static constexpr std::string_view kKept =
