@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/DirectoryInfo.h"
-#include "engine/DirectoryOp.h"
+#include "snapshot/DirectoryInfo.h"
+#include "snapshot/DirectoryOp.h"
 
 namespace {
 

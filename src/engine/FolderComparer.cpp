@@ -9,8 +9,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "engine/DirectoryInfo.h"
-#include "engine/DirectoryOp.h"
+#include "snapshot/DirectoryInfo.h"
+#include "snapshot/DirectoryOp.h"
 #include "engine/FileItemList.h"
 #include "engine/TimePrecisionMemory.h"
 #include "model/Task.h"

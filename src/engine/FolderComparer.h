@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/FileInfo.h"
+#include "snapshot/FileInfo.h"
 #include "engine/FileItem.h"
 #include "engine/FileItemList.h"
 #include "model/CopyPolicy.h"

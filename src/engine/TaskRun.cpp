@@ -3,7 +3,7 @@
 #include <thread>
 
 #include "engine/AppLog.h"
-#include "engine/FileInfo.h"
+#include "snapshot/FileInfo.h"
 #include "engine/TimePrecisionMemory.h"
 #include "model/CopyPolicy.h"
 #include "platform/Assert.h"

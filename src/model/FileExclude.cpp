@@ -1,6 +1,6 @@
 #include "model/FileExclude.h"
 
-#include "engine/FileInfo.h"
+#include "snapshot/FileInfo.h"
 #include "model/TextList.h"
 #include "platform/FindRecord.h"
 #include "platform/Path.h"

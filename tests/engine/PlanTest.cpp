@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "EngineFixture.h"
-#include "engine/DirectoryInfo.h"
-#include "engine/DirectoryOp.h"
+#include "snapshot/DirectoryInfo.h"
+#include "snapshot/DirectoryOp.h"
 #include "platform/FileOps.h"
 #include "support/MountNamespace.h"
 #include "support/Unprivileged.h"

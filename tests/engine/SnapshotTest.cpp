@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/DirectoryInfo.h"
-#include "engine/DirectoryOp.h"
-#include "engine/FileInfo.h"
+#include "snapshot/DirectoryInfo.h"
+#include "snapshot/DirectoryOp.h"
+#include "snapshot/FileInfo.h"
 #include "support/TempTree.h"
 #include "support/Unprivileged.h"
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/FileInfo.h"
+#include "snapshot/FileInfo.h"
 #include "model/FileExclude.h"
 #include "model/FileInclude.h"
 #include "model/TaskFolder.h"

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/FileInfo.h"
+#include "snapshot/FileInfo.h"
 
 // The snapshot of one folder tree: every entry beneath the root in pre-order
 // (a folder before its content, the content of a folder together right after

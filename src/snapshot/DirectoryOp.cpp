@@ -1,10 +1,10 @@
-#include "engine/DirectoryOp.h"
+#include "snapshot/DirectoryOp.h"
 
 #include <cerrno>
 #include <string>
 #include <vector>
 
-#include "engine/DirectoryInfo.h"
+#include "snapshot/DirectoryInfo.h"
 #include "platform/Assert.h"
 #include "platform/Path.h"
 

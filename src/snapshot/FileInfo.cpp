@@ -1,4 +1,4 @@
-#include "engine/FileInfo.h"
+#include "snapshot/FileInfo.h"
 
 #include "platform/Assert.h"
 #include "platform/Path.h"

@@ -1,4 +1,4 @@
-#include "engine/DirectoryInfo.h"
+#include "snapshot/DirectoryInfo.h"
 
 #include "platform/Path.h"
 
