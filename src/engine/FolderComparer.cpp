@@ -9,8 +9,6 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "snapshot/DirectoryInfo.h"
-#include "snapshot/DirectoryOp.h"
 #include "engine/FileItemList.h"
 #include "engine/TimePrecisionMemory.h"
 #include "model/Task.h"
@@ -18,6 +16,8 @@
 #include "platform/FileOps.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
+#include "snapshot/DirectoryInfo.h"
+#include "snapshot/DirectoryOp.h"
 #include "versions/Versions.h"
 
 namespace {

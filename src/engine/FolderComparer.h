@@ -7,11 +7,11 @@
 #include <utility>
 #include <vector>
 
-#include "snapshot/FileInfo.h"
 #include "engine/FileItem.h"
 #include "engine/FileItemList.h"
 #include "model/CopyPolicy.h"
 #include "platform/FileSystem.h"
+#include "snapshot/FileInfo.h"
 
 class DirectoryInfo;
 class Task;

@@ -3,7 +3,6 @@
 #include <thread>
 
 #include "engine/AppLog.h"
-#include "snapshot/FileInfo.h"
 #include "engine/TimePrecisionMemory.h"
 #include "model/CopyPolicy.h"
 #include "platform/Assert.h"
@@ -11,6 +10,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
+#include "snapshot/FileInfo.h"
 #include "versions/Versions.h"
 
 namespace {

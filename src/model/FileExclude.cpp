@@ -1,10 +1,10 @@
 #include "model/FileExclude.h"
 
-#include "snapshot/FileInfo.h"
 #include "model/TextList.h"
 #include "platform/FindRecord.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
+#include "snapshot/FileInfo.h"
 
 namespace {
 

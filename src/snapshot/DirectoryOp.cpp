@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "snapshot/DirectoryInfo.h"
 #include "platform/Assert.h"
 #include "platform/Path.h"
+#include "snapshot/DirectoryInfo.h"
 
 void DirectoryOp::attach(DirectoryInfo* info) {
     TF_ASSERT(info != nullptr);

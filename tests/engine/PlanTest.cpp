@@ -8,9 +8,9 @@
 #include <gtest/gtest.h>
 
 #include "EngineFixture.h"
+#include "platform/FileOps.h"
 #include "snapshot/DirectoryInfo.h"
 #include "snapshot/DirectoryOp.h"
-#include "platform/FileOps.h"
 #include "support/MountNamespace.h"
 #include "support/Unprivileged.h"
 

@@ -6,12 +6,12 @@
 #include <string_view>
 #include <vector>
 
-#include "snapshot/FileInfo.h"
 #include "model/FileExclude.h"
 #include "model/FileInclude.h"
 #include "model/TaskFolder.h"
 #include "model/TextList.h"
 #include "platform/FindRecord.h"
+#include "snapshot/FileInfo.h"
 
 using Tokens = std::vector<std::string>;
 
