@@ -9,7 +9,6 @@
 #include <memory>
 #include <thread>
 
-#include "platform/FileOps.h"
 #include "platform/FileSystem.h"
 #include "platform/Path.h"
 
@@ -143,7 +142,7 @@ bool RunHistory::open() {
     m_failedOpen = true;
     const std::string folder(platform::folderOf(m_path));
     if (!folder.empty()) {
-        if (const platform::OpResult made = platform::makeDirectories(folder); !made.ok()) {
+        if (const platform::OpResult made = platform::makeFolders(folder); !made.ok()) {
             fail("cannot make the folder: " + made.message);
             return false;
         }

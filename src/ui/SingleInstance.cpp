@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "platform/FileOps.h"
+#include "platform/FileSystem.h"
 #include "platform/Path.h"
 
 namespace {
@@ -23,7 +23,7 @@ SingleInstance::~SingleInstance() {
 
 std::string SingleInstance::lockPath(const std::string& configFolder) {
     // A folder that cannot be made shows when the lock file is opened in it.
-    [[maybe_unused]] const platform::OpResult made = platform::makeDirectories(configFolder);
+    [[maybe_unused]] const platform::OpResult made = platform::makeFolders(configFolder);
     return platform::withTrailingSeparator(configFolder) + kLockName;
 }
 

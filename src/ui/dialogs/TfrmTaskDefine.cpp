@@ -27,10 +27,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <filesystem>
 #include <set>
 #include <string>
-#include <system_error>
 
 #include "model/PolicyManager.h"
 #include "model/Task.h"
@@ -38,7 +36,7 @@
 #include "model/TextList.h"
 #include "platform/Assert.h"
 #include "platform/Clock.h"
-#include "platform/Path.h"
+#include "platform/FileSystem.h"
 #include "ui/dialogs/DialogSupport.h"
 #include "ui/dialogs/LinkLabel.h"
 #include "ui/dialogs/TfrmSelectFileAttr.h"
@@ -99,16 +97,6 @@ void addFolderRow(QListWidget* list, const std::string& main, const std::string&
 void addFileRow(QListWidget* list, const std::string& path) {
     auto* row = new QListWidgetItem(toQString(path), list);
     row->setData(kPathRole, dialogs::toBytes(path));
-}
-
-// Whether the folder of a log file exists; "/x.log" lies in "/".
-bool logFolderExists(const std::string& logFile) {
-    std::string folder(platform::folderOf(logFile));
-    if (folder.empty() && logFile.starts_with(platform::kSeparator)) {
-        folder.assign(1, platform::kSeparator);
-    }
-    std::error_code error;
-    return !folder.empty() && std::filesystem::is_directory(folder, error);
 }
 
 constexpr int kMinInterval = 5;
@@ -909,7 +897,7 @@ void TfrmTaskDefine::btnOKClick() {
     if (task.enableLog) {
         dialogs::makeProposedLogFolder(task.logFile);
     }
-    if (task.enableLog && !logFolderExists(task.logFile)) {
+    if (task.enableLog && !platform::folderOfFileExists(task.logFile)) {
         service.message(this, QMessageBox::Information, tr("Information"),
                         tr("Log path is invalid, task log is disabled"));
     }
