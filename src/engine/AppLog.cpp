@@ -1,7 +1,5 @@
 #include "engine/AppLog.h"
 
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <type_traits>
 #include <utility>
@@ -40,23 +38,18 @@ void AppLog::setLoadFailureNotifier(Notifier notifier) {
 
 AppLog::AppLog(const std::string& libraryPath, const Notifier& onLoadFailure,
                const platform::Clock& clock)
-    : m_clock(&clock) {
-    m_library = ::dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (m_library == nullptr) {
+    : m_library(libraryPath), m_clock(&clock) {
+    if (!m_library.loaded()) {
         if (onLoadFailure) {
             onLoadFailure(kLoadFailureMessage);
         }
         return;
     }
     // A library without the function stays loaded but writes nothing.
-    m_writer = reinterpret_cast<Writer>(::dlsym(m_library, "LogWrite"));
+    m_writer = m_library.function<Writer>("LogWrite");
 }
 
-AppLog::~AppLog() {
-    if (m_library != nullptr) {
-        ::dlclose(m_library);
-    }
-}
+AppLog::~AppLog() = default;
 
 void AppLog::configureForRun(bool enableLog, const std::string& logFile) {
     // Without a writer the log is off, so nobody points at a file no one writes.
