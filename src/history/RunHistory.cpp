@@ -1,7 +1,6 @@
 #include "history/RunHistory.h"
 
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -11,6 +10,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Path.h"
+#include "platform/ProgramFolder.h"
 
 namespace {
 
@@ -389,8 +389,7 @@ std::string mirrorTaskKey(const std::string& mainFolder, const std::string& mirr
     const auto resolved = [](const std::string& folder) {
         std::string absolute = folder;
         if (!absolute.starts_with('/')) {
-            char cwd[4096];
-            if (::getcwd(cwd, sizeof cwd) != nullptr) {
+            if (const std::string cwd = platform::workingFolder(); !cwd.empty()) {
                 absolute = platform::withTrailingSeparator(cwd) + folder;
             }
         }
