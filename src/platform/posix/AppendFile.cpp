@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <utility>
 
+#include "platform/posix/FileOpsInternal.h"
+
 namespace platform {
 
 AppendFile::~AppendFile() {
@@ -49,17 +51,7 @@ bool AppendFile::stillNamed() const {
 }
 
 int AppendFile::append(std::string_view text) const {
-    while (!text.empty()) {
-        const ssize_t n = ::write(m_fd, text.data(), text.size());
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
-        }
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return 0;
+    return detail::writeAll(m_fd, text);
 }
 
 }  // namespace platform

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/posix/FileOpsInternal.h"
+
 namespace platform {
 
 OpResult fileFailure(int error, const std::string& what, const std::string& path) {
@@ -16,11 +18,6 @@ OpResult fileFailure(int error, const std::string& what, const std::string& path
 }
 
 namespace {
-
-struct ClosesOnExit {
-    int fd;
-    ~ClosesOnExit() { ::close(fd); }
-};
 
 std::string folderOfPath(const std::string& path) {
     const std::size_t slash = path.rfind('/');
@@ -33,20 +30,6 @@ std::string folderOfPath(const std::string& path) {
 std::string nameOfPath(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-int writeAll(int fd, std::string_view content) {
-    while (!content.empty()) {
-        const ssize_t written = ::write(fd, content.data(), content.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
-        }
-        content.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return 0;
 }
 
 // Makes the rename itself durable. File systems that cannot flush a folder
@@ -77,7 +60,7 @@ OpResult writeTemporary(const std::string& path, std::string_view content, mode_
     if (::fchmod(fd, mode) != 0) {
         error = errno;
         step = "cannot set the permissions of";
-    } else if ((error = writeAll(fd, content)) != 0) {
+    } else if ((error = detail::writeAll(fd, content)) != 0) {
         step = "cannot write";
     } else if (::fsync(fd) != 0) {
         error = errno;
@@ -99,11 +82,11 @@ OpResult writeTemporary(const std::string& path, std::string_view content, mode_
 OpResult readWholeFile(const std::string& path, std::string& content) {
     content.clear();
     // Non-blocking, so that a FIFO in the file's place cannot hang the reader.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
+    const detail::UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!file.valid()) {
         return fileFailure(errno, "cannot open", path);
     }
-    const ClosesOnExit closer{fd};
+    const int fd = file.get();
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
         return fileFailure(errno, "cannot read", path);

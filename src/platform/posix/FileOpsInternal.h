@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -52,6 +53,23 @@ public:
 private:
     int m_fd = -1;
 };
+
+// Hands all of `text` to the open file `fd`: short writes go on with the
+// rest, interrupted ones are tried again. Returns 0 or the errno of another
+// failure.
+inline int writeAll(int fd, std::string_view text) {
+    while (!text.empty()) {
+        const ssize_t n = ::write(fd, text.data(), text.size());
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        text.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return 0;
+}
 
 struct FileOpsSeam {
     bool noOpenat2 = false;     // resolve folders one name at a time, as without openat2

@@ -181,20 +181,6 @@ std::string infoText(const std::string& path) {
     return "[Trash Info]\nPath=" + escapedPath(path) + "\nDeletionDate=" + date + "\n";
 }
 
-int writeAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
-        }
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return 0;
-}
-
 // Renames without ever replacing an entry of the trash. Where the file system
 // cannot refuse to replace by itself, the name reserved by the .trashinfo
 // written first is checked to be free.
@@ -235,7 +221,7 @@ OpResult intoTrash(int trashFd, int dirFd, const std::string& name, const std::s
             }
             return OpResult::failure(errno);
         }
-        int error = writeAll(out.get(), text);
+        int error = detail::writeAll(out.get(), text);
         if (error == 0) {
             error = out.close();
         }
