@@ -68,6 +68,10 @@ private:
     bool isExcluded(const FileInfo& entry) const;
     void compareIncludedFolder(const std::string& folder, const std::string& copy);
     std::uint64_t mirrorTimePrecision(FileItemList::Pair& pair);
+    // The time from which the pair's entries are known to have matching
+    // extended attributes (0: none known), and the key and time a run that
+    // succeeds remembers for the next.
+    std::uint64_t attributesCheckedSince(FileItemList::Pair& pair) const;
 
     FileItemList* m_list;
     const Task* m_task;
