@@ -34,8 +34,7 @@ inline DeleteLimit settingLimit(const NormalSetting& setting) {
 // What real runs learned of mirror file systems, kept with the run history;
 // one for the process, read when first used.
 inline MirrorMemory& mirrorMemory() {
-    static MirrorMemory memory(XMLConfig::stateFolder() +
-                                      std::string(MirrorMemory::kFileName));
+    static MirrorMemory memory(XMLConfig::stateFolder() + std::string(MirrorMemory::kFileName));
     return memory;
 }
 
