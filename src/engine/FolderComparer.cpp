@@ -91,6 +91,9 @@ class UnknownPaths {
 public:
     void add(std::string relative) { m_paths.insert(std::move(relative)); }
     bool covers(std::string_view relative) const {
+        if (m_paths.empty()) {
+            return false;  // the common case, asked once per entry
+        }
         // A set ordered by bytes: any covering path sorts at or before
         // `relative`, and every prefix of it is checked directly.
         std::string_view probe = relative;
