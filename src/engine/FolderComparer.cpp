@@ -616,19 +616,17 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
                 status = LookupStatus::Found;
             }
         }
-        compareMirror(entry, status);
+        compareMirror(entry, std::move(counterpartPath), status);
     }
 }
 
-void FolderComparer::compareMirror(const FileInfo& entry, LookupStatus status) {
+void FolderComparer::compareMirror(const FileInfo& entry, std::string counterpartPath,
+                                   LookupStatus status) {
     if (status == LookupStatus::Found) {
         return;
     }
     // The counterpart path is only shown; it does not exist.
-    const std::string& mirrorRoot = m_list->pairs[static_cast<std::size_t>(m_pair)].mirrorRoot;
-    const std::string& mainRoot = m_list->pairs[static_cast<std::size_t>(m_pair)].mainRoot;
-    const FileInfo counterpart(mainRoot + std::string(relativeOf(entry, mirrorRoot)),
-                               platform::FindRecord{});
+    const FileInfo counterpart(std::move(counterpartPath), platform::FindRecord{});
     if (status == LookupStatus::Unknown) {
         addSkip(entry.path(), "the main side could not be read");
         return;
@@ -809,6 +807,36 @@ void FolderComparer::compareIncludedFolder(const std::string& folder, const std:
     }
     for (const auto& failure : info.failures()) {
         addSkip(failure.path, systemReason(failure.error));
+    }
+    if (!m_policy.isDeleteMirrorOnly()) {
+        return;
+    }
+    // What was removed from the included folder goes from its copy too, as
+    // from a mirror; nothing beneath what could not be read.
+    DirectoryInfo copyInfo(copyRoot);
+    scanInto(copyInfo, std::nullopt);
+    std::unordered_set<std::string_view> present;
+    for (const FileInfo& entry : info.entries()) {
+        present.insert(relativeOf(entry, info.root()));
+    }
+    UnknownPaths unknown;
+    for (const auto& failure : info.failures()) {
+        unknown.add(failure.path.substr(std::min(failure.path.size(), info.root().size())));
+    }
+    for (const auto& failure : copyInfo.failures()) {
+        if (failure.path != copyInfo.root()) {
+            addFailure(failure.path, failure.listing,
+                       "the copy cannot be listed: " + systemReason(failure.error));
+            unknown.add(failure.path.substr(std::min(failure.path.size(), copyInfo.root().size())));
+        }
+    }
+    for (const FileInfo& entry : copyInfo.entries()) {
+        const std::string_view relative = relativeOf(entry, copyInfo.root());
+        if (hasTemporaryComponent(relative) || present.count(relative) != 0 ||
+            unknown.covers(relative)) {
+            continue;
+        }
+        compareMirror(entry, info.root() + std::string(relative), LookupStatus::Absent);
     }
 }
 

@@ -57,7 +57,8 @@ private:
     bool refuseByIdentity(std::size_t index, const FileItemList::Pair& pair, std::string& reason);
     void compareMain(const FileInfo& entry, const FileInfo& counterpart,
                      platform::LookupStatus status);
-    void compareMirror(const FileInfo& entry, platform::LookupStatus status);
+    void compareMirror(const FileInfo& entry, std::string counterpartPath,
+                       platform::LookupStatus status);
     bool timesDiffer(const FileInfo& a, const FileInfo& b, int& order) const;
     bool attributesDiffer(const FileInfo& entry, const FileInfo& counterpart) const;
     void compareFolder(const FileInfo& entry, const FileInfo& counterpart);

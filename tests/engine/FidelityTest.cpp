@@ -249,6 +249,20 @@ TEST_F(CarryTest, IncludedFoldersCarryTheirContent) {
         EXPECT_THAT(runPlanLines(),
                     UnorderedElementsAre("[Update file]mirror/<T_append>/photos/deep/b.jpg",
                                          "[Exclude]outside/photos/skip.tmp"));
+
+        // What leaves the included folder leaves its copy, as from a mirror.
+        policy.setFlags(0x00101111);
+        testsupport::removeTree(dir / "outside/photos/deep");
+        EXPECT_THAT(runPlanLines(),
+                    UnorderedElementsAre("[Delete directory]mirror/<T_append>/photos/deep",
+                                         "[Delete file]mirror/<T_append>/photos/deep/b.jpg",
+                                         "[Exclude]outside/photos/skip.tmp"));
+        runOnce();
+        EXPECT_EQ(run.failedCount(), 0);
+        EXPECT_FALSE(pathExists(copy + "/deep"));
+        EXPECT_EQ(readFile(copy + "/a.jpg"), "A");
+        EXPECT_THAT(runPlanLines(), ElementsAre("[Exclude]outside/photos/skip.tmp"));
+        policy.setFlags(0x01101111);
     }
 }
 
