@@ -20,6 +20,7 @@ CliResult runCli(const std::vector<std::string>& args, const TempDir& scratch,
         }
         ::setenv("XDG_STATE_HOME", (scratch / "state").c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", (scratch / "config-home").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (scratch / "data-home").c_str(), 1);
         if (std::freopen(outPath.c_str(), "w", stdout) == nullptr ||
             std::freopen(errPath.c_str(), "w", stderr) == nullptr) {
             ::_exit(126);

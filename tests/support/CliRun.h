@@ -16,9 +16,9 @@ struct CliResult {
 
 // Runs twinfold-cli from the build folder with `args`, each passed as it is
 // (no shell), in `workingDirectory`, and collects its exit status and output.
-// The run history and any default configuration go beneath `scratch`
-// (XDG_STATE_HOME, XDG_CONFIG_HOME), as do the files that catch the output,
-// so a test never reads or writes the user's own.
+// The run history, any default configuration and the trash go beneath
+// `scratch` (XDG_STATE_HOME, XDG_CONFIG_HOME, XDG_DATA_HOME), as do the files
+// that catch the output, so a test never reads or writes the user's own.
 CliResult runCli(const std::vector<std::string>& args, const TempDir& scratch,
                  const std::string& workingDirectory = "/");
 
