@@ -527,12 +527,50 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
         return pair.tree.lookup(path);
     };
 
-    // Main pass.
+    // Mirror pass, into its own list. It runs beside the main pass, on the
+    // guess that the main pass finds no type change, no clash of letter
+    // case and no entry matched under another spelling (what it would need
+    // from it); `guess` leaves those out. Its items follow the main pass's.
     // Mirror entries a main entry was matched with under another spelling
     // (a mirror that ignores letter case): by device and inode, and, for file
     // systems whose inode numbers follow the spelling, by lower-cased path.
     std::set<std::pair<std::uint64_t, std::uint64_t>> matchedByLookup;
     std::set<std::string> matchedNames;
+    const auto mirrorPass = [&](bool guess, std::deque<FileItem>& into) {
+        for (const FileInfo& entry : scan.mirror.entries()) {
+            const std::string_view relative = relativeOf(entry, mirrorRoot);
+            if (neverPlanned(relative, true) || unknown.covers(relative) ||
+                (!guess && ((!caseLosers.empty() && caseLosers.covers(relative)) ||
+                            (!typeChanged.empty() && typeChanged.covers(relative))))) {
+                continue;
+            }
+            if (mainIndex->find(relative) != nullptr) {
+                continue;
+            }
+            std::string counterpartPath = mainRoot;
+            counterpartPath.append(relative);
+            LookupStatus status = platform::lookupEntry(counterpartPath).status;
+            if (!guess && status == LookupStatus::Absent && !matchedByLookup.empty()) {
+                // On a mirror that ignores letter case, the very entry a main
+                // entry was matched with must not be deleted for its spelling.
+                const platform::Lookup self = platform::lookupEntry(entry.path());
+                if ((self.status == LookupStatus::Found &&
+                     matchedByLookup.count({self.device, self.inode}) != 0) ||
+                    matchedNames.count(platform::lowerCase(relative)) != 0) {
+                    status = LookupStatus::Found;
+                }
+            }
+            compareMirror(entry, std::move(counterpartPath), status, &into);
+        }
+    };
+    const bool runsMirrorPass = m_policy.isDeleteMirrorOnly() && opened.ok();
+    std::deque<FileItem> mirrorItems;
+    std::thread mirrorThread;
+    if (runsMirrorPass) {
+        mirrorThread = std::thread([&mirrorPass, &mirrorItems] { mirrorPass(true, mirrorItems); });
+    }
+
+    // Main pass.
     for (const FileInfo& entry : scan.main.entries()) {
         const std::string_view relative = relativeOf(entry, mainRoot);
         if (neverPlanned(relative, false)) {
@@ -589,53 +627,37 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
         }
     }
 
-    // Mirror pass.
-    if (!m_policy.isDeleteMirrorOnly() || !opened.ok()) {
-        return;
+    if (mirrorThread.joinable()) {
+        mirrorThread.join();
     }
-    for (const FileInfo& entry : scan.mirror.entries()) {
-        const std::string_view relative = relativeOf(entry, mirrorRoot);
-        if (neverPlanned(relative, true) || unknown.covers(relative) ||
-            (!caseLosers.empty() && caseLosers.covers(relative)) ||
-            (!typeChanged.empty() && typeChanged.covers(relative))) {
-            continue;
+    if (runsMirrorPass) {
+        // The guess did not hold: the pass runs again with what the main
+        // pass found.
+        if (!caseLosers.empty() || !typeChanged.empty() || !matchedByLookup.empty() ||
+            !matchedNames.empty()) {
+            mirrorItems.clear();
+            mirrorPass(false, mirrorItems);
         }
-        if (mainIndex->find(relative) != nullptr) {
-            continue;
-        }
-        std::string counterpartPath = mainRoot;
-        counterpartPath.append(relative);
-        LookupStatus status = platform::lookupEntry(counterpartPath).status;
-        if (status == LookupStatus::Absent && !matchedByLookup.empty()) {
-            // On a mirror that ignores letter case, the very entry a main
-            // entry was matched with must not be deleted for its spelling.
-            const platform::Lookup self = platform::lookupEntry(entry.path());
-            if ((self.status == LookupStatus::Found &&
-                 matchedByLookup.count({self.device, self.inode}) != 0) ||
-                matchedNames.count(platform::lowerCase(relative)) != 0) {
-                status = LookupStatus::Found;
-            }
-        }
-        compareMirror(entry, std::move(counterpartPath), status);
+        m_list->append(std::move(mirrorItems));
     }
 }
 
 void FolderComparer::compareMirror(const FileInfo& entry, std::string counterpartPath,
-                                   LookupStatus status) {
+                                   LookupStatus status, std::deque<FileItem>* into) const {
     if (status == LookupStatus::Found) {
         return;
     }
     // The counterpart path is only shown; it does not exist.
     const FileInfo counterpart(std::move(counterpartPath), platform::FindRecord{});
     if (status == LookupStatus::Unknown) {
-        addSkip(entry.path(), "the main side could not be read");
+        addSkip(entry.path(), "the main side could not be read", into);
         return;
     }
     if (isExcluded(entry)) {
-        addItem(entry, counterpart, opExclude);
+        addItem(entry, counterpart, opExclude, into);
         return;
     }
-    addItem(entry, counterpart, entry.isDirectory() ? opDeleteDirectory : opDeleteFile);
+    addItem(entry, counterpart, entry.isDirectory() ? opDeleteDirectory : opDeleteFile, into);
 }
 
 void FolderComparer::compareMain(const FileInfo& entry, const FileInfo& counterpart,
@@ -841,8 +863,8 @@ void FolderComparer::compareIncludedFolder(const std::string& folder, const std:
 }
 
 FileItem& FolderComparer::addItem(const FileInfo& entry, const FileInfo& counterpart,
-                                  std::int32_t code) {
-    FileItem& item = m_list->newItem();
+                                  std::int32_t code, std::deque<FileItem>* into) const {
+    FileItem& item = into != nullptr ? into->emplace_back() : m_list->newItem();
     item.isDirectory = entry.isDirectory();
     item.pair = m_pair;
     item.setSource(entry.path());
@@ -851,8 +873,9 @@ FileItem& FolderComparer::addItem(const FileInfo& entry, const FileInfo& counter
     return item;
 }
 
-void FolderComparer::addSkip(const std::string& path, std::string reason) {
-    FileItem& item = m_list->newItem();
+void FolderComparer::addSkip(const std::string& path, std::string reason,
+                             std::deque<FileItem>* into) const {
+    FileItem& item = into != nullptr ? into->emplace_back() : m_list->newItem();
     item.isDirectory = true;
     item.pair = m_pair;
     item.setSource(path);
