@@ -62,19 +62,44 @@ public:
     }
 
     const FileInfo* find(std::string_view wanted) const {
-        for (std::size_t slot = hashOf(wanted) & m_mask; m_slots[slot] != kEmpty;
-             slot = (slot + 1) & m_mask) {
-            if (relative(m_slots[slot]) == wanted) {
-                return &m_entries[m_slots[slot]];
+        const std::uint32_t at = position(wanted);
+        return at == kEmpty ? nullptr : &m_entries[at];
+    }
+
+    // True when an entry beneath the folder at `folder` passes `test`: the
+    // entries beneath a folder follow it in a snapshot.
+    template <typename Test>
+    bool anyBeneath(std::string_view folder, Test&& test) const {
+        const std::uint32_t at = position(folder);
+        if (at == kEmpty) {
+            return false;
+        }
+        for (std::size_t i = at + 1; i < m_entries.size(); ++i) {
+            const std::string_view each = relative(static_cast<std::uint32_t>(i));
+            if (each.size() <= folder.size() || !each.starts_with(folder) ||
+                each[folder.size()] != platform::kSeparator) {
+                break;
+            }
+            if (test(m_entries[i])) {
+                return true;
             }
         }
-        return nullptr;
+        return false;
     }
 
 private:
     static constexpr std::uint32_t kEmpty = 0xFFFFFFFF;
 
     static std::size_t hashOf(std::string_view text) { return std::hash<std::string_view>{}(text); }
+    std::uint32_t position(std::string_view wanted) const {
+        for (std::size_t slot = hashOf(wanted) & m_mask; m_slots[slot] != kEmpty;
+             slot = (slot + 1) & m_mask) {
+            if (relative(m_slots[slot]) == wanted) {
+                return m_slots[slot];
+            }
+        }
+        return kEmpty;
+    }
     std::string_view relative(std::uint32_t i) const {
         return std::string_view(m_entries[i].path()).substr(m_rootSize);
     }
@@ -506,6 +531,18 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     const auto changeType = [&](std::string_view relative, const FileInfo& entry,
                                 const FileInfo& counterpart) {
         typeChanged.add(std::string(relative));
+        // Replacing a mirror folder would delete what it holds, and excluded
+        // entries are never deleted: the folder stays, and says why.
+        if (counterpart.isDirectory() && m_list->exclusions && m_policy.isCopyNewFiles() &&
+            m_policy.isDeleteMirrorOnly() && !isExcluded(entry) && !isExcluded(counterpart) &&
+            mirrorIndex->anyBeneath(relative,
+                                    [this](const FileInfo& each) { return isExcluded(each); })) {
+            blocked.add(std::string(relative));
+            addFailure(entry.path(), entry.isDirectory(),
+                       "the mirror holds a folder here whose excluded entries are kept, so it "
+                       "cannot be replaced");
+            return;
+        }
         if (!planTypeChange(entry, counterpart)) {
             blocked.add(std::string(relative));
         }
