@@ -85,6 +85,21 @@ QString latin1(std::string_view text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// The configuration layer has no Qt, so its texts for the user are listed
+// here too, where the translation tools find them; the assertions keep the
+// two copies the same.
+constexpr const char* kConfigTexts[] = {
+    QT_TRANSLATE_NOOP("config", "Twinfold default config file missed, please reinstall Twinfold!"),
+    QT_TRANSLATE_NOOP(
+        "config", "Twinfold can't parse XML document, please contract us : support@twinfold.org"),
+};
+static_assert(std::string_view(kConfigTexts[0]) == config::kDefaultFileMissingMessage);
+static_assert(std::string_view(kConfigTexts[1]) == config::kCannotParseMessage);
+
+QString configText(std::string_view text) {
+    return QCoreApplication::translate("config", std::string(text).c_str());
+}
+
 template <class Widget>
 Widget* named(Widget* widget, const char* name) {
     widget->setObjectName(QString::fromLatin1(name));
@@ -113,7 +128,7 @@ TfrmMain::TfrmMain(TfrmMainOptions options, QWidget* parent)
       m_clock(m_options.clock != nullptr ? *m_options.clock : platform::Clock::system()),
       m_queue(m_clock) {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("Twinfold !"));
+    setWindowTitle(tr("Twinfold !"));
     setWindowIcon(QIcon(QStringLiteral(":/twinfold/twinfold.png")));
     buildWindow();
     buildTrayMenu();
@@ -129,7 +144,7 @@ TfrmMain::~TfrmMain() {
 }
 
 void TfrmMain::buildWindow() {
-    GroupBox1 = named(new QGroupBox(QStringLiteral("&Task(s)"), this), "GroupBox1");
+    GroupBox1 = named(new QGroupBox(tr("&Task(s)"), this), "GroupBox1");
     lstTasks = named(new QListWidget(GroupBox1), "lstTasks");
     lstTasks->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lstTasks->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -145,23 +160,24 @@ void TfrmMain::buildWindow() {
     connect(lstTasks, &QListWidget::itemSelectionChanged, this, &TfrmMain::lstTasksClick);
     connect(lstTasks, &QListWidget::itemDoubleClicked, this, &TfrmMain::lstTasksDblClick);
 
-    const auto button = [this](const char* name, const char* caption, bool enabled,
+    const auto button = [this](const char* name, const QString& caption, bool enabled,
                                void (TfrmMain::*handler)()) {
-        auto* b = named(new QPushButton(QString::fromLatin1(caption), this), name);
+        auto* b = named(new QPushButton(caption, this), name);
         b->setEnabled(enabled);
         b->setAutoDefault(false);
         connect(b, &QPushButton::clicked, this, handler);
         return b;
     };
-    btnAddTask = button("btnAddTask", "&Add task...", true, &TfrmMain::btnAddTaskClick);
-    btnRemoveTask = button("btnRemoveTask", "Re&move task", false, &TfrmMain::btnRemoveTaskClick);
-    btnEditTask = button("btnEditTask", "&Edit task...", false, &TfrmMain::btnEditTaskClick);
-    btnTaskWizard = button("btnTaskWizard", "&Wizard...", true, &TfrmMain::btnTaskWizardClick);
-    btnCopyPolicy = button("btnCopyPolicy", "&Copy policy", true, &TfrmMain::btnCopyPolicyClick);
-    btnVersions = button("btnVersions", "&Versions...", false, &TfrmMain::btnVersionsClick);
-    btnSettings = button("btnSettings", "", true, &TfrmMain::btnSettingsClick);
-    btnSettings->setText(tr("Settin&gs..."));
-    btnAbout = button("btnAbout", "Ab&out", true, &TfrmMain::btnAboutClick);
+    btnAddTask = button("btnAddTask", tr("&Add task..."), true, &TfrmMain::btnAddTaskClick);
+    btnRemoveTask =
+        button("btnRemoveTask", tr("Re&move task"), false, &TfrmMain::btnRemoveTaskClick);
+    btnEditTask = button("btnEditTask", tr("&Edit task..."), false, &TfrmMain::btnEditTaskClick);
+    btnTaskWizard = button("btnTaskWizard", tr("&Wizard..."), true, &TfrmMain::btnTaskWizardClick);
+    btnCopyPolicy =
+        button("btnCopyPolicy", tr("&Copy policy"), true, &TfrmMain::btnCopyPolicyClick);
+    btnVersions = button("btnVersions", tr("Vers&ions..."), false, &TfrmMain::btnVersionsClick);
+    btnSettings = button("btnSettings", tr("Settin&gs..."), true, &TfrmMain::btnSettingsClick);
+    btnAbout = button("btnAbout", tr("Ab&out"), true, &TfrmMain::btnAboutClick);
 
     prgTaskRun = named(new TGauge(this), "prgTaskRun");
     prgTaskRun->setForeColor(Qt::blue);
@@ -171,43 +187,45 @@ void TfrmMain::buildWindow() {
     prgTaskRun->setSizePolicy(keep);
     prgTaskRun->hide();
 
-    const auto toolButton = [this](const char* name, const char* caption, const char* hint,
+    const auto toolButton = [this](const char* name, const QString& caption, const QString& hint,
                                    void (TfrmMain::*handler)()) {
         auto* b = named(new QToolButton(this), name);
-        b->setText(QString::fromLatin1(caption));
-        b->setToolTip(QString::fromLatin1(hint));
+        b->setText(caption);
+        b->setToolTip(hint);
         b->setAutoRaise(true);
         b->setToolButtonStyle(Qt::ToolButtonTextOnly);
         b->setEnabled(false);
         connect(b, &QToolButton::clicked, this, handler);
         return b;
     };
-    btnRunTask = toolButton("btnRunTask", "&Run", "run this task", &TfrmMain::btnRunTaskClick);
-    btnSimulateRun = toolButton("btnSimulateRun", "Sim&ulate", "simulate run, test task",
+    btnRunTask =
+        toolButton("btnRunTask", tr("&Run"), tr("run this task"), &TfrmMain::btnRunTaskClick);
+    btnSimulateRun = toolButton("btnSimulateRun", tr("Sim&ulate"), tr("simulate run, test task"),
                                 &TfrmMain::btnSimulateRunClick);
-    btnAbortTask =
-        toolButton("btnAbortTask", "&Stop", "abort task running", &TfrmMain::btnAbortTaskClick);
-    btnPreview = toolButton("btnPreview", "", "", &TfrmMain::btnPreviewClick);
-    btnPreview->setText(tr("Pre&view"));
-    btnPreview->setToolTip(tr("list what a run would do, then run exactly that"));
-    btnHistory = toolButton("btnHistory", "", "", &TfrmMain::btnHistoryClick);
-    btnHistory->setText(tr("Histor&y"));
-    btnHistory->setToolTip(tr("the runs of this task and why they failed"));
+    btnAbortTask = toolButton("btnAbortTask", tr("&Stop"), tr("abort task running"),
+                              &TfrmMain::btnAbortTaskClick);
+    btnPreview = toolButton("btnPreview", tr("Pre&view"),
+                            tr("list what a run would do, then run exactly that"),
+                            &TfrmMain::btnPreviewClick);
+    btnHistory =
+        toolButton("btnHistory", tr("Histor&y"), tr("the runs of this task and why they failed"),
+                   &TfrmMain::btnHistoryClick);
     lstTasks->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(lstTasks, &QWidget::customContextMenuRequested, this, &TfrmMain::lstTasksContextMenu);
     // After a run, how it ended shows where its gauge was.
     lblLastRun = named(new QLabel(this), "lblLastRun");
     lblLastRun->hide();
-    chkShowDetail =
-        named(new QCheckBox(QStringLiteral("Show &progress detail "), this), "chkShowDetail");
+    chkShowDetail = named(new QCheckBox(tr("Show &progress detail "), this), "chkShowDetail");
 
     Panel2 = named(new QWidget(this), "Panel2");
-    Label1 = named(new QLabel(QStringLiteral("<a href=\"help\">&nbsp;Help&nbsp;</a>"), Panel2),
-                   "Label1");
-    Label1->setToolTip(QStringLiteral("help of Twinfold !"));
-    lblSuggestion =
-        named(new QLabel(QStringLiteral("<a href=\"mail\">appreciate your suggestion</a>"), Panel2),
-              "lblSuggestion");
+    Label1 = named(
+        new QLabel(QStringLiteral("<a href=\"help\">&nbsp;%1&nbsp;</a>").arg(tr("Help")), Panel2),
+        "Label1");
+    Label1->setToolTip(tr("help of Twinfold !"));
+    lblSuggestion = named(
+        new QLabel(QStringLiteral("<a href=\"mail\">%1</a>").arg(tr("appreciate your suggestion")),
+                   Panel2),
+        "lblSuggestion");
     for (QLabel* link : {Label1, lblSuggestion}) {
         link->setTextFormat(Qt::RichText);
         link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
@@ -276,29 +294,30 @@ void TfrmMain::buildWindow() {
 
 void TfrmMain::buildTrayMenu() {
     popMenuTray = named(new QMenu(this), "popMenuTray");
-    const auto item = [this](const char* name, const char* caption, void (TfrmMain::*handler)()) {
-        QAction* action = popMenuTray->addAction(QString::fromLatin1(caption));
+    const auto item = [this](const char* name, const QString& caption,
+                             void (TfrmMain::*handler)()) {
+        QAction* action = popMenuTray->addAction(caption);
         action->setObjectName(QString::fromLatin1(name));
         connect(action, &QAction::triggered, this, handler);
         return action;
     };
-    mnuTrayAbout = item("mnuTrayAbout", "About", &TfrmMain::mnuTrayAboutClick);
+    mnuTrayAbout = item("mnuTrayAbout", tr("About"), &TfrmMain::mnuTrayAboutClick);
     popMenuTray->setDefaultAction(mnuTrayAbout);
     popMenuTray->addSeparator();
-    auto* simulateMenu = named(new QMenu(QStringLiteral("Simulate"), popMenuTray), "mnuSimulate");
+    auto* simulateMenu = named(new QMenu(tr("Simulate"), popMenuTray), "mnuSimulate");
     mnuTraySimulate = popMenuTray->addMenu(simulateMenu);
     mnuTraySimulate->setObjectName(QStringLiteral("mnuTraySimulate"));
-    auto* runMenu = named(new QMenu(QStringLiteral("Run"), popMenuTray), "mnuRun");
+    auto* runMenu = named(new QMenu(tr("Run"), popMenuTray), "mnuRun");
     mnuTrayRun = popMenuTray->addMenu(runMenu);
     mnuTrayRun->setObjectName(QStringLiteral("mnuTrayRun"));
-    mnuTrayStop = item("mnuTrayStop", "Stop", &TfrmMain::mnuTrayStopClick);
-    mnuShowDetail = item("mnuShowDetail", "Show progress detail", &TfrmMain::mnuShowDetailClick);
+    mnuTrayStop = item("mnuTrayStop", tr("Stop"), &TfrmMain::mnuTrayStopClick);
+    mnuShowDetail =
+        item("mnuShowDetail", tr("Show progress detail"), &TfrmMain::mnuShowDetailClick);
     mnuShowDetail->setCheckable(true);
     popMenuTray->addSeparator();
-    mnuTraySettings = item("mnuTraySettings", "", &TfrmMain::btnSettingsClick);
-    mnuTraySettings->setText(tr("Settings..."));
-    mnuTrayShow = item("mnuTrayShow", "Show main window", &TfrmMain::mnuTrayShowClick);
-    mnuTrayQuit = item("mnuTrayQuit", "Quit", &TfrmMain::mnuTrayQuitClick);
+    mnuTraySettings = item("mnuTraySettings", tr("Settings..."), &TfrmMain::btnSettingsClick);
+    mnuTrayShow = item("mnuTrayShow", tr("Show main window"), &TfrmMain::mnuTrayShowClick);
+    mnuTrayQuit = item("mnuTrayQuit", tr("Quit"), &TfrmMain::mnuTrayQuitClick);
     connect(popMenuTray, &QMenu::aboutToShow, this, &TfrmMain::popMenuTrayPopup);
 
     TrayIcon1 = new TTrayIcon(this);
@@ -356,9 +375,9 @@ void TfrmMain::FormCreate() {
         chkShowDetail->setChecked(m_setting.showDetail);
         refreshTaskList();
         if (!m_config->notices().empty()) {
-            QString text = QStringLiteral(
-                "Some copy policies or tasks could not be used as stored. Until you pick or save "
-                "a policy for them, these run with deletion off:\n");
+            QString text =
+                tr("Some copy policies or tasks could not be used as stored. Until you pick or "
+                   "save a policy for them, these run with deletion off:\n");
             for (const std::string& notice : m_config->notices()) {
                 text += QStringLiteral("\n") + fromModel(notice);
             }
@@ -378,7 +397,7 @@ void TfrmMain::FormCreate() {
         tmeGet->start();
         tmeCheck->start();
         checkOverdue();
-        TrayIcon1->setHint(QStringLiteral("Twinfold! (v") + versionText() + QLatin1Char(')'));
+        TrayIcon1->setHint(tr("Twinfold! (v%1)").arg(versionText()));
         tmeButtonStatus->start();
 
         m_bridge = new TaskRunBridge(m_taskRun.get(), this);
@@ -387,14 +406,12 @@ void TfrmMain::FormCreate() {
         connect(m_bridge, &TaskRunBridge::ended, this, &TfrmMain::runEnded);
         connect(m_bridge, &TaskRunBridge::pauseChanged, this, &TfrmMain::runPauseChanged);
     } catch (const EFileNotFound&) {
-        DialogService::instance().message(this, QMessageBox::Information,
-                                          QStringLiteral("System error"),
-                                          latin1(config::kDefaultFileMissingMessage));
+        DialogService::instance().message(this, QMessageBox::Information, tr("System error"),
+                                          configText(config::kDefaultFileMissingMessage));
         QTimer::singleShot(0, this, &QWidget::close);
     } catch (const EDOMError&) {
-        DialogService::instance().message(this, QMessageBox::Information,
-                                          QStringLiteral("System info"),
-                                          latin1(config::kCannotParseMessage));
+        DialogService::instance().message(this, QMessageBox::Information, tr("System info"),
+                                          configText(config::kCannotParseMessage));
         QTimer::singleShot(0, this, &QWidget::close);
     }
 }
@@ -465,7 +482,7 @@ QString TfrmMain::lstTasksInfoTip(const QListWidgetItem* item) const {
     if (task == nullptr || task->getPolicy() == nullptr) {
         return {};
     }
-    return QStringLiteral("copy policy : ") + fromModel(task->getPolicyName());
+    return tr("copy policy : %1").arg(fromModel(task->getPolicyName()));
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
@@ -489,29 +506,28 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
 bool TfrmMain::askDeleteMany(const QString& taskName, const GuardHit& hit) {
     const LoopGuard guard(m_loopDepth);
     const QString text =
-        QStringLiteral(
-            "Task \"%1\" would delete %2 of the %3 entries in the mirror folder\n%4\n"
-            "(main folder %5).\n\nDelete them? With No, nothing is deleted from this "
-            "mirror folder and the rest of the run goes ahead.")
+        tr("Task \"%1\" would delete %2 of the %3 entries in the mirror folder\n%4\n"
+           "(main folder %5).\n\nDelete them? With No, nothing is deleted from this "
+           "mirror folder and the rest of the run goes ahead.")
             .arg(taskName)
             .arg(hit.deletions)
             .arg(hit.mirrorEntries)
             .arg(fromPath(hit.mirrorRoot), fromPath(hit.mainRoot));
-    return DialogService::instance().message(this, QMessageBox::Warning, QStringLiteral("Confirm"),
-                                             text, QMessageBox::Yes | QMessageBox::No,
+    return DialogService::instance().message(this, QMessageBox::Warning, tr("Confirm"), text,
+                                             QMessageBox::Yes | QMessageBox::No,
                                              QMessageBox::No) == QMessageBox::Yes;
 }
 
 bool TfrmMain::askConfirm(const QString& text, QMessageBox::StandardButton defaultButton) {
     const LoopGuard guard(m_loopDepth);
-    return DialogService::instance().message(this, QMessageBox::Question, QStringLiteral("Confirm"),
-                                             text, QMessageBox::Yes | QMessageBox::No,
+    return DialogService::instance().message(this, QMessageBox::Question, tr("Confirm"), text,
+                                             QMessageBox::Yes | QMessageBox::No,
                                              defaultButton) == QMessageBox::Yes;
 }
 
 void TfrmMain::showInfo(const QString& text) {
     const LoopGuard guard(m_loopDepth);
-    DialogService::instance().message(this, QMessageBox::Information, QStringLiteral("Info"), text);
+    DialogService::instance().message(this, QMessageBox::Information, tr("Info"), text);
 }
 
 Task& TfrmMain::addNewTask() {
@@ -566,9 +582,9 @@ bool TfrmMain::saveConfiguration() {
     }
     const LoopGuard guard(m_loopDepth);
     DialogService::instance().message(
-        this, QMessageBox::Warning, QStringLiteral("Info"),
-        QStringLiteral("Twinfold can't save its configuration, the previous file is kept:\n") +
-            QString::fromLocal8Bit(result.message));
+        this, QMessageBox::Warning, tr("Info"),
+        tr("Twinfold can't save its configuration, the previous file is kept:\n%1")
+            .arg(QString::fromLocal8Bit(result.message)));
     return false;
 }
 
@@ -615,7 +631,7 @@ void TfrmMain::btnRemoveTaskClick() {
     if (m_tasks == nullptr || isBusy() || lstTasks->selectedItems().isEmpty()) {
         return;
     }
-    if (!askConfirm(QStringLiteral("Are you sure you want to delete task(s) you selected ?"),
+    if (!askConfirm(tr("Are you sure you want to delete task(s) you selected ?"),
                     QMessageBox::No)) {
         return;
     }
@@ -715,7 +731,7 @@ void TfrmMain::waitAside(const QString& text, const std::function<void()>& work)
 bool TfrmMain::startTaskRun(Task* task, bool simulate, RunOrigin origin) {
     TF_ASSERT(task != nullptr);
     return startRun(
-        *task, simulate, origin, QStringLiteral("Gather file information,please wait..."),
+        *task, simulate, origin, tr("Gather file information,please wait..."),
         [this, task, simulate] {
             return buildPlan(*task, kMirrorLockWaitMs, {!simulate, m_timePrecisions.get()});
         });
@@ -826,11 +842,10 @@ void TfrmMain::reportRunProblems(const RunOutcome& outcome) {
     if (outcome.failed == 0 && outcome.skipped == 0) {
         return;
     }
-    QString text = QStringLiteral("Task \"%1\": %2 operation(s) failed")
-                       .arg(m_runTaskName)
-                       .arg(outcome.failed);
+    QString text =
+        tr("Task \"%1\": %n operation(s) failed", nullptr, outcome.failed).arg(m_runTaskName);
     if (outcome.skipped > 0) {
-        text += QStringLiteral(", %1 skipped").arg(outcome.skipped);
+        text += tr(", %n skipped", nullptr, outcome.skipped);
     }
     text += QLatin1Char('.');
     if (!m_lastResult.problems.empty()) {
@@ -842,13 +857,13 @@ void TfrmMain::reportRunProblems(const RunOutcome& outcome) {
         text += fromModel(first.reason);
     }
     if (m_lastResult.heldDeletions > 0) {
-        text += QStringLiteral(
-                    "\n%1 deletion(s) were held back: the run would have deleted "
-                    "most of a mirror folder.")
-                    .arg(m_lastResult.heldDeletions);
+        text += QLatin1Char('\n') +
+                tr("%n deletion(s) were held back: the run would have deleted most of a "
+                   "mirror folder.",
+                   nullptr, static_cast<int>(m_lastResult.heldDeletions));
     }
     if (!m_runLogFile.isEmpty()) {
-        text += QStringLiteral("\nSee the task log: ") + m_runLogFile;
+        text += QLatin1Char('\n') + tr("See the task log: %1").arg(m_runLogFile);
     }
     text += QLatin1Char('\n') + tr("Click here for the task's history.");
     showNotice(text, QString::fromStdString(m_lastResult.taskId));
@@ -860,7 +875,7 @@ void TfrmMain::btnAbortTaskClick() {
     }
     m_askingStop = true;
     m_taskRun->setPaused(true);
-    if (askConfirm(QStringLiteral("Task is running,are you sure to abort it ?"))) {
+    if (askConfirm(tr("Task is running,are you sure to abort it ?"))) {
         m_taskRun->abort();
         prgTaskRun->hide();
         btnAbortTask->setEnabled(false);
@@ -883,9 +898,10 @@ void TfrmMain::stopRequest() {
 void TfrmMain::btnAboutClick() {
     const LoopGuard guard(m_loopDepth);
     DialogService::instance().about(
-        this, QStringLiteral("About Twinfold"),
-        QStringLiteral("<b>Twinfold !</b><br>Version ") + versionText() +
-            QStringLiteral("<br><br>Keeps folders in step one way and makes backup copies."));
+        this, tr("About Twinfold"),
+        tr("<b>Twinfold !</b><br>Version %1<br><br>Keeps folders in step one way and makes "
+           "backup copies.")
+            .arg(versionText()));
 }
 
 void TfrmMain::mnuTrayAboutClick() {
@@ -933,7 +949,7 @@ void TfrmMain::lblSuggestionClick() {
     connect(write, &QPushButton::clicked, &box, [address] {
         QUrl mail(QStringLiteral("mailto:") + address);
         QUrlQuery query;
-        query.addQueryItem(QStringLiteral("subject"), QStringLiteral("I have a good idea"));
+        query.addQueryItem(QStringLiteral("subject"), tr("I have a good idea"));
         mail.setQuery(query);
         DialogService::instance().openUrl(mail);
     });
@@ -1036,8 +1052,7 @@ void TfrmMain::mnuTrayQuitClick() {
     if (m_runActive) {
         m_askingStop = true;
         m_taskRun->setPaused(true);
-        const bool quit =
-            askConfirm(QStringLiteral("Task is running,are you sure stop it and quit Twinfold?"));
+        const bool quit = askConfirm(tr("Task is running,are you sure stop it and quit Twinfold?"));
         m_taskRun->setPaused(false);
         m_askingStop = false;
         if (!quit) {
@@ -1114,8 +1129,7 @@ bool TfrmMain::FormCloseQuery() {
     }
     m_askingStop = true;
     m_taskRun->setPaused(true);
-    const bool quit =
-        askConfirm(QStringLiteral("Task is running,are you sure stop it and quit Twinfold?"));
+    const bool quit = askConfirm(tr("Task is running,are you sure stop it and quit Twinfold?"));
     if (quit) {
         m_taskRun->abort();
     }

@@ -53,7 +53,7 @@ void TfrmMain::recordRun() {
 void TfrmMain::showNotice(const QString& text, const QString& taskId) {
     m_noticeTaskId = taskId;
     // Never modal: scheduled runs must not stack up boxes nobody answers.
-    if (!TrayIcon1->showMessage(QStringLiteral("Twinfold!"), text, QSystemTrayIcon::Warning)) {
+    if (!TrayIcon1->showMessage(tr("Twinfold!"), text, QSystemTrayIcon::Warning)) {
         lblRunNotice->setText(text);
         lblRunNotice->show();
     }
