@@ -65,8 +65,6 @@
 namespace {
 
 constexpr int kButtonStatusMs = 100;
-constexpr int kCheckMs = 200;
-constexpr int kGetMs = 800;
 // How often an unattended close looks again whether the dialogs it
 // cancelled have finished.
 constexpr int kCloseRetryMs = 20;
@@ -85,38 +83,11 @@ QString latin1(std::string_view text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// The configuration layer has no Qt, so its texts for the user are listed
-// here too, where the translation tools find them; the assertions keep the
-// two copies the same.
-constexpr const char* kConfigTexts[] = {
-    QT_TRANSLATE_NOOP("config", "Twinfold default config file missed, please reinstall Twinfold!"),
-    QT_TRANSLATE_NOOP(
-        "config", "Twinfold can't parse XML document, please contract us : support@twinfold.org"),
-};
-static_assert(std::string_view(kConfigTexts[0]) == config::kDefaultFileMissingMessage);
-static_assert(std::string_view(kConfigTexts[1]) == config::kCannotParseMessage);
-
-QString configText(std::string_view text) {
-    return QCoreApplication::translate("config", std::string(text).c_str());
-}
-
 template <class Widget>
 Widget* named(Widget* widget, const char* name) {
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
 }
-
-// Counts a nested event loop for as long as it runs.
-class LoopGuard {
-public:
-    explicit LoopGuard(int& depth) : m_depth(depth) { ++m_depth; }
-    ~LoopGuard() { --m_depth; }
-    LoopGuard(const LoopGuard&) = delete;
-    LoopGuard& operator=(const LoopGuard&) = delete;
-
-private:
-    int& m_depth;
-};
 
 }  // namespace
 
@@ -126,20 +97,35 @@ TfrmMain::TfrmMain(TfrmMainOptions options, QWidget* parent)
                           Qt::WindowCloseButtonHint),
       m_options(std::move(options)),
       m_clock(m_options.clock != nullptr ? *m_options.clock : platform::Clock::system()),
-      m_queue(m_clock) {
+      m_loops(this),
+      m_config(std::make_unique<ConfigKeeper>(m_loops, this, m_clock)),
+      m_scheduler(std::make_unique<ScheduleDriver>(m_clock, [this] {
+          return !isBusy() && !m_loops.unattended() && !m_loops.shutDown() &&
+                 m_config->tasks() != nullptr;
+      })) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(tr("Twinfold !"));
     setWindowIcon(QIcon(QStringLiteral(":/twinfold/twinfold.png")));
     buildWindow();
     buildTrayMenu();
+
+    connect(chkShowDetail, &QCheckBox::toggled, this,
+            [this](bool checked) { m_config->setting().showDetail = checked; });
+    connect(m_config.get(), &ConfigKeeper::taskConfirmed, m_scheduler.get(),
+            [this](Task* task) { m_scheduler->watch(*task); });
+    connect(m_config.get(), &ConfigKeeper::taskLeaving, m_scheduler.get(), &ScheduleDriver::forget);
+    connect(m_config.get(), &ConfigKeeper::tasksChanged, this, &TfrmMain::refreshTaskList);
+    connect(m_scheduler.get(), &ScheduleDriver::checked, this, &TfrmMain::checkOverdue);
+    connect(m_scheduler.get(), &ScheduleDriver::runDue, this, [this](Task* task, bool simulate) {
+        startTaskRun(task, simulate, RunOrigin::Schedule);
+    });
 }
 
 TfrmMain::~TfrmMain() {
     // The run goes first: its worker may still call the bridge.
     m_taskRun.reset();
     TrayIcon1->setApplicationWindow(nullptr);
-    m_tasks.reset();
-    m_policies.reset();
+    m_scheduler.reset();
     m_config.reset();
 }
 
@@ -284,12 +270,6 @@ void TfrmMain::buildWindow() {
     tmeButtonStatus = named(new QTimer(this), "tmeButtonStatus");
     tmeButtonStatus->setInterval(kButtonStatusMs);
     connect(tmeButtonStatus, &QTimer::timeout, this, &TfrmMain::tmeButtonStatusTimer);
-    tmeCheck = named(new QTimer(this), "tmeCheck");
-    tmeCheck->setInterval(kCheckMs);
-    connect(tmeCheck, &QTimer::timeout, this, &TfrmMain::tmeCheckTimer);
-    tmeGet = named(new QTimer(this), "tmeGet");
-    tmeGet->setInterval(kGetMs);
-    connect(tmeGet, &QTimer::timeout, this, &TfrmMain::tmeGetTimer);
 }
 
 void TfrmMain::buildTrayMenu() {
@@ -332,88 +312,56 @@ void TfrmMain::buildTrayMenu() {
 }
 
 bool TfrmMain::loadFailed() const {
-    return m_config == nullptr || m_config->hasError();
+    return m_config->loadFailed();
 }
 
 void TfrmMain::FormCreate() {
-    try {
-        m_config = std::make_unique<XMLConfig>(
+    if (!m_config->load(
             m_options.configFolder.empty() ? XMLConfig::configFolder() : m_options.configFolder,
-            m_options.defaultFile.empty() ? XMLConfig::defaultFile() : m_options.defaultFile);
-        m_config->load();
-        m_policies = std::make_unique<PolicyManager>();
-        m_tasks = std::make_unique<TaskManager>(m_clock);
-        m_policies->setTaskManager(m_tasks.get());
-        m_tasks->setPolicys(m_policies.get());
-        m_config->readNormalSetting(m_setting);
-        m_config->readTasks(*m_tasks);
-
-        m_taskRun = std::make_unique<TaskRun>();
-        m_taskRun->setSimulationDelay(m_options.simulationDelay);
-        if (m_options.log != nullptr) {
-            m_taskRun->setLog(m_options.log);
-        }
-        m_starter = std::make_unique<RunStarter>(
-            *m_taskRun, m_options.log != nullptr ? *m_options.log : AppLog::instance());
-        m_history = std::make_unique<RunHistory>(m_options.historyFile.empty()
-                                                     ? XMLConfig::stateFolder() +
-                                                           std::string(RunHistory::kFileName)
-                                                     : m_options.historyFile);
-        {
-            std::string stateFolder =
-                m_options.historyFile.empty()
-                    ? XMLConfig::stateFolder()
-                    : m_options.historyFile.substr(0, m_options.historyFile.rfind('/') + 1);
-            m_timePrecisions = std::make_unique<TimePrecisionMemory>(
-                stateFolder + std::string(TimePrecisionMemory::kFileName));
-        }
-        m_history->setReporter([this](const std::string& problem) {
-            showNotice(
-                tr("The run history cannot be kept: %1").arg(QString::fromLocal8Bit(problem)), {});
-        });
-
-        chkShowDetail->setChecked(m_setting.showDetail);
-        refreshTaskList();
-        if (!m_config->notices().empty()) {
-            QString text =
-                tr("Some copy policies or tasks could not be used as stored. Until you pick or "
-                   "save a policy for them, these run with deletion off:\n");
-            for (const std::string& notice : m_config->notices()) {
-                text += QStringLiteral("\n") + fromModel(notice);
-            }
-            showInfo(text);
-        }
-
-        if (m_setting.showWizard) {
-            btnTaskWizardClick();
-            m_setting.showWizard = false;
-            // So that the wizard opens by itself on the first start only,
-            // whatever happens to this run of the program.
-            saveConfiguration();
-        }
-        for (const auto& task : m_tasks->taskList()) {
-            watchTask(*task);
-        }
-        tmeGet->start();
-        tmeCheck->start();
-        checkOverdue();
-        TrayIcon1->setHint(tr("Twinfold! (v%1)").arg(versionText()));
-        tmeButtonStatus->start();
-
-        m_bridge = new TaskRunBridge(m_taskRun.get(), this);
-        connect(m_bridge, &TaskRunBridge::began, this, &TfrmMain::runBegan);
-        connect(m_bridge, &TaskRunBridge::updated, this, &TfrmMain::runUpdated);
-        connect(m_bridge, &TaskRunBridge::ended, this, &TfrmMain::runEnded);
-        connect(m_bridge, &TaskRunBridge::pauseChanged, this, &TfrmMain::runPauseChanged);
-    } catch (const EFileNotFound&) {
-        DialogService::instance().message(this, QMessageBox::Information, tr("System error"),
-                                          configText(config::kDefaultFileMissingMessage));
+            m_options.defaultFile.empty() ? XMLConfig::defaultFile() : m_options.defaultFile)) {
         QTimer::singleShot(0, this, &QWidget::close);
-    } catch (const EDOMError&) {
-        DialogService::instance().message(this, QMessageBox::Information, tr("System info"),
-                                          configText(config::kCannotParseMessage));
-        QTimer::singleShot(0, this, &QWidget::close);
+        return;
     }
+    m_taskRun = std::make_unique<TaskRun>();
+    m_taskRun->setSimulationDelay(m_options.simulationDelay);
+    if (m_options.log != nullptr) {
+        m_taskRun->setLog(m_options.log);
+    }
+    m_starter = std::make_unique<RunStarter>(
+        *m_taskRun, m_options.log != nullptr ? *m_options.log : AppLog::instance());
+    m_history = std::make_unique<RunHistory>(m_options.historyFile.empty()
+                                                 ? XMLConfig::stateFolder() +
+                                                       std::string(RunHistory::kFileName)
+                                                 : m_options.historyFile);
+    {
+        std::string stateFolder =
+            m_options.historyFile.empty()
+                ? XMLConfig::stateFolder()
+                : m_options.historyFile.substr(0, m_options.historyFile.rfind('/') + 1);
+        m_timePrecisions = std::make_unique<TimePrecisionMemory>(
+            stateFolder + std::string(TimePrecisionMemory::kFileName));
+    }
+    m_history->setReporter([this](const std::string& problem) {
+        showNotice(tr("The run history cannot be kept: %1").arg(QString::fromLocal8Bit(problem)),
+                   {});
+    });
+    m_bridge = new TaskRunBridge(m_taskRun.get(), this);
+    connect(m_bridge, &TaskRunBridge::began, this, &TfrmMain::runBegan);
+    connect(m_bridge, &TaskRunBridge::updated, this, &TfrmMain::runUpdated);
+    connect(m_bridge, &TaskRunBridge::ended, this, &TfrmMain::runEnded);
+    connect(m_bridge, &TaskRunBridge::pauseChanged, this, &TfrmMain::runPauseChanged);
+
+    chkShowDetail->setChecked(m_config->setting().showDetail);
+    refreshTaskList();
+    m_config->tellLoadNotices();
+    m_config->runWizardOnFirstStart();
+    for (const auto& task : m_config->tasks()->taskList()) {
+        m_scheduler->watch(*task);
+    }
+    m_scheduler->start();
+    checkOverdue();
+    TrayIcon1->setHint(tr("Twinfold! (v%1)").arg(versionText()));
+    tmeButtonStatus->start();
 }
 
 void TfrmMain::showLogLoadFailure(const std::string& message) {
@@ -433,19 +381,15 @@ void TfrmMain::showLogLoadFailure(const std::string& message) {
         Qt::QueuedConnection);
 }
 
-void TfrmMain::watchTask(Task& task) {
-    task.schedule.restartCountdown();
-    m_queue.addSchedule(&task.schedule);
-}
-
 Task* TfrmMain::selectedTask() const {
-    if (m_tasks == nullptr) {
+    if (m_config->tasks() == nullptr) {
         return nullptr;
     }
     for (int row = 0; row < lstTasks->count(); ++row) {
         const QListWidgetItem* item = lstTasks->item(row);
         if (item->isSelected()) {
-            return m_tasks->findTaskById(item->data(Qt::UserRole).toByteArray().toStdString());
+            return m_config->tasks()->findTaskById(
+                item->data(Qt::UserRole).toByteArray().toStdString());
         }
     }
     return nullptr;
@@ -458,10 +402,10 @@ void TfrmMain::refreshTaskList() {
     }
     const QSignalBlocker quiet(lstTasks);
     lstTasks->clear();
-    if (m_tasks == nullptr) {
+    if (m_config->tasks() == nullptr) {
         return;
     }
-    for (const auto& task : m_tasks->taskList()) {
+    for (const auto& task : m_config->tasks()->taskList()) {
         auto* item = new QListWidgetItem(fromModel(task->name), lstTasks);
         if (m_history != nullptr) {
             runstatus::decorateTaskItem(*item, fromModel(task->name), statusOf(*task));
@@ -475,10 +419,11 @@ void TfrmMain::refreshTaskList() {
 }
 
 QString TfrmMain::lstTasksInfoTip(const QListWidgetItem* item) const {
-    if (item == nullptr || m_tasks == nullptr) {
+    if (item == nullptr || m_config->tasks() == nullptr) {
         return {};
     }
-    const Task* task = m_tasks->findTaskById(item->data(Qt::UserRole).toByteArray().toStdString());
+    const Task* task =
+        m_config->tasks()->findTaskById(item->data(Qt::UserRole).toByteArray().toStdString());
     if (task == nullptr || task->getPolicy() == nullptr) {
         return {};
     }
@@ -504,7 +449,6 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool TfrmMain::askDeleteMany(const QString& taskName, const GuardHit& hit) {
-    const LoopGuard guard(m_loopDepth);
     const QString text =
         tr("Task \"%1\" would delete %2 of the %3 entries in the mirror folder\n%4\n"
            "(main folder %5).\n\nDelete them? With No, nothing is deleted from this "
@@ -513,108 +457,24 @@ bool TfrmMain::askDeleteMany(const QString& taskName, const GuardHit& hit) {
             .arg(hit.deletions)
             .arg(hit.mirrorEntries)
             .arg(fromPath(hit.mirrorRoot), fromPath(hit.mainRoot));
-    return DialogService::instance().message(this, QMessageBox::Warning, tr("Confirm"), text,
-                                             QMessageBox::Yes | QMessageBox::No,
-                                             QMessageBox::No) == QMessageBox::Yes;
-}
-
-bool TfrmMain::askConfirm(const QString& text, QMessageBox::StandardButton defaultButton) {
-    const LoopGuard guard(m_loopDepth);
-    return DialogService::instance().message(this, QMessageBox::Question, tr("Confirm"), text,
-                                             QMessageBox::Yes | QMessageBox::No,
-                                             defaultButton) == QMessageBox::Yes;
-}
-
-void TfrmMain::showInfo(const QString& text) {
-    const LoopGuard guard(m_loopDepth);
-    DialogService::instance().message(this, QMessageBox::Information, tr("Info"), text);
-}
-
-Task& TfrmMain::addNewTask() {
-    Task& task = m_tasks->addTask();
-    task.schedule.runMissed = m_setting.runMissedDefault;
-    return task;
-}
-
-int TfrmMain::execDialog(QDialog& dialog) {
-    if (m_unattended || m_quitting) {
-        return QDialog::Rejected;
-    }
-    const LoopGuard guard(m_loopDepth);
-    return dialog.exec();
-}
-
-int TfrmMain::execTaskDefine(Task& task, bool newTask) {
-    TfrmTaskDefine dialog(this);
-    dialog.SetTasks(m_tasks.get());
-    dialog.SetTaskDefined(&task, newTask);
-    return execDialog(dialog);
-}
-
-int TfrmMain::execTaskWizard(Task* task, bool& policiesChanged) {
-    TfrmTaskWizard wizard(this);
-    wizard.FillPolicies(m_policies.get());
-    wizard.SetTaskManager(m_tasks.get());
-    wizard.SetTask(task);
-    const int result = execDialog(wizard);
-    // Policies saved or deleted from the wizard stand even on Cancel.
-    policiesChanged = wizard.PoliciesChanged();
-    return result;
-}
-
-void TfrmMain::execCopyPolicy() {
-    TfrmCopyPolicy dialog(this);
-    dialog.SetPolicyManager(m_policies.get());
-    const int result = execDialog(dialog);
-    if (result == QDialog::Accepted || dialog.PolicyDeleted()) {
-        saveConfiguration();
-    }
+    return m_loops.message(QMessageBox::Warning, tr("Confirm"), text,
+                           QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 bool TfrmMain::saveConfiguration() {
-    if (loadFailed() || m_tasks == nullptr) {
-        return true;
-    }
-    m_setting.showDetail = chkShowDetail->isChecked();
-    const XMLConfig::SaveResult result = m_config->saveAll(*m_tasks, m_setting);
-    if (result.ok()) {
-        return true;
-    }
-    const LoopGuard guard(m_loopDepth);
-    DialogService::instance().message(
-        this, QMessageBox::Warning, tr("Info"),
-        tr("Twinfold can't save its configuration, the previous file is kept:\n%1")
-            .arg(QString::fromLocal8Bit(result.message)));
-    return false;
+    return m_config->save();
 }
 
 void TfrmMain::btnAddTaskClick() {
-    if (m_tasks == nullptr || isBusy()) {
-        return;
-    }
-    Task& task = addNewTask();
-    const std::string id = task.id;
-    if (execTaskDefine(task, true) == QDialog::Accepted) {
-        watchTask(task);
-        refreshTaskList();
-        saveConfiguration();
-    } else {
-        m_queue.forgetTask(&task);
-        m_tasks->removeTask(id);
-        refreshTaskList();
+    if (m_config->tasks() != nullptr && !isBusy()) {
+        m_config->addTask();
     }
 }
 
 void TfrmMain::btnEditTaskClick() {
-    Task* task = selectedTask();
-    if (task == nullptr || isBusy()) {
-        return;
+    if (Task* task = selectedTask(); task != nullptr && !isBusy()) {
+        m_config->editTask(*task);
     }
-    execTaskDefine(*task);
-    refreshTaskList();
-    // Some edits reach the task before OK (a removed exclusion), so the
-    // model is saved whatever the result.
-    saveConfiguration();
 }
 
 void TfrmMain::btnVersionsClick() {
@@ -624,15 +484,15 @@ void TfrmMain::btnVersionsClick() {
         return;
     }
     TfrmVersions window(*task, this);
-    execDialog(window);
+    m_loops.exec(window);
 }
 
 void TfrmMain::btnRemoveTaskClick() {
-    if (m_tasks == nullptr || isBusy() || lstTasks->selectedItems().isEmpty()) {
+    if (m_config->tasks() == nullptr || isBusy() || lstTasks->selectedItems().isEmpty()) {
         return;
     }
-    if (!askConfirm(tr("Are you sure you want to delete task(s) you selected ?"),
-                    QMessageBox::No)) {
+    if (!m_loops.askConfirm(tr("Are you sure you want to delete task(s) you selected ?"),
+                            QMessageBox::No)) {
         return;
     }
     // The rows may have changed while the question was open.
@@ -640,55 +500,24 @@ void TfrmMain::btnRemoveTaskClick() {
     for (const QListWidgetItem* item : lstTasks->selectedItems()) {
         ids.push_back(item->data(Qt::UserRole).toByteArray().toStdString());
     }
-    for (const std::string& id : ids) {
-        if (Task* task = m_tasks->findTaskById(id)) {
-            m_queue.forgetTask(task);
-            m_tasks->removeTask(id);
-        }
-    }
-    refreshTaskList();
-    saveConfiguration();
+    m_config->removeTasks(ids);
 }
 
 void TfrmMain::btnTaskWizardClick() {
-    if (m_tasks == nullptr || isBusy()) {
-        return;
-    }
-    // The wizard always makes a new task, whatever row is selected.
-    bool policiesChanged = false;
-    Task& task = addNewTask();
-    const std::string id = task.id;
-    const bool confirmed = execTaskWizard(&task, policiesChanged) == QDialog::Accepted;
-    if (confirmed) {
-        watchTask(task);
-    } else {
-        m_queue.forgetTask(&task);
-        m_tasks->removeTask(id);
-    }
-    refreshTaskList();
-    // Saved once the task made for the wizard is gone again when cancelled,
-    // so a half-made task never reaches the file.
-    if (confirmed || policiesChanged) {
-        saveConfiguration();
+    if (m_config->tasks() != nullptr && !isBusy()) {
+        m_config->runWizard();
     }
 }
 
 void TfrmMain::btnCopyPolicyClick() {
-    if (m_policies == nullptr || isBusy()) {
-        return;
+    if (m_config->policies() != nullptr && !isBusy()) {
+        m_config->editCopyPolicies();
     }
-    execCopyPolicy();
 }
 
 void TfrmMain::btnSettingsClick() {
-    if (m_tasks == nullptr) {
-        return;
-    }
-    TfrmSettings dialog(platform::programFolder() + "twinfold", platform::autostartFolder(), this);
-    dialog.SetSetting(m_setting);
-    if (execDialog(dialog) == QDialog::Accepted) {
-        dialog.GetSetting(m_setting);
-        saveConfiguration();
+    if (m_config->tasks() != nullptr) {
+        m_config->editSettings();
     }
 }
 
@@ -706,15 +535,15 @@ void TfrmMain::btnSimulateRunClick() {
 
 bool TfrmMain::canStartRun(const Task& task) const {
     // A task without a policy is still being made in a dialog.
-    return !isBusy() && !m_unattended && !m_quitting && !m_shutDown && m_taskRun != nullptr &&
-           task.getPolicy() != nullptr;
+    return !isBusy() && !m_loops.unattended() && !m_loops.quitting() && !m_loops.shutDown() &&
+           m_taskRun != nullptr && task.getPolicy() != nullptr;
 }
 
 void TfrmMain::waitAside(const QString& text, const std::function<void()>& work) {
     // The work runs on a helper thread while the "please wait" window stays
     // painted. It is modal, so nothing can edit or remove the task
     // meanwhile; the timers go on but start nothing while the window is busy.
-    const LoopGuard guard(m_loopDepth);
+    const ModalLoops::Scope scope = m_loops.enter();
     TfrmGatherInfo gather(this);
     gather.setText(text);
     gather.show();
@@ -742,7 +571,7 @@ bool TfrmMain::startRun(Task& task, bool simulate, RunOrigin origin, const QStri
     if (!canStartRun(task)) {
         return false;
     }
-    const LoopGuard guard(m_loopDepth);
+    const ModalLoops::Scope scope = m_loops.enter();
     m_gathering = true;
     task.schedule.restartCountdown();
 
@@ -753,7 +582,7 @@ bool TfrmMain::startRun(Task& task, bool simulate, RunOrigin origin, const QStri
     PlanOutcome outcome;
     waitAside(waitText, [&outcome, &makePlan] { outcome = makePlan(); });
 
-    if (m_unattended || m_quitting || m_shutDown) {
+    if (m_loops.unattended() || m_loops.quitting() || m_loops.shutDown()) {
         m_gathering = false;
         return false;
     }
@@ -768,8 +597,8 @@ bool TfrmMain::startRun(Task& task, bool simulate, RunOrigin origin, const QStri
     }
     if (!simulate) {
         DeleteLimit limit;
-        limit.percent = m_setting.maxDeletePercent;
-        limit.minimum = m_setting.maxDeleteMinimum;
+        limit.percent = m_config->setting().maxDeletePercent;
+        limit.minimum = m_config->setting().maxDeleteMinimum;
         const bool person = origin == RunOrigin::Button || origin == RunOrigin::Tray;
         m_starter->guard(*outcome.plan, limit, [this, person, &taskName](const GuardHit& hit) {
             return person && askDeleteMany(taskName, hit);
@@ -875,7 +704,7 @@ void TfrmMain::btnAbortTaskClick() {
     }
     m_askingStop = true;
     m_taskRun->setPaused(true);
-    if (askConfirm(tr("Task is running,are you sure to abort it ?"))) {
+    if (m_loops.askConfirm(tr("Task is running,are you sure to abort it ?"))) {
         m_taskRun->abort();
         prgTaskRun->hide();
         btnAbortTask->setEnabled(false);
@@ -896,7 +725,7 @@ void TfrmMain::stopRequest() {
 }
 
 void TfrmMain::btnAboutClick() {
-    const LoopGuard guard(m_loopDepth);
+    const ModalLoops::Scope scope = m_loops.enter();
     DialogService::instance().about(
         this, tr("About Twinfold"),
         tr("<b>Twinfold !</b><br>Version %1<br><br>Keeps folders in step one way and makes "
@@ -927,7 +756,7 @@ void TfrmMain::lstTasksDblClick() {
 }
 
 void TfrmMain::lblURLClick() {
-    const LoopGuard guard(m_loopDepth);
+    const ModalLoops::Scope scope = m_loops.enter();
     showHelp(this, HelpTopic::Overview);
 }
 
@@ -965,7 +794,7 @@ void TfrmMain::lblSuggestionClick() {
     layout->addWidget(text);
     layout->addWidget(field);
     layout->addLayout(buttons);
-    execDialog(box);
+    m_loops.exec(box);
 }
 
 void TfrmMain::clearTraySubmenus() {
@@ -976,10 +805,10 @@ void TfrmMain::clearTraySubmenus() {
 
 void TfrmMain::popMenuTrayPopup() {
     clearTraySubmenus();
-    if (m_tasks != nullptr) {
+    if (m_config->tasks() != nullptr) {
         for (QAction* parent : {mnuTrayRun, mnuTraySimulate}) {
             QMenu* submenu = parent->menu();
-            for (const auto& task : m_tasks->taskList()) {
+            for (const auto& task : m_config->tasks()->taskList()) {
                 // A task still being made in a dialog cannot run yet.
                 if (task->getPolicy() == nullptr) {
                     continue;
@@ -1012,10 +841,10 @@ void TfrmMain::runFromTrayMenu(QAction* item) {
     // which may happen while the plan is being built.
     const std::string id = item->property(kIdProperty).toByteArray().toStdString();
     QTimer::singleShot(0, this, [this, id, simulate] {
-        if (m_tasks == nullptr) {
+        if (m_config->tasks() == nullptr) {
             return;
         }
-        if (Task* task = m_tasks->findTaskById(id)) {
+        if (Task* task = m_config->tasks()->findTaskById(id)) {
             startTaskRun(task, simulate, RunOrigin::Tray);
         }
     });
@@ -1040,10 +869,10 @@ void TfrmMain::mnuTrayShowClick() {
 }
 
 void TfrmMain::mnuTrayQuitClick() {
-    if (m_runPaused || m_quitting || m_shutDown) {
+    if (m_runPaused || m_loops.quitting() || m_loops.shutDown()) {
         return;
     }
-    if (m_loopDepth == 0 && !m_inCloseQuery) {
+    if (!m_loops.anyOpen()) {
         close();
         return;
     }
@@ -1052,7 +881,8 @@ void TfrmMain::mnuTrayQuitClick() {
     if (m_runActive) {
         m_askingStop = true;
         m_taskRun->setPaused(true);
-        const bool quit = askConfirm(tr("Task is running,are you sure stop it and quit Twinfold?"));
+        const bool quit =
+            m_loops.askConfirm(tr("Task is running,are you sure stop it and quit Twinfold?"));
         m_taskRun->setPaused(false);
         m_askingStop = false;
         if (!quit) {
@@ -1060,76 +890,49 @@ void TfrmMain::mnuTrayQuitClick() {
         }
         m_taskRun->abort();
     }
-    m_quitting = true;
+    m_loops.setQuitting();
     continueQuit();
 }
 
 void TfrmMain::continueQuit() {
-    if (m_shutDown) {
+    if (m_loops.shutDown()) {
         return;
     }
-    if (closeOpenDialogs()) {
+    if (m_loops.closeOpenDialogs()) {
         QTimer::singleShot(kCloseRetryMs, this, &TfrmMain::continueQuit);
         return;
     }
     close();
 }
 
-bool TfrmMain::closeOpenDialogs() {
-    if (QWidget* popup = QApplication::activePopupWidget()) {
-        popup->close();
-    }
-    DialogService::instance().closeOpenDialogs();
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (QWidget* window : windows) {
-        auto* dialog = qobject_cast<QDialog*>(window);
-        if (dialog != nullptr && dialog->isVisible() && dialog->isModal()) {
-            dialog->reject();
-        }
-    }
-    return m_loopDepth > 0 || m_inCloseQuery;
-}
-
 void TfrmMain::tmeButtonStatusTimer() {
-    if (m_shutDown) {
+    if (m_loops.shutDown()) {
         return;
     }
     lstTasksClick();
 }
 
 void TfrmMain::tmeCheckTimer() {
-    tmeCheck->stop();
-    m_queue.checkSchedules();
-    checkOverdue();
-    if (!m_shutDown) {
-        tmeCheck->start();
-    }
+    m_scheduler->tmeCheckTimer();
 }
 
 void TfrmMain::tmeGetTimer() {
-    if (isBusy() || m_unattended || m_shutDown || m_tasks == nullptr) {
-        return;
-    }
-    Task* task = m_queue.takeDueTask();
-    if (task == nullptr) {
-        return;
-    }
-    task->schedule.countScheduledStart();
-    startTaskRun(task, task->schedule.simulate, RunOrigin::Schedule);
+    m_scheduler->tmeGetTimer();
 }
 
 bool TfrmMain::FormCloseQuery() {
     if (loadFailed() || !m_runActive) {
         return true;
     }
-    if (m_unattended || m_quitting) {
+    if (m_loops.unattended() || m_loops.quitting()) {
         // Nobody to ask, or the user agreed already.
         m_taskRun->abort();
         return true;
     }
     m_askingStop = true;
     m_taskRun->setPaused(true);
-    const bool quit = askConfirm(tr("Task is running,are you sure stop it and quit Twinfold?"));
+    const bool quit =
+        m_loops.askConfirm(tr("Task is running,are you sure stop it and quit Twinfold?"));
     if (quit) {
         m_taskRun->abort();
     }
@@ -1139,20 +942,20 @@ bool TfrmMain::FormCloseQuery() {
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
-    if (m_shutDown) {
+    if (m_loops.shutDown()) {
         event->accept();
         return;
     }
     // Not while a dialog or a question of this window is open, or a plan is
     // being built: their handlers still need the model. An unattended close
     // waits for them to finish.
-    if (m_inCloseQuery || m_loopDepth > 0) {
+    if (m_loops.anyOpen()) {
         event->ignore();
         return;
     }
-    m_inCloseQuery = true;
+    m_loops.setInCloseQuery(true);
     const bool canClose = FormCloseQuery();
-    m_inCloseQuery = false;
+    m_loops.setInCloseQuery(false);
     if (!canClose) {
         event->ignore();
         return;
@@ -1163,10 +966,9 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 }
 
 void TfrmMain::FormDestroy() {
-    m_shutDown = true;
+    m_loops.setShutDown();
     tmeButtonStatus->stop();
-    tmeCheck->stop();
-    tmeGet->stop();
+    m_scheduler->stop();
     if (m_taskRun != nullptr) {
         m_taskRun->abort();
     }
@@ -1181,19 +983,19 @@ void TfrmMain::FormDestroy() {
 }
 
 void TfrmMain::requestUnattendedClose() {
-    if (m_shutDown) {
+    if (m_loops.shutDown()) {
         return;
     }
-    m_unattended = true;
+    m_loops.setUnattended();
     DialogService::instance().setUnattended(true);
     QTimer::singleShot(0, this, &TfrmMain::continueUnattendedClose);
 }
 
 void TfrmMain::continueUnattendedClose() {
-    if (m_shutDown) {
+    if (m_loops.shutDown()) {
         return;
     }
-    if (closeOpenDialogs()) {
+    if (m_loops.closeOpenDialogs()) {
         QTimer::singleShot(kCloseRetryMs, this, &TfrmMain::continueUnattendedClose);
         return;
     }

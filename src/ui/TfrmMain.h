@@ -12,7 +12,11 @@
 #include "engine/RunResult.h"
 #include "engine/RunStarter.h"
 #include "history/TaskStatus.h"
+#include "model/TaskManager.h"
 #include "schedule/ScheduleQueue.h"
+#include "ui/ConfigKeeper.h"
+#include "ui/ModalLoops.h"
+#include "ui/ScheduleDriver.h"
 #include "ui/TaskRunBridge.h"
 
 class AppLog;
@@ -83,9 +87,6 @@ public:
     Task* selectedTask() const;
     // Rebuilds the rows from the task manager, keeping the selection.
     void refreshTaskList();
-    // A question with Yes and No, captioned "Confirm"; true for Yes.
-    bool askConfirm(const QString& text,
-                    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
     // Asks whether a run may delete as much of a mirror as `hit` says; No
     // is the default answer.
     bool askDeleteMany(const QString& taskName, const GuardHit& hit);
@@ -143,13 +144,12 @@ public:
     // the desktop session.
     void requestUnattendedClose();
     // The window has closed and saved; closed() has been emitted.
-    bool isShutDown() const { return m_shutDown; }
+    bool isShutDown() const { return m_loops.shutDown(); }
 
-    TaskManager* taskManager() const { return m_tasks.get(); }
-    PolicyManager* policyManager() const { return m_policies.get(); }
+    TaskManager* taskManager() const { return m_config->tasks(); }
     TaskRun* taskRun() const { return m_taskRun.get(); }
-    ScheduleQueue& scheduleQueue() { return m_queue; }
-    const NormalSetting& normalSetting() const { return m_setting; }
+    ScheduleQueue& scheduleQueue() { return m_scheduler->queue(); }
+    const NormalSetting& normalSetting() const { return m_config->setting(); }
     TTrayIcon* trayIcon() const { return TrayIcon1; }
     QMenu* trayMenu() const { return popMenuTray; }
     TfrmProgress* progressWindow() const { return m_progress; }
@@ -211,9 +211,6 @@ private:
     // Quitting from the tray while a dialog is open: cancels the open
     // dialogs and closes once their handlers have finished.
     void continueQuit();
-    // Cancels the open dialogs, questions and menus; true while a handler
-    // of this window is still inside one.
-    bool closeOpenDialogs();
 
     // Handlers of the run's notifications, on the user-interface thread.
     void runBegan();
@@ -240,26 +237,14 @@ private:
     // shows `text`.
     void waitAside(const QString& text, const std::function<void()>& work);
 
-    // A task made for a dialog, with the general settings' defaults.
-    Task& addNewTask();
-    // Runs a dialog modally; refused (rejected) while closing unattended.
-    int execDialog(QDialog& dialog);
-    int execTaskDefine(Task& task, bool newTask = false);
-    int execTaskWizard(Task* task, bool& policiesChanged);
-    void execCopyPolicy();
-    // A task the user has just confirmed is watched by the scheduler.
-    void watchTask(Task& task);
-    void showInfo(const QString& text);
     void setRunButtons(bool runEnabled);
     void clearTraySubmenus();
 
     TfrmMainOptions m_options;
     const platform::Clock& m_clock;
-    std::unique_ptr<XMLConfig> m_config;
-    std::unique_ptr<PolicyManager> m_policies;
-    std::unique_ptr<TaskManager> m_tasks;
-    NormalSetting m_setting;
-    ScheduleQueue m_queue;
+    ModalLoops m_loops;
+    std::unique_ptr<ConfigKeeper> m_config;
+    std::unique_ptr<ScheduleDriver> m_scheduler;
     // What real runs learned of mirror file systems, kept with the history;
     // the run reaches it, so it outlives the run.
     std::unique_ptr<TimePrecisionMemory> m_timePrecisions;
@@ -280,14 +265,6 @@ private:
     bool m_askingStop = false;
     bool m_previewing = false;
     bool m_runPaused = false;
-    bool m_unattended = false;
-    // Quit was chosen from the tray while a dialog was open.
-    bool m_quitting = false;
-    bool m_inCloseQuery = false;
-    bool m_shutDown = false;
-    // Nested event loops this window has opened (dialogs, questions, the
-    // wait for a plan); closing waits until none is left.
-    int m_loopDepth = 0;
     // The run in progress, as it was when it started.
     QString m_runTaskName;
     QString m_runLogFile;
@@ -325,6 +302,4 @@ private:
     QAction* mnuTrayQuit;
     TTrayIcon* TrayIcon1;
     QTimer* tmeButtonStatus;
-    QTimer* tmeCheck;
-    QTimer* tmeGet;
 };

@@ -31,7 +31,7 @@ TaskStatus TfrmMain::statusOf(const Task& task) {
     const Schedule& schedule = task.schedule;
     const OverdueRule rule{
         .scheduledReal = (schedule.intervalEnabled || schedule.fixupEnabled) && !schedule.simulate,
-        .overdueDays = m_setting.overdueDays};
+        .overdueDays = m_config->setting().overdueDays};
     return taskStatus(*m_history, task.id, rule, std::chrono::system_clock::now());
 }
 
@@ -60,10 +60,10 @@ void TfrmMain::showNotice(const QString& text, const QString& taskId) {
 }
 
 void TfrmMain::noticeClicked() {
-    if (m_tasks == nullptr || m_noticeTaskId.isEmpty()) {
+    if (m_config->tasks() == nullptr || m_noticeTaskId.isEmpty()) {
         return;
     }
-    if (Task* task = m_tasks->findTaskById(m_noticeTaskId.toStdString())) {
+    if (Task* task = m_config->tasks()->findTaskById(m_noticeTaskId.toStdString())) {
         showHistory(task);
     }
 }
@@ -88,11 +88,12 @@ void TfrmMain::btnHistoryClick() {
 
 void TfrmMain::lstTasksContextMenu(const QPoint& position) {
     QListWidgetItem* item = lstTasks->itemAt(position);
-    if (item == nullptr || m_tasks == nullptr) {
+    if (item == nullptr || m_config->tasks() == nullptr) {
         return;
     }
     lstTasks->setCurrentItem(item);
-    Task* task = m_tasks->findTaskById(item->data(Qt::UserRole).toByteArray().toStdString());
+    Task* task =
+        m_config->tasks()->findTaskById(item->data(Qt::UserRole).toByteArray().toStdString());
     QMenu menu(this);
     menu.addAction(tr("&History..."), this, [this, task] { showHistory(task); });
     QAction* preview = menu.addAction(tr("Pre&view..."));
@@ -101,7 +102,8 @@ void TfrmMain::lstTasksContextMenu(const QPoint& position) {
     const std::string id = task != nullptr ? task->id : std::string();
     connect(preview, &QAction::triggered, this, [this, id] {
         QTimer::singleShot(0, this, [this, id] {
-            if (Task* found = m_tasks != nullptr ? m_tasks->findTaskById(id) : nullptr) {
+            if (Task* found =
+                    m_config->tasks() != nullptr ? m_config->tasks()->findTaskById(id) : nullptr) {
                 previewTask(found);
             }
         });
@@ -111,24 +113,24 @@ void TfrmMain::lstTasksContextMenu(const QPoint& position) {
 
 int TfrmMain::checkOverdue() {
     const int today = static_cast<int>(QDate::currentDate().toJulianDay());
-    if (m_tasks == nullptr || m_history == nullptr || today == m_overdueToldDay) {
+    if (m_config->tasks() == nullptr || m_history == nullptr || today == m_overdueToldDay) {
         return 0;
     }
     m_overdueToldDay = today;
     refreshTaskList();  // a task may have become overdue since the last refresh
     QStringList names;
     QString firstId;
-    for (const auto& task : m_tasks->taskList()) {
+    for (const auto& task : m_config->tasks()->taskList()) {
         if (statusOf(*task).overdue) {
             names.push_back(QString::fromUtf8(task->name));
             firstId = firstId.isEmpty() ? QString::fromStdString(task->id) : firstId;
         }
     }
     if (!names.isEmpty()) {
-        showNotice(
-            tr("No successful run for more than %n day(s): %1", nullptr, m_setting.overdueDays)
-                .arg(names.join(QStringLiteral(", "))),
-            firstId);
+        showNotice(tr("No successful run for more than %n day(s): %1", nullptr,
+                      m_config->setting().overdueDays)
+                       .arg(names.join(QStringLiteral(", "))),
+                   firstId);
     }
     return static_cast<int>(names.size());
 }

@@ -36,17 +36,17 @@ bool TfrmMain::previewTask(Task* task) {
                 seen = takePlanSnapshot(*outcome.plan);
             }
         });
-        if (m_unattended || m_shutDown) {
+        if (m_loops.unattended() || m_loops.shutDown()) {
             return false;
         }
         const QString taskName = QString::fromUtf8(task->name);
         if (!outcome.plan) {
-            showInfo(tr("No plan could be made for \"%1\": %2")
-                         .arg(taskName, QString::fromLocal8Bit(outcome.failure)));
+            m_loops.showInfo(tr("No plan could be made for \"%1\": %2")
+                                 .arg(taskName, QString::fromLocal8Bit(outcome.failure)));
             return false;
         }
         TfrmPreview window(taskName, *outcome.plan, this);
-        runIt = execDialog(window) == QDialog::Accepted;
+        runIt = m_loops.exec(window) == QDialog::Accepted;
     }
     if (!runIt) {
         return false;
