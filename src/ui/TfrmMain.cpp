@@ -75,10 +75,6 @@ QString fromModel(const std::string& text) {
     return QString::fromUtf8(text);
 }
 
-QString fromPath(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
-
 QString latin1(std::string_view text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -99,6 +95,7 @@ TfrmMain::TfrmMain(TfrmMainOptions options, QWidget* parent)
       m_clock(m_options.clock != nullptr ? *m_options.clock : platform::Clock::system()),
       m_loops(this),
       m_config(std::make_unique<ConfigKeeper>(m_loops, this, m_clock)),
+      m_runs(std::make_unique<RunController>(m_loops, this)),
       m_scheduler(std::make_unique<ScheduleDriver>(m_clock, [this] {
           return !isBusy() && !m_loops.unattended() && !m_loops.shutDown() &&
                  m_config->tasks() != nullptr;
@@ -119,13 +116,20 @@ TfrmMain::TfrmMain(TfrmMainOptions options, QWidget* parent)
     connect(m_scheduler.get(), &ScheduleDriver::runDue, this, [this](Task* task, bool simulate) {
         startTaskRun(task, simulate, RunOrigin::Schedule);
     });
+    connect(m_runs.get(), &RunController::began, this, &TfrmMain::runBegan);
+    connect(m_runs.get(), &RunController::progressed, this, &TfrmMain::runUpdated);
+    connect(m_runs.get(), &RunController::ended, this, &TfrmMain::runEnded);
+    connect(m_runs.get(), &RunController::stopped, this, &TfrmMain::runStopped);
+    connect(m_runs.get(), &RunController::recorded, this, &TfrmMain::runRecorded);
+    connect(m_runs.get(), &RunController::noticeRaised, this, &TfrmMain::showNotice);
 }
 
 TfrmMain::~TfrmMain() {
-    // The run goes first: its worker may still call the bridge.
-    m_taskRun.reset();
+    // The run goes first: its worker may still reach the tasks.
+    m_runs.reset();
     TrayIcon1->setApplicationWindow(nullptr);
     m_scheduler.reset();
+    m_history.reset();
     m_config.reset();
 }
 
@@ -322,34 +326,20 @@ void TfrmMain::FormCreate() {
         QTimer::singleShot(0, this, &QWidget::close);
         return;
     }
-    m_taskRun = std::make_unique<TaskRun>();
-    m_taskRun->setSimulationDelay(m_options.simulationDelay);
-    if (m_options.log != nullptr) {
-        m_taskRun->setLog(m_options.log);
-    }
-    m_starter = std::make_unique<RunStarter>(
-        *m_taskRun, m_options.log != nullptr ? *m_options.log : AppLog::instance());
-    m_history = std::make_unique<RunHistory>(m_options.historyFile.empty()
-                                                 ? XMLConfig::stateFolder() +
-                                                       std::string(RunHistory::kFileName)
-                                                 : m_options.historyFile);
-    {
-        std::string stateFolder =
-            m_options.historyFile.empty()
-                ? XMLConfig::stateFolder()
-                : m_options.historyFile.substr(0, m_options.historyFile.rfind('/') + 1);
-        m_timePrecisions = std::make_unique<TimePrecisionMemory>(
-            stateFolder + std::string(TimePrecisionMemory::kFileName));
-    }
-    m_history->setReporter([this](const std::string& problem) {
-        showNotice(tr("The run history cannot be kept: %1").arg(QString::fromLocal8Bit(problem)),
-                   {});
-    });
-    m_bridge = new TaskRunBridge(m_taskRun.get(), this);
-    connect(m_bridge, &TaskRunBridge::began, this, &TfrmMain::runBegan);
-    connect(m_bridge, &TaskRunBridge::updated, this, &TfrmMain::runUpdated);
-    connect(m_bridge, &TaskRunBridge::ended, this, &TfrmMain::runEnded);
-    connect(m_bridge, &TaskRunBridge::pauseChanged, this, &TfrmMain::runPauseChanged);
+    // The run history and what runs learn of mirrors live in the state
+    // folder, or beside a history file chosen elsewhere.
+    const std::string stateFolder =
+        m_options.historyFile.empty()
+            ? XMLConfig::stateFolder()
+            : m_options.historyFile.substr(0, m_options.historyFile.rfind('/') + 1);
+    m_history = std::make_unique<TaskHistory>(m_options.historyFile.empty()
+                                                  ? stateFolder + std::string(RunHistory::kFileName)
+                                                  : m_options.historyFile,
+                                              this);
+    connect(m_history.get(), &TaskHistory::noticeRaised, this, &TfrmMain::showNotice);
+    connect(m_history.get(), &TaskHistory::statusesChanged, this, &TfrmMain::refreshTaskList);
+    m_runs->create({m_options.simulationDelay, m_options.log, stateFolder}, m_config->setting(),
+                   &m_history->runs());
 
     chkShowDetail->setChecked(m_config->setting().showDetail);
     refreshTaskList();
@@ -448,19 +438,6 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-bool TfrmMain::askDeleteMany(const QString& taskName, const GuardHit& hit) {
-    const QString text =
-        tr("Task \"%1\" would delete %2 of the %3 entries in the mirror folder\n%4\n"
-           "(main folder %5).\n\nDelete them? With No, nothing is deleted from this "
-           "mirror folder and the rest of the run goes ahead.")
-            .arg(taskName)
-            .arg(hit.deletions)
-            .arg(hit.mirrorEntries)
-            .arg(fromPath(hit.mirrorRoot), fromPath(hit.mainRoot));
-    return m_loops.message(QMessageBox::Warning, tr("Confirm"), text,
-                           QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
-}
-
 bool TfrmMain::saveConfiguration() {
     return m_config->save();
 }
@@ -533,98 +510,18 @@ void TfrmMain::btnSimulateRunClick() {
     }
 }
 
-bool TfrmMain::canStartRun(const Task& task) const {
-    // A task without a policy is still being made in a dialog.
-    return !isBusy() && !m_loops.unattended() && !m_loops.quitting() && !m_loops.shutDown() &&
-           m_taskRun != nullptr && task.getPolicy() != nullptr;
-}
-
-void TfrmMain::waitAside(const QString& text, const std::function<void()>& work) {
-    // The work runs on a helper thread while the "please wait" window stays
-    // painted. It is modal, so nothing can edit or remove the task
-    // meanwhile; the timers go on but start nothing while the window is busy.
-    const ModalLoops::Scope scope = m_loops.enter();
-    TfrmGatherInfo gather(this);
-    gather.setText(text);
-    gather.show();
-    QEventLoop loop;
-    std::thread helper([&work, &loop] {
-        work();
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    loop.exec();
-    helper.join();
-    gather.hide();
-}
-
 bool TfrmMain::startTaskRun(Task* task, bool simulate, RunOrigin origin) {
-    TF_ASSERT(task != nullptr);
-    return startRun(
-        *task, simulate, origin, tr("Gather file information,please wait..."),
-        [this, task, simulate] {
-            return buildPlan(*task, kMirrorLockWaitMs, {!simulate, m_timePrecisions.get()});
-        });
+    return m_runs->startTaskRun(task, simulate, origin);
 }
 
-bool TfrmMain::startRun(Task& task, bool simulate, RunOrigin origin, const QString& waitText,
-                        const std::function<PlanOutcome()>& makePlan) {
-    if (!canStartRun(task)) {
-        return false;
-    }
-    const ModalLoops::Scope scope = m_loops.enter();
-    m_gathering = true;
-    task.schedule.restartCountdown();
+bool TfrmMain::previewTask(Task* task) {
+    return m_runs->previewTask(task);
+}
 
-    m_starter->begin(task, origin, simulate);
-    const QString logFile = fromPath(m_starter->logFile());
-    const QString taskName = fromModel(task.name);
-
-    PlanOutcome outcome;
-    waitAside(waitText, [&outcome, &makePlan] { outcome = makePlan(); });
-
-    if (m_loops.unattended() || m_loops.quitting() || m_loops.shutDown()) {
-        m_gathering = false;
-        return false;
+void TfrmMain::btnPreviewClick() {
+    if (Task* task = selectedTask()) {
+        previewTask(task);
     }
-    m_runTaskName = taskName;
-    m_runLogFile = logFile;
-    if (!outcome.plan) {
-        m_gathering = false;
-        m_lastResult = m_starter->fail(outcome.failure);
-        recordRun();
-        reportRunProblems(RunOutcome{0, 1, 0});
-        return false;
-    }
-    if (!simulate) {
-        DeleteLimit limit;
-        limit.percent = m_config->setting().maxDeletePercent;
-        limit.minimum = m_config->setting().maxDeleteMinimum;
-        const bool person = origin == RunOrigin::Button || origin == RunOrigin::Tray;
-        m_starter->guard(*outcome.plan, limit, [this, person, &taskName](const GuardHit& hit) {
-            return person && askDeleteMany(taskName, hit);
-        });
-    }
-
-    if (chkShowDetail->isChecked()) {
-        if (m_progress == nullptr) {
-            m_progress = new TfrmProgress(this);
-            m_progress->observe(m_bridge);
-            connect(m_progress, &TfrmProgress::stopRequested, this, &TfrmMain::stopRequest);
-        }
-        m_progress->setTaskName(taskName);
-        m_progress->show();
-        m_progress->raise();
-    } else if (m_progress != nullptr && m_progress->isVisible()) {
-        m_progress->hide();
-    }
-    if (!m_bridgeAttached) {
-        m_taskRun->attach(m_bridge);
-        m_bridgeAttached = true;
-    }
-    m_runActive = true;
-    m_gathering = false;
-    m_starter->start(std::move(outcome.plan));
-    return true;
 }
 
 void TfrmMain::setRunButtons(bool runEnabled) {
@@ -641,7 +538,6 @@ void TfrmMain::runBegan() {
     prgTaskRun->show();
     btnAbortTask->setEnabled(true);
     setRunButtons(false);
-    m_runPaused = false;
 }
 
 void TfrmMain::runUpdated(const RunProgress& progress) {
@@ -649,79 +545,34 @@ void TfrmMain::runUpdated(const RunProgress& progress) {
     prgTaskRun->setProgress(progress.doneCount());
 }
 
-void TfrmMain::runEnded(const RunOutcome& outcome) {
+void TfrmMain::runEnded() {
     for (QPushButton* b : {btnAddTask, btnRemoveTask, btnEditTask, btnCopyPolicy, btnTaskWizard}) {
         b->setEnabled(true);
     }
     prgTaskRun->hide();
     btnAbortTask->setEnabled(false);
     setRunButtons(true);
-    m_runPaused = false;
-    m_runActive = false;
-    m_lastResult = m_starter->finish();
-    recordRun();
-    reportRunProblems(outcome);
 }
 
-void TfrmMain::runPauseChanged(bool paused) {
-    m_runPaused = paused;
+void TfrmMain::runStopped() {
+    prgTaskRun->hide();
+    btnAbortTask->setEnabled(false);
+    setRunButtons(!btnAbortTask->isEnabled());
+    prgTaskRun->setProgress(0);
 }
 
-void TfrmMain::reportRunProblems(const RunOutcome& outcome) {
-    if (outcome.failed == 0 && outcome.skipped == 0) {
-        return;
-    }
-    QString text =
-        tr("Task \"%1\": %n operation(s) failed", nullptr, outcome.failed).arg(m_runTaskName);
-    if (outcome.skipped > 0) {
-        text += tr(", %n skipped", nullptr, outcome.skipped);
-    }
-    text += QLatin1Char('.');
-    if (!m_lastResult.problems.empty()) {
-        const RunProblem& first = m_lastResult.problems.front();
-        text += QLatin1Char('\n');
-        if (!first.path.empty()) {
-            text += fromPath(first.path) + QStringLiteral(": ");
-        }
-        text += fromModel(first.reason);
-    }
-    if (m_lastResult.heldDeletions > 0) {
-        text += QLatin1Char('\n') +
-                tr("%n deletion(s) were held back: the run would have deleted most of a "
-                   "mirror folder.",
-                   nullptr, static_cast<int>(m_lastResult.heldDeletions));
-    }
-    if (!m_runLogFile.isEmpty()) {
-        text += QLatin1Char('\n') + tr("See the task log: %1").arg(m_runLogFile);
-    }
-    text += QLatin1Char('\n') + tr("Click here for the task's history.");
-    showNotice(text, QString::fromStdString(m_lastResult.taskId));
+void TfrmMain::runRecorded(const QString& outcome) {
+    lblLastRun->setText(outcome);
+    lblLastRun->show();
+    refreshTaskList();
 }
 
 void TfrmMain::btnAbortTaskClick() {
-    if (!m_runActive || m_askingStop) {
-        return;
-    }
-    m_askingStop = true;
-    m_taskRun->setPaused(true);
-    if (m_loops.askConfirm(tr("Task is running,are you sure to abort it ?"))) {
-        m_taskRun->abort();
-        prgTaskRun->hide();
-        btnAbortTask->setEnabled(false);
-        setRunButtons(!btnAbortTask->isEnabled());
-        prgTaskRun->setProgress(0);
-        if (m_progress != nullptr) {
-            m_progress->hide();
-        }
-    }
-    m_taskRun->setPaused(false);
-    m_askingStop = false;
+    m_runs->requestStop();
 }
 
 void TfrmMain::stopRequest() {
-    if (btnAbortTask->isEnabled()) {
-        btnAbortTaskClick();
-    }
+    m_runs->stopRequest();
 }
 
 void TfrmMain::btnAboutClick() {
@@ -820,7 +671,7 @@ void TfrmMain::popMenuTrayPopup() {
             }
         }
     }
-    mnuTrayStop->setEnabled(m_runActive);
+    mnuTrayStop->setEnabled(m_runs->isRunActive());
     mnuShowDetail->setChecked(chkShowDetail->isChecked());
     mnuTraySimulate->setEnabled(!mnuTrayStop->isEnabled() && !isBusy());
     mnuTrayRun->setEnabled(mnuTraySimulate->isEnabled());
@@ -851,11 +702,8 @@ void TfrmMain::runFromTrayMenu(QAction* item) {
 }
 
 void TfrmMain::mnuTrayStopClick() {
-    if (m_runPaused) {
-        return;
-    }
-    if (btnAbortTask->isEnabled()) {
-        btnAbortTaskClick();
+    if (!m_runs->runPaused()) {
+        m_runs->stopRequest();
     }
 }
 
@@ -869,7 +717,7 @@ void TfrmMain::mnuTrayShowClick() {
 }
 
 void TfrmMain::mnuTrayQuitClick() {
-    if (m_runPaused || m_loops.quitting() || m_loops.shutDown()) {
+    if (m_runs->runPaused() || m_loops.quitting() || m_loops.shutDown()) {
         return;
     }
     if (!m_loops.anyOpen()) {
@@ -878,20 +726,19 @@ void TfrmMain::mnuTrayQuitClick() {
     }
     // A dialog is open: it goes as if cancelled, and the program quits once
     // its handler has finished. A run is only stopped if the user agrees.
-    if (m_runActive) {
-        m_askingStop = true;
-        m_taskRun->setPaused(true);
-        const bool quit =
-            m_loops.askConfirm(tr("Task is running,are you sure stop it and quit Twinfold?"));
-        m_taskRun->setPaused(false);
-        m_askingStop = false;
-        if (!quit) {
+    if (m_runs->isRunActive()) {
+        if (!askQuitDuringRun({})) {
             return;
         }
-        m_taskRun->abort();
+        m_runs->abort();
     }
     m_loops.setQuitting();
     continueQuit();
+}
+
+bool TfrmMain::askQuitDuringRun(const std::function<void()>& onYes) {
+    return m_runs->askWhilePaused(tr("Task is running,are you sure stop it and quit Twinfold?"),
+                                  onYes);
 }
 
 void TfrmMain::continueQuit() {
@@ -921,24 +768,15 @@ void TfrmMain::tmeGetTimer() {
 }
 
 bool TfrmMain::FormCloseQuery() {
-    if (loadFailed() || !m_runActive) {
+    if (loadFailed() || !m_runs->isRunActive()) {
         return true;
     }
     if (m_loops.unattended() || m_loops.quitting()) {
         // Nobody to ask, or the user agreed already.
-        m_taskRun->abort();
+        m_runs->abort();
         return true;
     }
-    m_askingStop = true;
-    m_taskRun->setPaused(true);
-    const bool quit =
-        m_loops.askConfirm(tr("Task is running,are you sure stop it and quit Twinfold?"));
-    if (quit) {
-        m_taskRun->abort();
-    }
-    m_taskRun->setPaused(false);
-    m_askingStop = false;
-    return quit;
+    return askQuitDuringRun([this] { m_runs->abort(); });
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
@@ -969,17 +807,13 @@ void TfrmMain::FormDestroy() {
     m_loops.setShutDown();
     tmeButtonStatus->stop();
     m_scheduler->stop();
-    if (m_taskRun != nullptr) {
-        m_taskRun->abort();
-    }
+    m_runs->abort();
     if (!loadFailed()) {
         saveConfiguration();
     }
     clearTraySubmenus();
     TrayIcon1->setVisible(false);
-    if (m_progress != nullptr) {
-        m_progress->hide();
-    }
+    m_runs->hideProgress();
 }
 
 void TfrmMain::requestUnattendedClose() {
@@ -1000,4 +834,72 @@ void TfrmMain::continueUnattendedClose() {
         return;
     }
     close();
+}
+
+void TfrmMain::showNotice(const QString& text, const QString& taskId) {
+    m_noticeTaskId = taskId;
+    // Never modal: scheduled runs must not stack up boxes nobody answers.
+    if (!TrayIcon1->showMessage(tr("Twinfold!"), text, QSystemTrayIcon::Warning)) {
+        lblRunNotice->setText(text);
+        lblRunNotice->show();
+    }
+}
+
+void TfrmMain::noticeClicked() {
+    if (m_config->tasks() == nullptr || m_noticeTaskId.isEmpty()) {
+        return;
+    }
+    if (Task* task = m_config->tasks()->findTaskById(m_noticeTaskId.toStdString())) {
+        showHistory(task);
+    }
+}
+
+TfrmHistory* TfrmMain::showHistory(Task* task) {
+    if (task == nullptr || m_history == nullptr) {
+        return nullptr;
+    }
+    return m_history->show(*task);
+}
+
+void TfrmMain::btnHistoryClick() {
+    showHistory(selectedTask());
+}
+
+void TfrmMain::lstTasksContextMenu(const QPoint& position) {
+    QListWidgetItem* item = lstTasks->itemAt(position);
+    if (item == nullptr || m_config->tasks() == nullptr) {
+        return;
+    }
+    lstTasks->setCurrentItem(item);
+    Task* task =
+        m_config->tasks()->findTaskById(item->data(Qt::UserRole).toByteArray().toStdString());
+    QMenu menu(this);
+    menu.addAction(tr("&History..."), this, [this, task] { showHistory(task); });
+    QAction* preview = menu.addAction(tr("Pre&view..."));
+    preview->setEnabled(task != nullptr && m_runs->canStartRun(*task));
+    // Started from the event loop, once the menu's own loop has ended.
+    const std::string id = task != nullptr ? task->id : std::string();
+    connect(preview, &QAction::triggered, this, [this, id] {
+        QTimer::singleShot(0, this, [this, id] {
+            if (Task* found =
+                    m_config->tasks() != nullptr ? m_config->tasks()->findTaskById(id) : nullptr) {
+                previewTask(found);
+            }
+        });
+    });
+    menu.exec(lstTasks->viewport()->mapToGlobal(position));
+}
+
+int TfrmMain::checkOverdue() {
+    if (m_config->tasks() == nullptr || m_history == nullptr) {
+        return 0;
+    }
+    return m_history->checkOverdue(*m_config->tasks(), m_config->setting().overdueDays);
+}
+
+TaskStatus TfrmMain::statusOf(const Task& task) {
+    if (m_history == nullptr) {
+        return {};
+    }
+    return m_history->statusOf(task, m_config->setting().overdueDays);
 }

@@ -16,7 +16,9 @@
 #include "schedule/ScheduleQueue.h"
 #include "ui/ConfigKeeper.h"
 #include "ui/ModalLoops.h"
+#include "ui/RunController.h"
 #include "ui/ScheduleDriver.h"
+#include "ui/TaskHistory.h"
 #include "ui/TaskRunBridge.h"
 
 class AppLog;
@@ -87,9 +89,6 @@ public:
     Task* selectedTask() const;
     // Rebuilds the rows from the task manager, keeping the selection.
     void refreshTaskList();
-    // Asks whether a run may delete as much of a mirror as `hit` says; No
-    // is the default answer.
-    bool askDeleteMany(const QString& taskName, const GuardHit& hit);
     // Builds the plan of the task (the "please wait" window is shown
     // meanwhile) and starts the run. Refused (false) while the window is
     // busy, while it is closing, and for a task without a copy policy (one
@@ -105,16 +104,10 @@ public:
     // edit may come between; closing the preview lets go of them. Refused
     // (false) as startTaskRun is; true when the run started.
     bool previewTask(Task* task);
-    // Really runs a plan of the task built earlier, not a fresh scan: what
-    // changed since `seen` was taken is first turned into skips that say
-    // why (recheckPlan), then the run starts as startTaskRun starts one,
-    // deletion limit included. Refused (false) as startTaskRun is.
-    bool runPlan(Task* task, std::unique_ptr<FileItemList> plan, const PlanSnapshot& seen,
-                 RunOrigin origin = RunOrigin::Button);
     // How the latest run ended; valid once its end has been handled.
-    const RunResult& lastResult() const { return m_lastResult; }
+    const RunResult& lastResult() const { return m_runs->lastResult(); }
     // The run history every run is recorded in; none before FormCreate().
-    RunHistory* history() const { return m_history.get(); }
+    RunHistory* history() const { return m_history ? &m_history->runs() : nullptr; }
     // What the history says about a task now.
     TaskStatus statusOf(const Task& task);
     // Opens the History window of a task (not modal) and returns it.
@@ -131,11 +124,11 @@ public:
     // handled here, and while a question about stopping is open: no second
     // run starts.
     // While a preview is open too, as its plan holds the mirror locks.
-    bool isBusy() const { return m_gathering || m_runActive || m_askingStop || m_previewing; }
+    bool isBusy() const { return m_runs->isBusy(); }
     // A run was started and its end is not handled yet.
-    bool isRunActive() const { return m_runActive; }
+    bool isRunActive() const { return m_runs->isRunActive(); }
     // The run is paused for a question to the user.
-    bool runPaused() const { return m_runPaused; }
+    bool runPaused() const { return m_runs->runPaused(); }
 
     // Ends the program as a normal exit does, without questions: open
     // dialogs are cancelled and their handlers finish, a plan being built is
@@ -147,12 +140,12 @@ public:
     bool isShutDown() const { return m_loops.shutDown(); }
 
     TaskManager* taskManager() const { return m_config->tasks(); }
-    TaskRun* taskRun() const { return m_taskRun.get(); }
+    TaskRun* taskRun() const { return m_runs->taskRun(); }
     ScheduleQueue& scheduleQueue() { return m_scheduler->queue(); }
     const NormalSetting& normalSetting() const { return m_config->setting(); }
     TTrayIcon* trayIcon() const { return TrayIcon1; }
     QMenu* trayMenu() const { return popMenuTray; }
-    TfrmProgress* progressWindow() const { return m_progress; }
+    TfrmProgress* progressWindow() const { return m_runs->progressWindow(); }
 
     // Tells the user that the task-log library could not be loaded, in the
     // main window's notice line (never a box a scheduled run would wait on);
@@ -212,30 +205,19 @@ private:
     // dialogs and closes once their handlers have finished.
     void continueQuit();
 
-    // Handlers of the run's notifications, on the user-interface thread.
+    // What the window shows of the runs.
     void runBegan();
     void runUpdated(const RunProgress& progress);
-    void runEnded(const RunOutcome& outcome);
-    void runPauseChanged(bool paused);
-    void reportRunProblems(const RunOutcome& outcome);
-    // Records m_lastResult in the history and shows how the run ended.
-    void recordRun();
+    void runEnded();
+    void runStopped();
+    void runRecorded(const QString& outcome);
+    // Asks, with the run paused, whether to stop it and quit.
+    bool askQuitDuringRun(const std::function<void()>& onYes);
     // A notice over the tray icon, or in the window where there is none.
     void showNotice(const QString& text, const QString& taskId);
     void noticeClicked();
     void lstTasksContextMenu(const QPoint& position);
     void btnHistoryClick();
-
-    // Whether a run of the task may start now.
-    bool canStartRun(const Task& task) const;
-    // The shared start of every run: begins it, makes its plan with
-    // `makePlan` on a helper thread while `waitText` shows, then guards and
-    // starts it (or records why there is no plan).
-    bool startRun(Task& task, bool simulate, RunOrigin origin, const QString& waitText,
-                  const std::function<PlanOutcome()>& makePlan);
-    // Runs `work` on a helper thread while the modal "please wait" window
-    // shows `text`.
-    void waitAside(const QString& text, const std::function<void()>& work);
 
     void setRunButtons(bool runEnabled);
     void clearTraySubmenus();
@@ -244,30 +226,12 @@ private:
     const platform::Clock& m_clock;
     ModalLoops m_loops;
     std::unique_ptr<ConfigKeeper> m_config;
+    std::unique_ptr<RunController> m_runs;
     std::unique_ptr<ScheduleDriver> m_scheduler;
-    // What real runs learned of mirror file systems, kept with the history;
-    // the run reaches it, so it outlives the run.
-    std::unique_ptr<TimePrecisionMemory> m_timePrecisions;
-    std::unique_ptr<TaskRun> m_taskRun;
-    std::unique_ptr<RunStarter> m_starter;
-    RunResult m_lastResult;
-    std::unique_ptr<RunHistory> m_history;
+    // None until the configuration has loaded.
+    std::unique_ptr<TaskHistory> m_history;
     // The task the latest notice was about; clicking it opens its history.
     QString m_noticeTaskId;
-    // The day the overdue tasks were last told of.
-    int m_overdueToldDay = -1;
-    TaskRunBridge* m_bridge = nullptr;
-    bool m_bridgeAttached = false;
-    TfrmProgress* m_progress = nullptr;
-
-    bool m_gathering = false;
-    bool m_runActive = false;
-    bool m_askingStop = false;
-    bool m_previewing = false;
-    bool m_runPaused = false;
-    // The run in progress, as it was when it started.
-    QString m_runTaskName;
-    QString m_runLogFile;
 
     QGroupBox* GroupBox1;
     QListWidget* lstTasks;
