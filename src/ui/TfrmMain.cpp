@@ -1,66 +1,26 @@
 #include "ui/TfrmMain.h"
 
-#include <QAction>
 #include <QApplication>
-#include <QCheckBox>
-#include <QClipboard>
 #include <QCloseEvent>
-#include <QDialog>
-#include <QEventLoop>
-#include <QFile>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QGuiApplication>
-#include <QHBoxLayout>
-#include <QHelpEvent>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMenu>
-#include <QPushButton>
-#include <QThread>
 #include <QTimer>
-#include <QToolButton>
-#include <QToolTip>
-#include <QUrlQuery>
 #include <QVBoxLayout>
-#include <algorithm>
-#include <exception>
-#include <functional>
-#include <thread>
-#include <vector>
 
-#include "config/EDOMError.h"
-#include "config/EFileNotFound.h"
-#include "config/Support.h"
 #include "config/XMLConfig.h"
-#include "engine/AppLog.h"
-#include "engine/FileItemList.h"
-#include "engine/RunStarter.h"
-#include "engine/TaskRun.h"
-#include "engine/TimePrecisionMemory.h"
 #include "history/RunHistory.h"
-#include "model/CopyPolicy.h"
-#include "model/PolicyManager.h"
 #include "model/Task.h"
 #include "model/TaskManager.h"
-#include "platform/Assert.h"
-#include "platform/Autostart.h"
 #include "platform/Clock.h"
-#include "platform/ProgramFolder.h"
-#include "ui/RunStatusText.h"
-#include "ui/TfrmGatherInfo.h"
-#include "ui/TfrmProgress.h"
+#include "ui/ConfigKeeper.h"
+#include "ui/MainView.h"
+#include "ui/RunController.h"
+#include "ui/ScheduleDriver.h"
+#include "ui/TaskHistory.h"
+#include "ui/TfrmSuggestion.h"
 #include "ui/TfrmVersions.h"
+#include "ui/TrayController.h"
 #include "ui/Version.h"
-#include "ui/dialogs/TfrmCopyPolicy.h"
-#include "ui/dialogs/TfrmSettings.h"
-#include "ui/dialogs/TfrmTaskDefine.h"
-#include "ui/dialogs/TfrmTaskWizard.h"
 #include "widgets/DialogService.h"
 #include "widgets/HelpPages.h"
-#include "widgets/TGauge.h"
-#include "widgets/TTrayIcon.h"
 
 namespace {
 
@@ -68,22 +28,6 @@ constexpr int kButtonStatusMs = 100;
 // How often an unattended close looks again whether the dialogs it
 // cancelled have finished.
 constexpr int kCloseRetryMs = 20;
-
-const char* const kIdProperty = "taskId";
-
-QString fromModel(const std::string& text) {
-    return QString::fromUtf8(text);
-}
-
-QString latin1(std::string_view text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-template <class Widget>
-Widget* named(Widget* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 }  // namespace
 
@@ -103,216 +47,93 @@ TfrmMain::TfrmMain(TfrmMainOptions options, QWidget* parent)
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(tr("Twinfold !"));
     setWindowIcon(QIcon(QStringLiteral(":/twinfold/twinfold.png")));
-    buildWindow();
-    buildTrayMenu();
-
-    connect(chkShowDetail, &QCheckBox::toggled, this,
-            [this](bool checked) { m_config->setting().showDetail = checked; });
-    connect(m_config.get(), &ConfigKeeper::taskConfirmed, m_scheduler.get(),
-            [this](Task* task) { m_scheduler->watch(*task); });
-    connect(m_config.get(), &ConfigKeeper::taskLeaving, m_scheduler.get(), &ScheduleDriver::forget);
-    connect(m_config.get(), &ConfigKeeper::tasksChanged, this, &TfrmMain::refreshTaskList);
-    connect(m_scheduler.get(), &ScheduleDriver::checked, this, &TfrmMain::checkOverdue);
-    connect(m_scheduler.get(), &ScheduleDriver::runDue, this, [this](Task* task, bool simulate) {
-        startTaskRun(task, simulate, RunOrigin::Schedule);
-    });
-    connect(m_runs.get(), &RunController::began, this, &TfrmMain::runBegan);
-    connect(m_runs.get(), &RunController::progressed, this, &TfrmMain::runUpdated);
-    connect(m_runs.get(), &RunController::ended, this, &TfrmMain::runEnded);
-    connect(m_runs.get(), &RunController::stopped, this, &TfrmMain::runStopped);
-    connect(m_runs.get(), &RunController::recorded, this, &TfrmMain::runRecorded);
-    connect(m_runs.get(), &RunController::noticeRaised, this, &TfrmMain::showNotice);
+    m_view = new MainView(this);
+    auto* frame = new QVBoxLayout(this);
+    frame->addWidget(m_view);
+    // A fixed border that still follows the font and the scale factor.
+    frame->setSizeConstraint(QLayout::SetFixedSize);
+    m_tray = std::make_unique<TrayController>(this);
+    tmeButtonStatus = new QTimer(this);
+    tmeButtonStatus->setObjectName(QStringLiteral("tmeButtonStatus"));
+    tmeButtonStatus->setInterval(kButtonStatusMs);
+    connect(tmeButtonStatus, &QTimer::timeout, this, &TfrmMain::tmeButtonStatusTimer);
+    connectParts();
 }
 
 TfrmMain::~TfrmMain() {
+    // The controls outlive the parts: nothing they say reaches this any more.
+    m_view->disconnect(this);
     // The run goes first: its worker may still reach the tasks.
     m_runs.reset();
-    TrayIcon1->setApplicationWindow(nullptr);
+    m_tray.reset();
     m_scheduler.reset();
     m_history.reset();
     m_config.reset();
 }
 
-void TfrmMain::buildWindow() {
-    GroupBox1 = named(new QGroupBox(tr("&Task(s)"), this), "GroupBox1");
-    lstTasks = named(new QListWidget(GroupBox1), "lstTasks");
-    lstTasks->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    lstTasks->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lstTasks->setMouseTracking(true);
-    lstTasks->viewport()->setCursor(Qt::PointingHandCursor);
-    lstTasks->viewport()->installEventFilter(this);
-    lstTasks->setStyleSheet(
-        QStringLiteral("QListWidget::item:hover { text-decoration: underline; }"));
-    lstTasks->setMinimumSize(280, 190);
-    auto* groupLayout = new QVBoxLayout(GroupBox1);
-    groupLayout->addWidget(lstTasks);
-    connect(lstTasks, &QListWidget::itemClicked, this, &TfrmMain::lstTasksClick);
-    connect(lstTasks, &QListWidget::itemSelectionChanged, this, &TfrmMain::lstTasksClick);
-    connect(lstTasks, &QListWidget::itemDoubleClicked, this, &TfrmMain::lstTasksDblClick);
+void TfrmMain::connectParts() {
+    MainView* view = m_view;
+    connect(view, &MainView::addTaskClicked, this, &TfrmMain::btnAddTaskClick);
+    connect(view, &MainView::removeTaskClicked, this, &TfrmMain::btnRemoveTaskClick);
+    connect(view, &MainView::editTaskClicked, this, &TfrmMain::btnEditTaskClick);
+    connect(view, &MainView::wizardClicked, this, &TfrmMain::btnTaskWizardClick);
+    connect(view, &MainView::copyPolicyClicked, this, &TfrmMain::btnCopyPolicyClick);
+    connect(view, &MainView::versionsClicked, this, &TfrmMain::btnVersionsClick);
+    connect(view, &MainView::settingsClicked, this, &TfrmMain::btnSettingsClick);
+    connect(view, &MainView::aboutClicked, this, &TfrmMain::btnAboutClick);
+    connect(view, &MainView::runClicked, this, &TfrmMain::btnRunTaskClick);
+    connect(view, &MainView::simulateClicked, this, &TfrmMain::btnSimulateRunClick);
+    connect(view, &MainView::previewClicked, this, &TfrmMain::btnPreviewClick);
+    connect(view, &MainView::stopClicked, this, &TfrmMain::btnAbortTaskClick);
+    connect(view, &MainView::historyClicked, this, &TfrmMain::btnHistoryClick);
+    connect(view, &MainView::helpClicked, this, &TfrmMain::lblURLClick);
+    connect(view, &MainView::suggestionClicked, this, &TfrmMain::lblSuggestionClick);
+    connect(view, &MainView::noticeClicked, this, &TfrmMain::noticeClicked);
+    connect(view, &MainView::selectionChanged, this, &TfrmMain::lstTasksClick);
+    connect(view, &MainView::showDetailToggled, this,
+            [this](bool checked) { m_config->setting().showDetail = checked; });
+    connect(view, &MainView::historyRequested, this, &TfrmMain::showHistory);
+    connect(view, &MainView::previewRequested, this, [this](const std::string& id) {
+        if (Task* task = findTask(id)) {
+            previewTask(task);
+        }
+    });
 
-    const auto button = [this](const char* name, const QString& caption, bool enabled,
-                               void (TfrmMain::*handler)()) {
-        auto* b = named(new QPushButton(caption, this), name);
-        b->setEnabled(enabled);
-        b->setAutoDefault(false);
-        connect(b, &QPushButton::clicked, this, handler);
-        return b;
-    };
-    btnAddTask = button("btnAddTask", tr("&Add task..."), true, &TfrmMain::btnAddTaskClick);
-    btnRemoveTask =
-        button("btnRemoveTask", tr("Re&move task"), false, &TfrmMain::btnRemoveTaskClick);
-    btnEditTask = button("btnEditTask", tr("&Edit task..."), false, &TfrmMain::btnEditTaskClick);
-    btnTaskWizard = button("btnTaskWizard", tr("&Wizard..."), true, &TfrmMain::btnTaskWizardClick);
-    btnCopyPolicy =
-        button("btnCopyPolicy", tr("&Copy policy"), true, &TfrmMain::btnCopyPolicyClick);
-    btnVersions = button("btnVersions", tr("Vers&ions..."), false, &TfrmMain::btnVersionsClick);
-    btnSettings = button("btnSettings", tr("Settin&gs..."), true, &TfrmMain::btnSettingsClick);
-    btnAbout = button("btnAbout", tr("Ab&out"), true, &TfrmMain::btnAboutClick);
+    TrayController* tray = m_tray.get();
+    connect(tray, &TrayController::aboutToShow, this, &TfrmMain::popMenuTrayPopup);
+    connect(tray, &TrayController::aboutRequested, this, &TfrmMain::btnAboutClick);
+    connect(tray, &TrayController::runRequested, this,
+            [this](const std::string& id, bool simulate) {
+                if (Task* task = findTask(id)) {
+                    startTaskRun(task, simulate, RunOrigin::Tray);
+                }
+            });
+    connect(tray, &TrayController::stopRequested, this, &TfrmMain::mnuTrayStopClick);
+    connect(tray, &TrayController::showDetailToggled, view, &MainView::setShowDetail);
+    connect(tray, &TrayController::settingsRequested, this, &TfrmMain::btnSettingsClick);
+    connect(tray, &TrayController::quitRequested, this, &TfrmMain::mnuTrayQuitClick);
+    connect(tray, &TrayController::noticeClicked, this, &TfrmMain::noticeClicked);
 
-    prgTaskRun = named(new TGauge(this), "prgTaskRun");
-    prgTaskRun->setForeColor(Qt::blue);
-    prgTaskRun->setMaxValue(0);
-    QSizePolicy keep = prgTaskRun->sizePolicy();
-    keep.setRetainSizeWhenHidden(true);
-    prgTaskRun->setSizePolicy(keep);
-    prgTaskRun->hide();
+    ScheduleDriver* scheduler = m_scheduler.get();
+    connect(m_config.get(), &ConfigKeeper::taskConfirmed, scheduler,
+            [scheduler](Task* task) { scheduler->watch(*task); });
+    connect(m_config.get(), &ConfigKeeper::taskLeaving, scheduler, &ScheduleDriver::forget);
+    connect(m_config.get(), &ConfigKeeper::tasksChanged, view, &MainView::refreshTaskList);
+    connect(scheduler, &ScheduleDriver::checked, this, &TfrmMain::checkOverdue);
+    connect(scheduler, &ScheduleDriver::runDue, this, [this](Task* task, bool simulate) {
+        startTaskRun(task, simulate, RunOrigin::Schedule);
+    });
 
-    const auto toolButton = [this](const char* name, const QString& caption, const QString& hint,
-                                   void (TfrmMain::*handler)()) {
-        auto* b = named(new QToolButton(this), name);
-        b->setText(caption);
-        b->setToolTip(hint);
-        b->setAutoRaise(true);
-        b->setToolButtonStyle(Qt::ToolButtonTextOnly);
-        b->setEnabled(false);
-        connect(b, &QToolButton::clicked, this, handler);
-        return b;
-    };
-    btnRunTask =
-        toolButton("btnRunTask", tr("&Run"), tr("run this task"), &TfrmMain::btnRunTaskClick);
-    btnSimulateRun = toolButton("btnSimulateRun", tr("Sim&ulate"), tr("simulate run, test task"),
-                                &TfrmMain::btnSimulateRunClick);
-    btnAbortTask = toolButton("btnAbortTask", tr("&Stop"), tr("abort task running"),
-                              &TfrmMain::btnAbortTaskClick);
-    btnPreview = toolButton("btnPreview", tr("Pre&view"),
-                            tr("list what a run would do, then run exactly that"),
-                            &TfrmMain::btnPreviewClick);
-    btnHistory =
-        toolButton("btnHistory", tr("Histor&y"), tr("the runs of this task and why they failed"),
-                   &TfrmMain::btnHistoryClick);
-    lstTasks->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(lstTasks, &QWidget::customContextMenuRequested, this, &TfrmMain::lstTasksContextMenu);
-    // After a run, how it ended shows where its gauge was.
-    lblLastRun = named(new QLabel(this), "lblLastRun");
-    lblLastRun->hide();
-    chkShowDetail = named(new QCheckBox(tr("Show &progress detail "), this), "chkShowDetail");
-
-    Panel2 = named(new QWidget(this), "Panel2");
-    Label1 = named(
-        new QLabel(QStringLiteral("<a href=\"help\">&nbsp;%1&nbsp;</a>").arg(tr("Help")), Panel2),
-        "Label1");
-    Label1->setToolTip(tr("help of Twinfold !"));
-    lblSuggestion = named(
-        new QLabel(QStringLiteral("<a href=\"mail\">%1</a>").arg(tr("appreciate your suggestion")),
-                   Panel2),
-        "lblSuggestion");
-    for (QLabel* link : {Label1, lblSuggestion}) {
-        link->setTextFormat(Qt::RichText);
-        link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-        link->setCursor(Qt::PointingHandCursor);
-    }
-    connect(Label1, &QLabel::linkActivated, this, &TfrmMain::lblURLClick);
-    connect(lblSuggestion, &QLabel::linkActivated, this, &TfrmMain::lblSuggestionClick);
-    // Where the desktop has no notification area, a run's problems are told
-    // here instead of in a tray message.
-    lblRunNotice = named(new QLabel(Panel2), "lblRunNotice");
-    lblRunNotice->setWordWrap(true);
-    lblRunNotice->setCursor(Qt::PointingHandCursor);
-    lblRunNotice->installEventFilter(this);
-    lblRunNotice->hide();
-
-    auto* buttons = new QVBoxLayout;
-    for (QPushButton* b : {btnAddTask, btnRemoveTask, btnEditTask, btnTaskWizard, btnCopyPolicy,
-                           btnVersions, btnSettings}) {
-        buttons->addWidget(b);
-    }
-    buttons->addStretch(1);
-    buttons->addWidget(btnAbout);
-
-    auto* top = new QHBoxLayout;
-    top->addWidget(GroupBox1, 1);
-    top->addLayout(buttons);
-
-    auto* runRow = new QHBoxLayout;
-    runRow->addWidget(btnRunTask);
-    runRow->addWidget(btnSimulateRun);
-    runRow->addWidget(btnPreview);
-    runRow->addWidget(btnAbortTask);
-    runRow->addWidget(btnHistory);
-    runRow->addStretch(1);
-    runRow->addWidget(chkShowDetail);
-
-    auto* panelLayout = new QGridLayout(Panel2);
-    panelLayout->setContentsMargins(4, 2, 4, 2);
-    panelLayout->addWidget(Label1, 0, 0, Qt::AlignLeft);
-    panelLayout->addWidget(lblSuggestion, 0, 1, Qt::AlignRight);
-    panelLayout->addWidget(lblRunNotice, 1, 0, 1, 2);
-    Panel2->setAutoFillBackground(true);
-    Panel2->setBackgroundRole(QPalette::Button);
-
-    auto* main = new QVBoxLayout(this);
-    main->addLayout(top);
-    auto* gaugeArea = new QGridLayout;
-    gaugeArea->addWidget(prgTaskRun, 0, 0);
-    gaugeArea->addWidget(lblLastRun, 0, 0);
-    main->addLayout(gaugeArea);
-    main->addLayout(runRow);
-    main->addWidget(Panel2);
-    // A fixed border that still follows the font and the scale factor.
-    main->setSizeConstraint(QLayout::SetFixedSize);
-
-    tmeButtonStatus = named(new QTimer(this), "tmeButtonStatus");
-    tmeButtonStatus->setInterval(kButtonStatusMs);
-    connect(tmeButtonStatus, &QTimer::timeout, this, &TfrmMain::tmeButtonStatusTimer);
-}
-
-void TfrmMain::buildTrayMenu() {
-    popMenuTray = named(new QMenu(this), "popMenuTray");
-    const auto item = [this](const char* name, const QString& caption,
-                             void (TfrmMain::*handler)()) {
-        QAction* action = popMenuTray->addAction(caption);
-        action->setObjectName(QString::fromLatin1(name));
-        connect(action, &QAction::triggered, this, handler);
-        return action;
-    };
-    mnuTrayAbout = item("mnuTrayAbout", tr("About"), &TfrmMain::mnuTrayAboutClick);
-    popMenuTray->setDefaultAction(mnuTrayAbout);
-    popMenuTray->addSeparator();
-    auto* simulateMenu = named(new QMenu(tr("Simulate"), popMenuTray), "mnuSimulate");
-    mnuTraySimulate = popMenuTray->addMenu(simulateMenu);
-    mnuTraySimulate->setObjectName(QStringLiteral("mnuTraySimulate"));
-    auto* runMenu = named(new QMenu(tr("Run"), popMenuTray), "mnuRun");
-    mnuTrayRun = popMenuTray->addMenu(runMenu);
-    mnuTrayRun->setObjectName(QStringLiteral("mnuTrayRun"));
-    mnuTrayStop = item("mnuTrayStop", tr("Stop"), &TfrmMain::mnuTrayStopClick);
-    mnuShowDetail =
-        item("mnuShowDetail", tr("Show progress detail"), &TfrmMain::mnuShowDetailClick);
-    mnuShowDetail->setCheckable(true);
-    popMenuTray->addSeparator();
-    mnuTraySettings = item("mnuTraySettings", tr("Settings..."), &TfrmMain::btnSettingsClick);
-    mnuTrayShow = item("mnuTrayShow", tr("Show main window"), &TfrmMain::mnuTrayShowClick);
-    mnuTrayQuit = item("mnuTrayQuit", tr("Quit"), &TfrmMain::mnuTrayQuitClick);
-    connect(popMenuTray, &QMenu::aboutToShow, this, &TfrmMain::popMenuTrayPopup);
-
-    TrayIcon1 = new TTrayIcon(this);
-    TrayIcon1->setObjectName(QStringLiteral("TrayIcon1"));
-    TrayIcon1->setIcon(windowIcon());
-    TrayIcon1->setPopupMenu(popMenuTray);
-    connect(TrayIcon1, &TTrayIcon::messageClicked, this, &TfrmMain::noticeClicked);
-    TrayIcon1->setRestoreOn(TTrayIcon::imDoubleClick);
-    TrayIcon1->setPopupMenuOn(TTrayIcon::imRightClickUp);
-    TrayIcon1->setApplicationWindow(this);
-    TrayIcon1->setVisible(true);
+    RunController* runs = m_runs.get();
+    connect(runs, &RunController::began, view, &MainView::runBegan);
+    connect(runs, &RunController::progressed, view, &MainView::showProgress);
+    connect(runs, &RunController::ended, view, &MainView::runEnded);
+    connect(runs, &RunController::stopped, view, &MainView::runStopped);
+    connect(runs, &RunController::recorded, view, [view](const QString& outcome) {
+        view->showLastRun(outcome);
+        view->refreshTaskList();
+    });
+    connect(runs, &RunController::noticeRaised, this, &TfrmMain::showNotice);
 }
 
 bool TfrmMain::loadFailed() const {
@@ -337,12 +158,18 @@ void TfrmMain::FormCreate() {
                                                   : m_options.historyFile,
                                               this);
     connect(m_history.get(), &TaskHistory::noticeRaised, this, &TfrmMain::showNotice);
-    connect(m_history.get(), &TaskHistory::statusesChanged, this, &TfrmMain::refreshTaskList);
+    connect(m_history.get(), &TaskHistory::statusesChanged, m_view, &MainView::refreshTaskList);
     m_runs->create({m_options.simulationDelay, m_options.log, stateFolder}, m_config->setting(),
                    &m_history->runs());
+    m_view->setTasks(
+        m_config->tasks(),
+        [this](const Task& task) {
+            return m_history->statusOf(task, m_config->setting().overdueDays);
+        },
+        [this](const Task& task) { return m_runs->canStartRun(task); });
 
-    chkShowDetail->setChecked(m_config->setting().showDetail);
-    refreshTaskList();
+    m_view->setShowDetail(m_config->setting().showDetail);
+    m_view->refreshTaskList();
     m_config->tellLoadNotices();
     m_config->runWizardOnFirstStart();
     for (const auto& task : m_config->tasks()->taskList()) {
@@ -350,7 +177,7 @@ void TfrmMain::FormCreate() {
     }
     m_scheduler->start();
     checkOverdue();
-    TrayIcon1->setHint(tr("Twinfold! (v%1)").arg(versionText()));
+    m_tray->setHint(tr("Twinfold! (v%1)").arg(versionText()));
     tmeButtonStatus->start();
 }
 
@@ -363,83 +190,71 @@ void TfrmMain::showLogLoadFailure(const std::string& message) {
         [text] {
             for (QWidget* widget : QApplication::topLevelWidgets()) {
                 if (auto* window = qobject_cast<TfrmMain*>(widget)) {
-                    window->lblRunNotice->setText(text);
-                    window->lblRunNotice->show();
+                    window->m_view->showNotice(text);
                 }
             }
         },
         Qt::QueuedConnection);
 }
 
+Task* TfrmMain::findTask(const std::string& id) const {
+    return m_config->tasks() != nullptr ? m_config->tasks()->findTaskById(id) : nullptr;
+}
+
 Task* TfrmMain::selectedTask() const {
-    if (m_config->tasks() == nullptr) {
-        return nullptr;
-    }
-    for (int row = 0; row < lstTasks->count(); ++row) {
-        const QListWidgetItem* item = lstTasks->item(row);
-        if (item->isSelected()) {
-            return m_config->tasks()->findTaskById(
-                item->data(Qt::UserRole).toByteArray().toStdString());
-        }
-    }
-    return nullptr;
+    return m_view->selectedTask();
 }
 
-void TfrmMain::refreshTaskList() {
-    std::vector<QByteArray> selected;
-    for (const QListWidgetItem* item : lstTasks->selectedItems()) {
-        selected.push_back(item->data(Qt::UserRole).toByteArray());
-    }
-    const QSignalBlocker quiet(lstTasks);
-    lstTasks->clear();
-    if (m_config->tasks() == nullptr) {
-        return;
-    }
-    for (const auto& task : m_config->tasks()->taskList()) {
-        auto* item = new QListWidgetItem(fromModel(task->name), lstTasks);
-        if (m_history != nullptr) {
-            runstatus::decorateTaskItem(*item, fromModel(task->name), statusOf(*task));
-        }
-        const QByteArray id = QByteArray::fromStdString(task->id);
-        item->setData(Qt::UserRole, id);
-        if (std::find(selected.begin(), selected.end(), id) != selected.end()) {
-            item->setSelected(true);
-        }
-    }
+bool TfrmMain::startTaskRun(Task* task, bool simulate, RunOrigin origin) {
+    return m_runs->startTaskRun(task, simulate, origin);
 }
 
-QString TfrmMain::lstTasksInfoTip(const QListWidgetItem* item) const {
-    if (item == nullptr || m_config->tasks() == nullptr) {
-        return {};
-    }
-    const Task* task =
-        m_config->tasks()->findTaskById(item->data(Qt::UserRole).toByteArray().toStdString());
-    if (task == nullptr || task->getPolicy() == nullptr) {
-        return {};
-    }
-    return tr("copy policy : %1").arg(fromModel(task->getPolicyName()));
+bool TfrmMain::previewTask(Task* task) {
+    return m_runs->previewTask(task);
 }
 
-bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == lblRunNotice && event->type() == QEvent::MouseButtonRelease) {
-        noticeClicked();
-        return true;
-    }
-    if (event->type() == QEvent::ToolTip && watched == lstTasks->viewport()) {
-        const auto* help = static_cast<QHelpEvent*>(event);
-        const QString tip = lstTasksInfoTip(lstTasks->itemAt(help->pos()));
-        if (tip.isEmpty()) {
-            QToolTip::hideText();
-        } else {
-            QToolTip::showText(help->globalPos(), tip, lstTasks->viewport());
-        }
-        return true;
-    }
-    return QWidget::eventFilter(watched, event);
+const RunResult& TfrmMain::lastResult() const {
+    return m_runs->lastResult();
 }
 
-bool TfrmMain::saveConfiguration() {
-    return m_config->save();
+bool TfrmMain::isBusy() const {
+    return m_runs->isBusy();
+}
+
+bool TfrmMain::isRunActive() const {
+    return m_runs->isRunActive();
+}
+
+bool TfrmMain::runPaused() const {
+    return m_runs->runPaused();
+}
+
+TaskManager* TfrmMain::taskManager() const {
+    return m_config->tasks();
+}
+
+TaskRun* TfrmMain::taskRun() const {
+    return m_runs->taskRun();
+}
+
+ScheduleQueue& TfrmMain::scheduleQueue() {
+    return m_scheduler->queue();
+}
+
+const NormalSetting& TfrmMain::normalSetting() const {
+    return m_config->setting();
+}
+
+TTrayIcon* TfrmMain::trayIcon() const {
+    return m_tray->icon();
+}
+
+QMenu* TfrmMain::trayMenu() const {
+    return m_tray->menu();
+}
+
+TfrmProgress* TfrmMain::progressWindow() const {
+    return m_runs->progressWindow();
 }
 
 void TfrmMain::btnAddTaskClick() {
@@ -454,18 +269,8 @@ void TfrmMain::btnEditTaskClick() {
     }
 }
 
-void TfrmMain::btnVersionsClick() {
-    Task* task = selectedTask();
-    // Not while a run may be writing the versions folder.
-    if (task == nullptr || isBusy()) {
-        return;
-    }
-    TfrmVersions window(*task, this);
-    m_loops.exec(window);
-}
-
 void TfrmMain::btnRemoveTaskClick() {
-    if (m_config->tasks() == nullptr || isBusy() || lstTasks->selectedItems().isEmpty()) {
+    if (m_config->tasks() == nullptr || isBusy() || m_view->selectedIds().empty()) {
         return;
     }
     if (!m_loops.askConfirm(tr("Are you sure you want to delete task(s) you selected ?"),
@@ -473,11 +278,7 @@ void TfrmMain::btnRemoveTaskClick() {
         return;
     }
     // The rows may have changed while the question was open.
-    std::vector<std::string> ids;
-    for (const QListWidgetItem* item : lstTasks->selectedItems()) {
-        ids.push_back(item->data(Qt::UserRole).toByteArray().toStdString());
-    }
-    m_config->removeTasks(ids);
+    m_config->removeTasks(m_view->selectedIds());
 }
 
 void TfrmMain::btnTaskWizardClick() {
@@ -490,6 +291,16 @@ void TfrmMain::btnCopyPolicyClick() {
     if (m_config->policies() != nullptr && !isBusy()) {
         m_config->editCopyPolicies();
     }
+}
+
+void TfrmMain::btnVersionsClick() {
+    Task* task = selectedTask();
+    // Not while a run may be writing the versions folder.
+    if (task == nullptr || isBusy()) {
+        return;
+    }
+    TfrmVersions window(*task, this);
+    m_loops.exec(window);
 }
 
 void TfrmMain::btnSettingsClick() {
@@ -510,69 +321,18 @@ void TfrmMain::btnSimulateRunClick() {
     }
 }
 
-bool TfrmMain::startTaskRun(Task* task, bool simulate, RunOrigin origin) {
-    return m_runs->startTaskRun(task, simulate, origin);
-}
-
-bool TfrmMain::previewTask(Task* task) {
-    return m_runs->previewTask(task);
-}
-
 void TfrmMain::btnPreviewClick() {
     if (Task* task = selectedTask()) {
         previewTask(task);
     }
 }
 
-void TfrmMain::setRunButtons(bool runEnabled) {
-    btnRunTask->setEnabled(runEnabled);
-    btnSimulateRun->setEnabled(btnRunTask->isEnabled());
-    btnPreview->setEnabled(btnRunTask->isEnabled());
-}
-
-void TfrmMain::runBegan() {
-    for (QPushButton* b : {btnAddTask, btnRemoveTask, btnEditTask, btnCopyPolicy, btnTaskWizard}) {
-        b->setEnabled(false);
-    }
-    lblLastRun->hide();
-    prgTaskRun->show();
-    btnAbortTask->setEnabled(true);
-    setRunButtons(false);
-}
-
-void TfrmMain::runUpdated(const RunProgress& progress) {
-    prgTaskRun->setMaxValue(progress.totalCount());
-    prgTaskRun->setProgress(progress.doneCount());
-}
-
-void TfrmMain::runEnded() {
-    for (QPushButton* b : {btnAddTask, btnRemoveTask, btnEditTask, btnCopyPolicy, btnTaskWizard}) {
-        b->setEnabled(true);
-    }
-    prgTaskRun->hide();
-    btnAbortTask->setEnabled(false);
-    setRunButtons(true);
-}
-
-void TfrmMain::runStopped() {
-    prgTaskRun->hide();
-    btnAbortTask->setEnabled(false);
-    setRunButtons(!btnAbortTask->isEnabled());
-    prgTaskRun->setProgress(0);
-}
-
-void TfrmMain::runRecorded(const QString& outcome) {
-    lblLastRun->setText(outcome);
-    lblLastRun->show();
-    refreshTaskList();
-}
-
 void TfrmMain::btnAbortTaskClick() {
     m_runs->requestStop();
 }
 
-void TfrmMain::stopRequest() {
-    m_runs->stopRequest();
+void TfrmMain::btnHistoryClick() {
+    showHistory(selectedTask());
 }
 
 void TfrmMain::btnAboutClick() {
@@ -584,25 +344,9 @@ void TfrmMain::btnAboutClick() {
             .arg(versionText()));
 }
 
-void TfrmMain::mnuTrayAboutClick() {
-    btnAboutClick();
-}
-
 void TfrmMain::lstTasksClick() {
-    if (isBusy()) {
-        return;
-    }
-    const qsizetype selected = lstTasks->selectedItems().size();
-    btnRemoveTask->setEnabled(selected >= 1);
-    btnEditTask->setEnabled(selected == 1);
-    btnVersions->setEnabled(selected == 1);
-    setRunButtons(selected >= 1);
-    btnHistory->setEnabled(selected == 1);
-}
-
-void TfrmMain::lstTasksDblClick() {
-    if (selectedTask() != nullptr && !isBusy()) {
-        btnEditTaskClick();
+    if (!isBusy()) {
+        m_view->followSelection();
     }
 }
 
@@ -612,112 +356,57 @@ void TfrmMain::lblURLClick() {
 }
 
 void TfrmMain::lblSuggestionClick() {
-    // The address is shown in a field the user can copy from: whether a
-    // mail program opened cannot be told.
-    const QString address = latin1(config::kSupportAddress);
-    QDialog box(this);
-    box.setObjectName(QStringLiteral("frmSuggestion"));
-    box.setWindowTitle(tr("Your suggestion"));
-    auto* text = new QLabel(tr("Please write your suggestion to this address:"), &box);
-    auto* field = named(new QLineEdit(address, &box), "edtMailAddress");
-    field->setReadOnly(true);
-    field->selectAll();
-    auto* write = named(new QPushButton(tr("&Write mail..."), &box), "btnWriteMail");
-    auto* copy = named(new QPushButton(tr("&Copy"), &box), "btnCopyAddress");
-    auto* close = named(new QPushButton(tr("Close"), &box), "btnClose");
-    close->setDefault(true);
-    connect(write, &QPushButton::clicked, &box, [address] {
-        QUrl mail(QStringLiteral("mailto:") + address);
-        QUrlQuery query;
-        query.addQueryItem(QStringLiteral("subject"), tr("I have a good idea"));
-        mail.setQuery(query);
-        DialogService::instance().openUrl(mail);
-    });
-    connect(copy, &QPushButton::clicked, &box,
-            [address] { QGuiApplication::clipboard()->setText(address); });
-    connect(close, &QPushButton::clicked, &box, &QDialog::accept);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(write);
-    buttons->addWidget(copy);
-    buttons->addStretch(1);
-    buttons->addWidget(close);
-    auto* layout = new QVBoxLayout(&box);
-    layout->addWidget(text);
-    layout->addWidget(field);
-    layout->addLayout(buttons);
+    TfrmSuggestion box(this);
     m_loops.exec(box);
 }
 
-void TfrmMain::clearTraySubmenus() {
-    for (QAction* parent : {mnuTrayRun, mnuTraySimulate}) {
-        parent->menu()->clear();
+void TfrmMain::showHistory(Task* task) {
+    if (task != nullptr && m_history != nullptr) {
+        m_history->show(*task);
+    }
+}
+
+int TfrmMain::checkOverdue() {
+    if (m_config->tasks() == nullptr || m_history == nullptr) {
+        return 0;
+    }
+    return m_history->checkOverdue(*m_config->tasks(), m_config->setting().overdueDays);
+}
+
+void TfrmMain::showNotice(const QString& text, const QString& taskId) {
+    m_noticeTaskId = taskId;
+    // Never modal: scheduled runs must not stack up boxes nobody answers.
+    if (!m_tray->showNotice(text)) {
+        m_view->showNotice(text);
+    }
+}
+
+void TfrmMain::noticeClicked() {
+    if (m_noticeTaskId.isEmpty()) {
+        return;
+    }
+    if (Task* task = findTask(m_noticeTaskId.toStdString())) {
+        showHistory(task);
     }
 }
 
 void TfrmMain::popMenuTrayPopup() {
-    clearTraySubmenus();
-    if (m_config->tasks() != nullptr) {
-        for (QAction* parent : {mnuTrayRun, mnuTraySimulate}) {
-            QMenu* submenu = parent->menu();
-            for (const auto& task : m_config->tasks()->taskList()) {
-                // A task still being made in a dialog cannot run yet.
-                if (task->getPolicy() == nullptr) {
-                    continue;
-                }
-                QAction* entry = submenu->addAction(fromModel(task->name));
-                entry->setProperty(kIdProperty, QByteArray::fromStdString(task->id));
-                connect(entry, &QAction::triggered, this,
-                        [this, entry] { runFromTrayMenu(entry); });
-            }
-        }
-    }
-    mnuTrayStop->setEnabled(m_runs->isRunActive());
-    mnuShowDetail->setChecked(chkShowDetail->isChecked());
-    mnuTraySimulate->setEnabled(!mnuTrayStop->isEnabled() && !isBusy());
-    mnuTrayRun->setEnabled(mnuTraySimulate->isEnabled());
-}
-
-void TfrmMain::runFromTrayMenu(QAction* item) {
-    TF_ASSERT(item != nullptr);
-    bool simulate = false;
-    if (item->parent() == mnuTrayRun->menu()) {
-        simulate = false;
-    } else if (item->parent() == mnuTraySimulate->menu()) {
-        simulate = true;
-    } else {
-        TF_ASSERT(!"tray item belongs to the Run or the Simulate submenu");
-    }
-    // Started from the event loop, not from inside the item's own signal:
-    // the menu is rebuilt (and the item deleted) the next time it opens,
-    // which may happen while the plan is being built.
-    const std::string id = item->property(kIdProperty).toByteArray().toStdString();
-    QTimer::singleShot(0, this, [this, id, simulate] {
-        if (m_config->tasks() == nullptr) {
-            return;
-        }
-        if (Task* task = m_config->tasks()->findTaskById(id)) {
-            startTaskRun(task, simulate, RunOrigin::Tray);
-        }
-    });
+    m_tray->popMenuTrayPopup(m_config->tasks(), isRunActive(), isBusy(),
+                             m_config->setting().showDetail);
 }
 
 void TfrmMain::mnuTrayStopClick() {
-    if (!m_runs->runPaused()) {
+    if (!runPaused()) {
         m_runs->stopRequest();
     }
 }
 
-void TfrmMain::mnuShowDetailClick() {
-    // The checkable item has flipped its mark already.
-    chkShowDetail->setChecked(mnuShowDetail->isChecked());
-}
-
 void TfrmMain::mnuTrayShowClick() {
-    TrayIcon1->restoreApplication();
+    m_tray->restoreWindow();
 }
 
 void TfrmMain::mnuTrayQuitClick() {
-    if (m_runs->runPaused() || m_loops.quitting() || m_loops.shutDown()) {
+    if (runPaused() || m_loops.quitting() || m_loops.shutDown()) {
         return;
     }
     if (!m_loops.anyOpen()) {
@@ -726,7 +415,7 @@ void TfrmMain::mnuTrayQuitClick() {
     }
     // A dialog is open: it goes as if cancelled, and the program quits once
     // its handler has finished. A run is only stopped if the user agrees.
-    if (m_runs->isRunActive()) {
+    if (isRunActive()) {
         if (!askQuitDuringRun({})) {
             return;
         }
@@ -753,10 +442,9 @@ void TfrmMain::continueQuit() {
 }
 
 void TfrmMain::tmeButtonStatusTimer() {
-    if (m_loops.shutDown()) {
-        return;
+    if (!m_loops.shutDown()) {
+        lstTasksClick();
     }
-    lstTasksClick();
 }
 
 void TfrmMain::tmeCheckTimer() {
@@ -768,7 +456,7 @@ void TfrmMain::tmeGetTimer() {
 }
 
 bool TfrmMain::FormCloseQuery() {
-    if (loadFailed() || !m_runs->isRunActive()) {
+    if (loadFailed() || !isRunActive()) {
         return true;
     }
     if (m_loops.unattended() || m_loops.quitting()) {
@@ -809,10 +497,9 @@ void TfrmMain::FormDestroy() {
     m_scheduler->stop();
     m_runs->abort();
     if (!loadFailed()) {
-        saveConfiguration();
+        m_config->save();
     }
-    clearTraySubmenus();
-    TrayIcon1->setVisible(false);
+    m_tray->remove();
     m_runs->hideProgress();
 }
 
@@ -834,72 +521,4 @@ void TfrmMain::continueUnattendedClose() {
         return;
     }
     close();
-}
-
-void TfrmMain::showNotice(const QString& text, const QString& taskId) {
-    m_noticeTaskId = taskId;
-    // Never modal: scheduled runs must not stack up boxes nobody answers.
-    if (!TrayIcon1->showMessage(tr("Twinfold!"), text, QSystemTrayIcon::Warning)) {
-        lblRunNotice->setText(text);
-        lblRunNotice->show();
-    }
-}
-
-void TfrmMain::noticeClicked() {
-    if (m_config->tasks() == nullptr || m_noticeTaskId.isEmpty()) {
-        return;
-    }
-    if (Task* task = m_config->tasks()->findTaskById(m_noticeTaskId.toStdString())) {
-        showHistory(task);
-    }
-}
-
-TfrmHistory* TfrmMain::showHistory(Task* task) {
-    if (task == nullptr || m_history == nullptr) {
-        return nullptr;
-    }
-    return m_history->show(*task);
-}
-
-void TfrmMain::btnHistoryClick() {
-    showHistory(selectedTask());
-}
-
-void TfrmMain::lstTasksContextMenu(const QPoint& position) {
-    QListWidgetItem* item = lstTasks->itemAt(position);
-    if (item == nullptr || m_config->tasks() == nullptr) {
-        return;
-    }
-    lstTasks->setCurrentItem(item);
-    Task* task =
-        m_config->tasks()->findTaskById(item->data(Qt::UserRole).toByteArray().toStdString());
-    QMenu menu(this);
-    menu.addAction(tr("&History..."), this, [this, task] { showHistory(task); });
-    QAction* preview = menu.addAction(tr("Pre&view..."));
-    preview->setEnabled(task != nullptr && m_runs->canStartRun(*task));
-    // Started from the event loop, once the menu's own loop has ended.
-    const std::string id = task != nullptr ? task->id : std::string();
-    connect(preview, &QAction::triggered, this, [this, id] {
-        QTimer::singleShot(0, this, [this, id] {
-            if (Task* found =
-                    m_config->tasks() != nullptr ? m_config->tasks()->findTaskById(id) : nullptr) {
-                previewTask(found);
-            }
-        });
-    });
-    menu.exec(lstTasks->viewport()->mapToGlobal(position));
-}
-
-int TfrmMain::checkOverdue() {
-    if (m_config->tasks() == nullptr || m_history == nullptr) {
-        return 0;
-    }
-    return m_history->checkOverdue(*m_config->tasks(), m_config->setting().overdueDays);
-}
-
-TaskStatus TfrmMain::statusOf(const Task& task) {
-    if (m_history == nullptr) {
-        return {};
-    }
-    return m_history->statusOf(task, m_config->setting().overdueDays);
 }

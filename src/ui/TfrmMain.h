@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QMessageBox>
 #include <QString>
 #include <QWidget>
 #include <chrono>
@@ -8,43 +7,25 @@
 #include <memory>
 #include <string>
 
-#include "config/NormalSetting.h"
 #include "engine/RunResult.h"
-#include "engine/RunStarter.h"
-#include "history/TaskStatus.h"
-#include "model/TaskManager.h"
-#include "schedule/ScheduleQueue.h"
-#include "ui/ConfigKeeper.h"
 #include "ui/ModalLoops.h"
-#include "ui/RunController.h"
-#include "ui/ScheduleDriver.h"
-#include "ui/TaskHistory.h"
-#include "ui/TaskRunBridge.h"
 
 class AppLog;
-class PolicyManager;
-class RunHistory;
-class QAction;
-class QCheckBox;
-class QDialog;
-class QGroupBox;
-class QLabel;
-class QListWidget;
-class QListWidgetItem;
+class ConfigKeeper;
+class MainView;
+class NormalSetting;
 class QMenu;
-class QPushButton;
 class QTimer;
-class QToolButton;
+class RunController;
+class ScheduleDriver;
+class ScheduleQueue;
 class Task;
+class TaskHistory;
 class TaskManager;
 class TaskRun;
-class TfrmHistory;
-class TfrmPreview;
-struct PlanSnapshot;
 class TfrmProgress;
-class TGauge;
+class TrayController;
 class TTrayIcon;
-class XMLConfig;
 
 namespace platform {
 class Clock;
@@ -68,11 +49,12 @@ struct TfrmMainOptions {
     std::string historyFile;
 };
 
-// The program's main window. It owns the model for the program's whole life:
-// it loads the configuration, lists the tasks, opens the dialogs that edit
-// them, starts runs from its buttons, the tray menu and the scheduler (one at
-// a time), shows their progress, and saves the configuration after every
-// change the user confirms and at exit.
+// The program's main window, for the program's whole life. It puts the
+// parts together and handles closing: the configuration (ConfigKeeper), the
+// schedule timers (ScheduleDriver), the runs (RunController), the run
+// history (TaskHistory), the tray icon (TrayController) and its own
+// controls (MainView). Its handlers turn what the user asks for into calls
+// on the parts; the parts tell each other what changed through signals.
 class TfrmMain : public QWidget {
     Q_OBJECT
 public:
@@ -87,48 +69,23 @@ public:
 
     // The task of the first selected row; none when no row is selected.
     Task* selectedTask() const;
-    // Rebuilds the rows from the task manager, keeping the selection.
-    void refreshTaskList();
-    // Builds the plan of the task (the "please wait" window is shown
-    // meanwhile) and starts the run. Refused (false) while the window is
-    // busy, while it is closing, and for a task without a copy policy (one
-    // still being made in a dialog).
-    // A real run started by a person asks before it deletes more of a
-    // mirror than the general setting allows; a scheduled one holds those
-    // deletions back and reports them.
+    // Starts a run as RunController::startTaskRun does.
     bool startTaskRun(Task* task, bool simulate, RunOrigin origin = RunOrigin::Button);
-    // Builds the plan of the task and shows it in the preview window
-    // (modal); when the person chooses "Run this plan", runs that very plan
-    // through runPlan(). The window is busy meanwhile: the plan holds its
-    // mirror folders' locks, so no other run (a scheduled one waits) and no
-    // edit may come between; closing the preview lets go of them. Refused
-    // (false) as startTaskRun is; true when the run started.
+    // Previews a task, and runs the plan shown if asked to, as
+    // RunController::previewTask does.
     bool previewTask(Task* task);
     // How the latest run ended; valid once its end has been handled.
-    const RunResult& lastResult() const { return m_runs->lastResult(); }
-    // The run history every run is recorded in; none before FormCreate().
-    RunHistory* history() const { return m_history ? &m_history->runs() : nullptr; }
-    // What the history says about a task now.
-    TaskStatus statusOf(const Task& task);
-    // Opens the History window of a task (not modal) and returns it.
-    TfrmHistory* showHistory(Task* task);
+    const RunResult& lastResult() const;
     // Tells, once a day, of tasks whose real runs are overdue; returns how
     // many are.
     int checkOverdue();
 
-    // Writes the model to the configuration file; a failure is told to the
-    // user. Does nothing (true) when loading had failed.
-    bool saveConfiguration();
-
-    // From the start of startTaskRun until the end of the run has been
-    // handled here, and while a question about stopping is open: no second
-    // run starts.
-    // While a preview is open too, as its plan holds the mirror locks.
-    bool isBusy() const { return m_runs->isBusy(); }
+    // No second run may start now (see RunController::isBusy).
+    bool isBusy() const;
     // A run was started and its end is not handled yet.
-    bool isRunActive() const { return m_runs->isRunActive(); }
+    bool isRunActive() const;
     // The run is paused for a question to the user.
-    bool runPaused() const { return m_runs->runPaused(); }
+    bool runPaused() const;
 
     // Ends the program as a normal exit does, without questions: open
     // dialogs are cancelled and their handlers finish, a plan being built is
@@ -139,21 +96,18 @@ public:
     // The window has closed and saved; closed() has been emitted.
     bool isShutDown() const { return m_loops.shutDown(); }
 
-    TaskManager* taskManager() const { return m_config->tasks(); }
-    TaskRun* taskRun() const { return m_runs->taskRun(); }
-    ScheduleQueue& scheduleQueue() { return m_scheduler->queue(); }
-    const NormalSetting& normalSetting() const { return m_config->setting(); }
-    TTrayIcon* trayIcon() const { return TrayIcon1; }
-    QMenu* trayMenu() const { return popMenuTray; }
-    TfrmProgress* progressWindow() const { return m_runs->progressWindow(); }
+    TaskManager* taskManager() const;
+    TaskRun* taskRun() const;
+    ScheduleQueue& scheduleQueue();
+    const NormalSetting& normalSetting() const;
+    TTrayIcon* trayIcon() const;
+    QMenu* trayMenu() const;
+    TfrmProgress* progressWindow() const;
 
     // Tells the user that the task-log library could not be loaded, in the
     // main window's notice line (never a box a scheduled run would wait on);
     // from any thread. For AppLog::setLoadFailureNotifier.
     static void showLogLoadFailure(const std::string& message);
-
-    // The hover tip of a row: "copy policy : " and the policy's name.
-    QString lstTasksInfoTip(const QListWidgetItem* item) const;
 
 public Q_SLOTS:
     void btnAddTaskClick();
@@ -169,23 +123,20 @@ public Q_SLOTS:
     void btnSimulateRunClick();
     void btnPreviewClick();
     void btnAbortTaskClick();
+    void btnHistoryClick();
     void btnAboutClick();
-    void mnuTrayAboutClick();
+    // Enables the buttons for the selection, unless busy.
     void lstTasksClick();
-    void lstTasksDblClick();
     void lblURLClick();
     void lblSuggestionClick();
+    // Brings the tray menu's entries up to date.
     void popMenuTrayPopup();
-    void runFromTrayMenu(QAction* item);
     void mnuTrayStopClick();
-    void mnuShowDetailClick();
     void mnuTrayShowClick();
     void mnuTrayQuitClick();
     void tmeButtonStatusTimer();
     void tmeCheckTimer();
     void tmeGetTimer();
-    // The progress window's stop request: as "&Stop" when that is enabled.
-    void stopRequest();
 
 Q_SIGNALS:
     // The window has closed for good: the program may end.
@@ -193,34 +144,24 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void buildWindow();
-    void buildTrayMenu();
+    void connectParts();
     bool FormCloseQuery();
     void FormDestroy();
     void continueUnattendedClose();
     // Quitting from the tray while a dialog is open: cancels the open
     // dialogs and closes once their handlers have finished.
     void continueQuit();
-
-    // What the window shows of the runs.
-    void runBegan();
-    void runUpdated(const RunProgress& progress);
-    void runEnded();
-    void runStopped();
-    void runRecorded(const QString& outcome);
     // Asks, with the run paused, whether to stop it and quit.
     bool askQuitDuringRun(const std::function<void()>& onYes);
-    // A notice over the tray icon, or in the window where there is none.
+    // A notice over the tray icon, or in the window where there is none;
+    // clicking it opens the history of the task it is about.
     void showNotice(const QString& text, const QString& taskId);
     void noticeClicked();
-    void lstTasksContextMenu(const QPoint& position);
-    void btnHistoryClick();
-
-    void setRunButtons(bool runEnabled);
-    void clearTraySubmenus();
+    void showHistory(Task* task);
+    // The task with this identifier; none when it is gone.
+    Task* findTask(const std::string& id) const;
 
     TfrmMainOptions m_options;
     const platform::Clock& m_clock;
@@ -230,40 +171,9 @@ private:
     std::unique_ptr<ScheduleDriver> m_scheduler;
     // None until the configuration has loaded.
     std::unique_ptr<TaskHistory> m_history;
-    // The task the latest notice was about; clicking it opens its history.
-    QString m_noticeTaskId;
-
-    QGroupBox* GroupBox1;
-    QListWidget* lstTasks;
-    QPushButton* btnAddTask;
-    QPushButton* btnRemoveTask;
-    QPushButton* btnEditTask;
-    QPushButton* btnTaskWizard;
-    QPushButton* btnCopyPolicy;
-    QPushButton* btnVersions;
-    QPushButton* btnSettings;
-    QPushButton* btnAbout;
-    TGauge* prgTaskRun;
-    QToolButton* btnRunTask;
-    QToolButton* btnSimulateRun;
-    QToolButton* btnAbortTask;
-    QToolButton* btnPreview;
-    QToolButton* btnHistory;
-    QLabel* lblLastRun;
-    QCheckBox* chkShowDetail;
-    QWidget* Panel2;
-    QLabel* Label1;
-    QLabel* lblSuggestion;
-    QLabel* lblRunNotice;
-    QMenu* popMenuTray;
-    QAction* mnuTrayAbout;
-    QAction* mnuTraySimulate;
-    QAction* mnuTrayRun;
-    QAction* mnuTrayStop;
-    QAction* mnuShowDetail;
-    QAction* mnuTraySettings;
-    QAction* mnuTrayShow;
-    QAction* mnuTrayQuit;
-    TTrayIcon* TrayIcon1;
+    std::unique_ptr<TrayController> m_tray;
+    MainView* m_view;
     QTimer* tmeButtonStatus;
+    // The task the latest notice was about.
+    QString m_noticeTaskId;
 };
