@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <optional>
@@ -10,7 +12,7 @@
 #include <unordered_set>
 
 #include "engine/FileItemList.h"
-#include "engine/TimePrecisionMemory.h"
+#include "engine/MirrorMemory.h"
 #include "model/Task.h"
 #include "platform/Assert.h"
 #include "platform/FileOps.h"
@@ -60,19 +62,44 @@ public:
     }
 
     const FileInfo* find(std::string_view wanted) const {
-        for (std::size_t slot = hashOf(wanted) & m_mask; m_slots[slot] != kEmpty;
-             slot = (slot + 1) & m_mask) {
-            if (relative(m_slots[slot]) == wanted) {
-                return &m_entries[m_slots[slot]];
+        const std::uint32_t at = position(wanted);
+        return at == kEmpty ? nullptr : &m_entries[at];
+    }
+
+    // True when an entry beneath the folder at `folder` passes `test`: the
+    // entries beneath a folder follow it in a snapshot.
+    template <typename Test>
+    bool anyBeneath(std::string_view folder, Test&& test) const {
+        const std::uint32_t at = position(folder);
+        if (at == kEmpty) {
+            return false;
+        }
+        for (std::size_t i = at + 1; i < m_entries.size(); ++i) {
+            const std::string_view each = relative(static_cast<std::uint32_t>(i));
+            if (each.size() <= folder.size() || !each.starts_with(folder) ||
+                each[folder.size()] != platform::kSeparator) {
+                break;
+            }
+            if (test(m_entries[i])) {
+                return true;
             }
         }
-        return nullptr;
+        return false;
     }
 
 private:
     static constexpr std::uint32_t kEmpty = 0xFFFFFFFF;
 
     static std::size_t hashOf(std::string_view text) { return std::hash<std::string_view>{}(text); }
+    std::uint32_t position(std::string_view wanted) const {
+        for (std::size_t slot = hashOf(wanted) & m_mask; m_slots[slot] != kEmpty;
+             slot = (slot + 1) & m_mask) {
+            if (relative(m_slots[slot]) == wanted) {
+                return m_slots[slot];
+            }
+        }
+        return kEmpty;
+    }
     std::string_view relative(std::uint32_t i) const {
         return std::string_view(m_entries[i].path()).substr(m_rootSize);
     }
@@ -89,6 +116,9 @@ class UnknownPaths {
 public:
     void add(std::string relative) { m_paths.insert(std::move(relative)); }
     bool covers(std::string_view relative) const {
+        if (m_paths.empty()) {
+            return false;  // the common case, asked once per entry
+        }
         // A set ordered by bytes: any covering path sorts at or before
         // `relative`, and every prefix of it is checked directly.
         std::string_view probe = relative;
@@ -198,7 +228,16 @@ void FolderComparer::compareAll() {
 
     const auto& folders = m_task->folderList.items();
     for (std::size_t i = 0; i < folders.size(); ++i) {
+        const std::size_t before = m_list->size();
         comparePair(i, folders[i]);
+        // A pair whose plan skips something has not had all its entries
+        // compared: a run of it proves nothing about their attributes.
+        for (std::size_t item = before; item < m_list->size(); ++item) {
+            if ((*m_list)[item].operation() == opSkip) {
+                m_list->pairs[i].attributesKey.clear();
+                break;
+            }
+        }
     }
     m_pair = 0;
     if (!folders.empty() && !m_list->pairs.empty() && !m_list->pairs[0].skipped) {
@@ -342,10 +381,15 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
         m_mirrorChains.resize(index + 1);
     }
 
+    m_keptMetadata = opened.ok() ? platform::keptMetadata(pair.tree.fd()) : 0;
+    const std::uint64_t attributesSince = attributesCheckedSince(pair);
+
     // Both trees are listed at once; the mirror even when nothing is to be
     // deleted, since looking counterparts up in a listing is far cheaper than
     // asking the file system for each.
     PairScan scan(pair.mainRoot, pair.mirrorRoot);
+    scan.main.setChangedSince(attributesSince);
+    scan.mirror.setChangedSince(attributesSince);
     // Each side's index is built on the thread that listed it.
     std::optional<SnapshotIndex> mirrorIndex;
     std::optional<SnapshotIndex> mainIndex;
@@ -429,7 +473,6 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     }
     m_timePrecision = std::max(platform::timePrecisionTicks(mainRoot),
                                opened.ok() ? mirrorTimePrecision(pair) : 1);
-    m_keptMetadata = opened.ok() ? platform::keptMetadata(pair.tree.fd()) : 0;
     m_kept = pair.tree.valid() ? pair.tree.kept() : platform::MetadataKept{};
 
     for (const FileInfo& entry : scan.mirror.entries()) {
@@ -488,6 +531,18 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     const auto changeType = [&](std::string_view relative, const FileInfo& entry,
                                 const FileInfo& counterpart) {
         typeChanged.add(std::string(relative));
+        // Replacing a mirror folder would delete what it holds, and excluded
+        // entries are never deleted: the folder stays, and says why.
+        if (counterpart.isDirectory() && m_list->exclusions && m_policy.isCopyNewFiles() &&
+            m_policy.isDeleteMirrorOnly() && !isExcluded(entry) && !isExcluded(counterpart) &&
+            mirrorIndex->anyBeneath(relative,
+                                    [this](const FileInfo& each) { return isExcluded(each); })) {
+            blocked.add(std::string(relative));
+            addFailure(entry.path(), entry.isDirectory(),
+                       "the mirror holds a folder here whose excluded entries are kept, so it "
+                       "cannot be replaced");
+            return;
+        }
         if (!planTypeChange(entry, counterpart)) {
             blocked.add(std::string(relative));
         }
@@ -509,12 +564,50 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
         return pair.tree.lookup(path);
     };
 
-    // Main pass.
+    // Mirror pass, into its own list. It runs beside the main pass, on the
+    // guess that the main pass finds no type change, no clash of letter
+    // case and no entry matched under another spelling (what it would need
+    // from it); `guess` leaves those out. Its items follow the main pass's.
     // Mirror entries a main entry was matched with under another spelling
     // (a mirror that ignores letter case): by device and inode, and, for file
     // systems whose inode numbers follow the spelling, by lower-cased path.
     std::set<std::pair<std::uint64_t, std::uint64_t>> matchedByLookup;
     std::set<std::string> matchedNames;
+    const auto mirrorPass = [&](bool guess, std::deque<FileItem>& into) {
+        for (const FileInfo& entry : scan.mirror.entries()) {
+            const std::string_view relative = relativeOf(entry, mirrorRoot);
+            if (neverPlanned(relative, true) || unknown.covers(relative) ||
+                (!guess && ((!caseLosers.empty() && caseLosers.covers(relative)) ||
+                            (!typeChanged.empty() && typeChanged.covers(relative))))) {
+                continue;
+            }
+            if (mainIndex->find(relative) != nullptr) {
+                continue;
+            }
+            std::string counterpartPath = mainRoot;
+            counterpartPath.append(relative);
+            LookupStatus status = platform::lookupEntry(counterpartPath).status;
+            if (!guess && status == LookupStatus::Absent && !matchedByLookup.empty()) {
+                // On a mirror that ignores letter case, the very entry a main
+                // entry was matched with must not be deleted for its spelling.
+                const platform::Lookup self = platform::lookupEntry(entry.path());
+                if ((self.status == LookupStatus::Found &&
+                     matchedByLookup.count({self.device, self.inode}) != 0) ||
+                    matchedNames.count(platform::lowerCase(relative)) != 0) {
+                    status = LookupStatus::Found;
+                }
+            }
+            compareMirror(entry, std::move(counterpartPath), status, &into);
+        }
+    };
+    const bool runsMirrorPass = m_policy.isDeleteMirrorOnly() && opened.ok();
+    std::deque<FileItem> mirrorItems;
+    std::thread mirrorThread;
+    if (runsMirrorPass) {
+        mirrorThread = std::thread([&mirrorPass, &mirrorItems] { mirrorPass(true, mirrorItems); });
+    }
+
+    // Main pass.
     for (const FileInfo& entry : scan.main.entries()) {
         const std::string_view relative = relativeOf(entry, mainRoot);
         if (neverPlanned(relative, false)) {
@@ -571,55 +664,37 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
         }
     }
 
-    // Mirror pass.
-    if (!m_policy.isDeleteMirrorOnly() || !opened.ok()) {
-        return;
+    if (mirrorThread.joinable()) {
+        mirrorThread.join();
     }
-    for (const FileInfo& entry : scan.mirror.entries()) {
-        const std::string_view relative = relativeOf(entry, mirrorRoot);
-        if (neverPlanned(relative, true) || unknown.covers(relative) ||
-            (!caseLosers.empty() && caseLosers.covers(relative)) ||
-            (!typeChanged.empty() && typeChanged.covers(relative))) {
-            continue;
+    if (runsMirrorPass) {
+        // The guess did not hold: the pass runs again with what the main
+        // pass found.
+        if (!caseLosers.empty() || !typeChanged.empty() || !matchedByLookup.empty() ||
+            !matchedNames.empty()) {
+            mirrorItems.clear();
+            mirrorPass(false, mirrorItems);
         }
-        if (mainIndex->find(relative) != nullptr) {
-            continue;
-        }
-        std::string counterpartPath = mainRoot;
-        counterpartPath.append(relative);
-        LookupStatus status = platform::lookupEntry(counterpartPath).status;
-        if (status == LookupStatus::Absent && !matchedByLookup.empty()) {
-            // On a mirror that ignores letter case, the very entry a main
-            // entry was matched with must not be deleted for its spelling.
-            const platform::Lookup self = platform::lookupEntry(entry.path());
-            if ((self.status == LookupStatus::Found &&
-                 matchedByLookup.count({self.device, self.inode}) != 0) ||
-                matchedNames.count(platform::lowerCase(relative)) != 0) {
-                status = LookupStatus::Found;
-            }
-        }
-        compareMirror(entry, status);
+        m_list->append(std::move(mirrorItems));
     }
 }
 
-void FolderComparer::compareMirror(const FileInfo& entry, LookupStatus status) {
+void FolderComparer::compareMirror(const FileInfo& entry, std::string counterpartPath,
+                                   LookupStatus status, std::deque<FileItem>* into) const {
     if (status == LookupStatus::Found) {
         return;
     }
     // The counterpart path is only shown; it does not exist.
-    const std::string& mirrorRoot = m_list->pairs[static_cast<std::size_t>(m_pair)].mirrorRoot;
-    const std::string& mainRoot = m_list->pairs[static_cast<std::size_t>(m_pair)].mainRoot;
-    const FileInfo counterpart(mainRoot + std::string(relativeOf(entry, mirrorRoot)),
-                               platform::FindRecord{});
+    const FileInfo counterpart(std::move(counterpartPath), platform::FindRecord{});
     if (status == LookupStatus::Unknown) {
-        addSkip(entry.path(), "the main side could not be read");
+        addSkip(entry.path(), "the main side could not be read", into);
         return;
     }
     if (isExcluded(entry)) {
-        addItem(entry, counterpart, opExclude);
+        addItem(entry, counterpart, opExclude, into);
         return;
     }
-    addItem(entry, counterpart, entry.isDirectory() ? opDeleteDirectory : opDeleteFile);
+    addItem(entry, counterpart, entry.isDirectory() ? opDeleteDirectory : opDeleteFile, into);
 }
 
 void FolderComparer::compareMain(const FileInfo& entry, const FileInfo& counterpart,
@@ -681,8 +756,12 @@ void FolderComparer::compareMain(const FileInfo& entry, const FileInfo& counterp
     }
     // User attributes and ACLs are carried like permission bits: where only
     // they changed, the copy gets them without its content copied again.
+    // Entries unchanged on both sides since the attributes were last all
+    // found matching are not asked again: on a large tree that is two
+    // system calls per file saved.
     if (m_keptMetadata != 0 && !entry.hasAttribute(platform::kAttrSymlink) &&
         !counterpart.hasAttribute(platform::kAttrSymlink) &&
+        (entry.changedSince() || counterpart.changedSince()) &&
         !platform::sameExtendedAttributes(entry.path(), counterpart.path(), m_keptMetadata)) {
         addItem(entry, counterpart, opUpdateFile).attributesOnly = true;
     }
@@ -788,11 +867,41 @@ void FolderComparer::compareIncludedFolder(const std::string& folder, const std:
     for (const auto& failure : info.failures()) {
         addSkip(failure.path, systemReason(failure.error));
     }
+    if (!m_policy.isDeleteMirrorOnly()) {
+        return;
+    }
+    // What was removed from the included folder goes from its copy too, as
+    // from a mirror; nothing beneath what could not be read.
+    DirectoryInfo copyInfo(copyRoot);
+    scanInto(copyInfo, std::nullopt);
+    std::unordered_set<std::string_view> present;
+    for (const FileInfo& entry : info.entries()) {
+        present.insert(relativeOf(entry, info.root()));
+    }
+    UnknownPaths unknown;
+    for (const auto& failure : info.failures()) {
+        unknown.add(failure.path.substr(std::min(failure.path.size(), info.root().size())));
+    }
+    for (const auto& failure : copyInfo.failures()) {
+        if (failure.path != copyInfo.root()) {
+            addFailure(failure.path, failure.listing,
+                       "the copy cannot be listed: " + systemReason(failure.error));
+            unknown.add(failure.path.substr(std::min(failure.path.size(), copyInfo.root().size())));
+        }
+    }
+    for (const FileInfo& entry : copyInfo.entries()) {
+        const std::string_view relative = relativeOf(entry, copyInfo.root());
+        if (hasTemporaryComponent(relative) || present.count(relative) != 0 ||
+            unknown.covers(relative)) {
+            continue;
+        }
+        compareMirror(entry, info.root() + std::string(relative), LookupStatus::Absent);
+    }
 }
 
 FileItem& FolderComparer::addItem(const FileInfo& entry, const FileInfo& counterpart,
-                                  std::int32_t code) {
-    FileItem& item = m_list->newItem();
+                                  std::int32_t code, std::deque<FileItem>* into) const {
+    FileItem& item = into != nullptr ? into->emplace_back() : m_list->newItem();
     item.isDirectory = entry.isDirectory();
     item.pair = m_pair;
     item.setSource(entry.path());
@@ -801,8 +910,9 @@ FileItem& FolderComparer::addItem(const FileInfo& entry, const FileInfo& counter
     return item;
 }
 
-void FolderComparer::addSkip(const std::string& path, std::string reason) {
-    FileItem& item = m_list->newItem();
+void FolderComparer::addSkip(const std::string& path, std::string reason,
+                             std::deque<FileItem>* into) const {
+    FileItem& item = into != nullptr ? into->emplace_back() : m_list->newItem();
     item.isDirectory = true;
     item.pair = m_pair;
     item.setSource(path);
@@ -828,18 +938,68 @@ std::uint64_t FolderComparer::mirrorTimePrecision(FileItemList::Pair& pair) {
     if (m_learnTimePrecision) {
         if (const std::uint64_t learned = pair.tree.learnTimePrecision(); learned != 0) {
             pair.timePrecisionLearned = true;
-            if (m_list->timePrecisions != nullptr) {
-                m_list->timePrecisions->remember(key, learned);
+            if (m_list->mirrorMemory != nullptr) {
+                m_list->mirrorMemory->remember(key, learned);
             }
             return std::max(rule, learned);
         }
     }
-    if (m_list->timePrecisions != nullptr) {
-        if (const auto known = m_list->timePrecisions->find(key)) {
+    if (m_list->mirrorMemory != nullptr) {
+        if (const auto known = m_list->mirrorMemory->find(key)) {
             return std::max(rule, *known);
         }
     }
     return rule;
+}
+
+std::uint64_t FolderComparer::attributesCheckedSince(FileItemList::Pair& pair) const {
+    // Only where both sides stamp change times from this machine's clock;
+    // elsewhere every entry's attributes are compared on every run.
+    if (m_keptMetadata == 0 || !pair.source.valid() || !pair.tree.valid() ||
+        !platform::changeTimesTrusted(pair.source.fd()) ||
+        !platform::changeTimesTrusted(pair.tree.fd())) {
+        return 0;
+    }
+    platform::FileIdentity main;
+    platform::FileIdentity mirror;
+    if (!platform::identityOf(pair.source.fd(), main) ||
+        !platform::identityOf(pair.tree.fd(), mirror)) {
+        return 0;
+    }
+    // What the comparison depends on is part of the key, so a changed rule
+    // word, filter or kind of metadata kept starts again from nothing.
+    std::string rules = std::to_string(m_policy.getFlags());
+    if (m_list->exclusions) {
+        rules +=
+            '\n' + m_list->exclusions->getFileTypes() + '\n' + m_list->exclusions->getFileAttrs();
+        for (const std::string& path : m_list->exclusions->fileList()) {
+            rules += '\n' + path;
+        }
+    }
+    char key[160];
+    std::snprintf(key, sizeof key, "attributes:%llx:%llx:%llx:%llx:%x:%zx",
+                  static_cast<unsigned long long>(main.device),
+                  static_cast<unsigned long long>(main.inode),
+                  static_cast<unsigned long long>(mirror.device),
+                  static_cast<unsigned long long>(mirror.inode), m_keptMetadata,
+                  std::hash<std::string>{}(rules));
+    pair.attributesKey = key;
+    // File systems stamp times from a clock that may lag the one read here
+    // by a tick; a margin keeps a change made just before the listing on
+    // the compared side.
+    constexpr std::int64_t kMarginSeconds = 2;
+    const std::int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                 std::chrono::system_clock::now().time_since_epoch())
+                                 .count();
+    pair.attributesCheckTime = platform::ticksFromUnix(
+        now / 1000000000 - kMarginSeconds, static_cast<std::uint32_t>(now % 1000000000));
+    if (m_list->mirrorMemory != nullptr) {
+        if (const auto known = m_list->mirrorMemory->find(pair.attributesKey);
+            known && *known <= pair.attributesCheckTime) {
+            return *known;
+        }
+    }
+    return 0;
 }
 
 bool FolderComparer::isExcluded(const FileInfo& entry) const {

@@ -8,9 +8,9 @@
 #include "config/NormalSetting.h"
 #include "engine/AppLog.h"
 #include "engine/FileItemList.h"
+#include "engine/MirrorMemory.h"
 #include "engine/PlanCheck.h"
 #include "engine/TaskRun.h"
-#include "engine/TimePrecisionMemory.h"
 #include "history/RunHistory.h"
 #include "model/Task.h"
 #include "platform/Assert.h"
@@ -46,8 +46,8 @@ void RunController::create(const Setup& setup, const NormalSetting& setting, Run
     }
     m_starter = std::make_unique<RunStarter>(
         *m_taskRun, setup.log != nullptr ? *setup.log : AppLog::instance());
-    m_timePrecisions = std::make_unique<TimePrecisionMemory>(
-        setup.stateFolder + std::string(TimePrecisionMemory::kFileName));
+    m_mirrorMemory =
+        std::make_unique<MirrorMemory>(setup.stateFolder + std::string(MirrorMemory::kFileName));
     m_bridge = new TaskRunBridge(m_taskRun.get(), this);
     connect(m_bridge, &TaskRunBridge::began, this, &RunController::runBegan);
     connect(m_bridge, &TaskRunBridge::updated, this, &RunController::progressed);
@@ -65,7 +65,7 @@ bool RunController::startTaskRun(Task* task, bool simulate, RunOrigin origin) {
     return startRun(
         *task, simulate, origin, tr("Gather file information,please wait..."),
         [this, task, simulate] {
-            return buildPlan(*task, kMirrorLockWaitMs, {!simulate, m_timePrecisions.get()});
+            return buildPlan(*task, kMirrorLockWaitMs, {!simulate, m_mirrorMemory.get()});
         });
 }
 
@@ -84,7 +84,7 @@ bool RunController::previewTask(Task* task) {
         // A preview writes nothing; the run of the previewed plan learns
         // what its mirrors keep for the previews to come.
         waitAside(tr("Gather file information, please wait..."), [this, &outcome, &seen, task] {
-            outcome = buildPlan(*task, kMirrorLockWaitMs, {false, m_timePrecisions.get()});
+            outcome = buildPlan(*task, kMirrorLockWaitMs, {false, m_mirrorMemory.get()});
             if (outcome.plan) {
                 seen = takePlanSnapshot(*outcome.plan);
             }

@@ -20,7 +20,7 @@ class RunHistory;
 class Task;
 class TaskRun;
 class TfrmProgress;
-class TimePrecisionMemory;
+class MirrorMemory;
 struct PlanSnapshot;
 
 // Starts the runs of the main window, one at a time, through the shared
@@ -38,7 +38,7 @@ public:
         // The task log; none for AppLog::instance().
         AppLog* log = nullptr;
         // The folder (with its trailing separator) of what real runs learn
-        // of mirror file systems.
+        // of mirrors.
         std::string stateFolder;
     };
 
@@ -143,9 +143,9 @@ private:
     QWidget* m_window;
     const NormalSetting* m_setting = nullptr;
     RunHistory* m_history = nullptr;
-    // What real runs learned of mirror file systems; the run reaches it, so
-    // it outlives the run.
-    std::unique_ptr<TimePrecisionMemory> m_timePrecisions;
+    // What real runs learned of mirrors; the run reaches it, so it outlives
+    // the run.
+    std::unique_ptr<MirrorMemory> m_mirrorMemory;
     std::unique_ptr<TaskRun> m_taskRun;
     std::unique_ptr<RunStarter> m_starter;
     TaskRunBridge* m_bridge = nullptr;
