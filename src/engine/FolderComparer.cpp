@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
@@ -41,11 +42,19 @@ std::string_view relativeOf(const FileInfo& entry, const std::string& root) {
 
 // The entries of a snapshot by their path relative to the root, so that a
 // counterpart is found without asking the file system again: an open-address
-// hash table of entry numbers, twice as many slots as entries.
+// hash table of entry numbers, twice as many slots as entries. The table is
+// made when first needed (entries asked for in order need none), so one
+// thread at a time may use an index.
 class SnapshotIndex {
 public:
     explicit SnapshotIndex(const DirectoryInfo& info)
-        : m_entries(info.entries()), m_rootSize(info.root().size()) {
+        : m_entries(info.entries()), m_rootSize(info.root().size()) {}
+
+    // Makes the table now, on the calling thread.
+    void build() const {
+        if (!m_slots.empty()) {
+            return;
+        }
         std::size_t slots = 16;
         while (slots < m_entries.size() * 2) {
             slots *= 2;
@@ -64,6 +73,22 @@ public:
     const FileInfo* find(std::string_view wanted) const {
         const std::uint32_t at = position(wanted);
         return at == kEmpty ? nullptr : &m_entries[at];
+    }
+
+    // The same, for entries asked for in the order of another snapshot:
+    // two listings of the same names on one file system come in the same
+    // order, so the entry after the last one found is tried first, which
+    // spares the table. `next` carries that place from call to call.
+    const FileInfo* findInOrder(std::string_view wanted, std::uint32_t& next) const {
+        if (next < m_entries.size() && relative(next) == wanted) {
+            return &m_entries[next++];
+        }
+        const std::uint32_t at = position(wanted);
+        if (at == kEmpty) {
+            return nullptr;
+        }
+        next = at + 1;
+        return &m_entries[at];
     }
 
     // True when an entry beneath the folder at `folder` passes `test`: the
@@ -92,6 +117,7 @@ private:
 
     static std::size_t hashOf(std::string_view text) { return std::hash<std::string_view>{}(text); }
     std::uint32_t position(std::string_view wanted) const {
+        build();
         for (std::size_t slot = hashOf(wanted) & m_mask; m_slots[slot] != kEmpty;
              slot = (slot + 1) & m_mask) {
             if (relative(m_slots[slot]) == wanted) {
@@ -106,8 +132,8 @@ private:
 
     const std::deque<FileInfo>& m_entries;
     std::size_t m_rootSize;
-    std::vector<std::uint32_t> m_slots;
-    std::size_t m_mask = 0;
+    mutable std::vector<std::uint32_t> m_slots;
+    mutable std::size_t m_mask = 0;
 };
 
 // Relative paths whose content could not be read on the main side: unknown is
@@ -144,6 +170,22 @@ struct PairScan {
     DirectoryInfo mirror;
     PairScan(const std::string& mainRoot, const std::string& mirrorRoot)
         : main(mainRoot), mirror(mirrorRoot) {}
+    PairScan(const PairScan&) = delete;
+    PairScan& operator=(const PairScan&) = delete;
+    // Two large snapshots are let go of side by side, as they were made.
+    ~PairScan() {
+        constexpr std::size_t kLarge = 20000;
+        if (mirror.entries().size() < kLarge || main.entries().size() < kLarge) {
+            return;
+        }
+        try {
+            std::thread releaser([this] { mirror = DirectoryInfo(std::string_view()); });
+            main = DirectoryInfo(std::string_view());
+            releaser.join();
+        } catch (const std::system_error&) {
+            // No thread to spare: both go one after the other.
+        }
+    }
 };
 
 // Lists a tree; returns the path of a folder with the identity `other` met
@@ -401,7 +443,7 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     if (opened.ok()) {
         mirrorScanner = std::thread([&scan, &mirrorIndex, &mirrorMet, &mainIdentity] {
             mirrorMet = scanInto(scan.mirror, mainIdentity);
-            mirrorIndex.emplace(scan.mirror);
+            mirrorIndex.emplace(scan.mirror).build();
         });
     }
     mainMet = scanInto(scan.main, mirrorIdentity);
@@ -574,6 +616,7 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     std::set<std::pair<std::uint64_t, std::uint64_t>> matchedByLookup;
     std::set<std::string> matchedNames;
     const auto mirrorPass = [&](bool guess, std::deque<FileItem>& into) {
+        std::uint32_t nextMain = 0;
         for (const FileInfo& entry : scan.mirror.entries()) {
             const std::string_view relative = relativeOf(entry, mirrorRoot);
             if (neverPlanned(relative, true) || unknown.covers(relative) ||
@@ -581,7 +624,7 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
                             (!typeChanged.empty() && typeChanged.covers(relative))))) {
                 continue;
             }
-            if (mainIndex->find(relative) != nullptr) {
+            if (mainIndex->findInOrder(relative, nextMain) != nullptr) {
                 continue;
             }
             std::string counterpartPath = mainRoot;
@@ -608,6 +651,7 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     }
 
     // Main pass.
+    std::uint32_t nextMirror = 0;
     for (const FileInfo& entry : scan.main.entries()) {
         const std::string_view relative = relativeOf(entry, mainRoot);
         if (neverPlanned(relative, false)) {
@@ -632,7 +676,7 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
                 continue;
             }
         }
-        if (const FileInfo* found = mirrorIndex->find(relative)) {
+        if (const FileInfo* found = mirrorIndex->findInOrder(relative, nextMirror)) {
             if (kindsDiffer(entry, *found)) {
                 changeType(relative, entry, *found);
             } else {
