@@ -49,6 +49,7 @@
 #include "widgets/DialogService.h"
 #include "widgets/HelpPages.h"
 #include "widgets/HelpWindow.h"
+#include "widgets/TTrayIcon.h"
 #include "widgets/Translations.h"
 
 using namespace Qt::StringLiterals;
@@ -322,10 +323,13 @@ private Q_SLOTS:
         CHECK_TRANSLATED(textsOf(*window), m_data);
     }
 
+    // The tray's menu, its submenus of tasks, and the tip over the icon.
     void trayMenu() {
         auto window = makeWindow();
         window->popMenuTrayPopup();
-        CHECK_TRANSLATED(textsOfMenu(*window->trayMenu()), m_data);
+        QList<Shown> shown = textsOfMenu(*window->trayMenu());
+        shown.push_back({u"tray icon tip"_s, window->trayIcon()->hint()});
+        CHECK_TRANSLATED(shown, m_data);
     }
 
     void progressWindow() {
