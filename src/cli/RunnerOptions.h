@@ -8,7 +8,7 @@
 
 #include "config/NormalSetting.h"
 #include "config/XMLConfig.h"
-#include "engine/TimePrecisionMemory.h"
+#include "engine/MirrorMemory.h"
 #include "history/RunHistory.h"
 #include "platform/Text.h"
 
@@ -33,16 +33,15 @@ inline DeleteLimit settingLimit(const NormalSetting& setting) {
 
 // What real runs learned of mirror file systems, kept with the run history;
 // one for the process, read when first used.
-inline TimePrecisionMemory& timePrecisions() {
-    static TimePrecisionMemory memory(XMLConfig::stateFolder() +
-                                      std::string(TimePrecisionMemory::kFileName));
+inline MirrorMemory& mirrorMemory() {
+    static MirrorMemory memory(XMLConfig::stateFolder() + std::string(MirrorMemory::kFileName));
     return memory;
 }
 
 // A runner that writes to the standard streams as the global options ask.
 inline TaskRunner makeRunner(const GlobalOptions& global) {
     TaskRunner runner(stdout, stderr);
-    runner.setTimePrecisions(&timePrecisions());
+    runner.setMirrorMemory(&mirrorMemory());
     runner.setJson(global.json);
     runner.setVerbosity(global.quiet     ? TaskRunner::Verbosity::Quiet
                         : global.verbose ? TaskRunner::Verbosity::Verbose

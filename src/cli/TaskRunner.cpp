@@ -192,7 +192,7 @@ std::string jsonProblems(const std::vector<RunProblem>& problems) {
 }  // namespace
 
 int TaskRunner::printPlan(Task& task) {
-    PlanOutcome outcome = buildPlan(task, kMirrorLockWaitMs, {false, m_timePrecisions});
+    PlanOutcome outcome = buildPlan(task, kMirrorLockWaitMs, {false, m_mirrorMemory});
     if (!outcome.plan) {
         std::fprintf(m_err, "twinfold-cli: %s\n", platform::escapeControl(outcome.failure).c_str());
         if (m_json) {
@@ -282,7 +282,7 @@ int TaskRunner::run(Task& task, bool simulate) {
 
     RunStarter starter(taskRun, AppLog::instance());
     starter.begin(task, RunOrigin::CommandLine, simulate);
-    PlanOutcome outcome = buildPlan(task, kMirrorLockWaitMs, {!simulate, m_timePrecisions});
+    PlanOutcome outcome = buildPlan(task, kMirrorLockWaitMs, {!simulate, m_mirrorMemory});
     if (!outcome.plan) {
         m_result = starter.fail(outcome.failure);
         record();

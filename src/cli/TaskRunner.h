@@ -9,7 +9,7 @@
 
 class RunHistory;
 class Task;
-class TimePrecisionMemory;
+class MirrorMemory;
 
 // Plans a task and prints or carries out the plan, for the command line.
 class TaskRunner {
@@ -30,7 +30,7 @@ public:
 
     // What real runs learned of mirror file systems; plans read it, real
     // runs add to it. None by default.
-    void setTimePrecisions(TimePrecisionMemory* memory) { m_timePrecisions = memory; }
+    void setMirrorMemory(MirrorMemory* memory) { m_mirrorMemory = memory; }
 
     // Prints one line per item (the operation's name, a tab, the path the
     // task log shows), then the counts, and on the error stream the reasons
@@ -60,6 +60,6 @@ private:
     Verbosity m_verbosity = Verbosity::Normal;
     bool m_json = false;
     RunHistory* m_history = nullptr;
-    TimePrecisionMemory* m_timePrecisions = nullptr;
+    MirrorMemory* m_mirrorMemory = nullptr;
     RunResult m_result;
 };

@@ -12,7 +12,7 @@
 #include "platform/FileOps.h"
 
 class Task;
-class TimePrecisionMemory;
+class MirrorMemory;
 
 // A change plan: the operations of one run of a task, in the order they are
 // carried out, with what the run needs of the task captured when the plan was
@@ -46,7 +46,7 @@ public:
     std::optional<FileExclude> exclusions;
     // What real runs learned of mirror file systems; none when not kept. A
     // real run adds what it learns of the mirrors it makes.
-    TimePrecisionMemory* timePrecisions = nullptr;
+    MirrorMemory* mirrorMemory = nullptr;
     // Where the run keeps the mirror files it replaces or deletes; the folder
     // is empty when the task keeps no versions.
     struct Versions {
@@ -84,6 +84,11 @@ public:
         // gives them main's once their content is done. Not items of the
         // plan, since nothing else about them changes.
         std::vector<std::string> folderRepairs;
+        // When not empty, a run that carries the whole plan out remembers
+        // `attributesCheckTime` under this key: from then on the extended
+        // attributes of all the pair's entries are known to match.
+        std::string attributesKey;
+        std::uint64_t attributesCheckTime = 0;
     };
     std::vector<Pair> pairs;
 

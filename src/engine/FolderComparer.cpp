@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <optional>
@@ -10,7 +12,7 @@
 #include <unordered_set>
 
 #include "engine/FileItemList.h"
-#include "engine/TimePrecisionMemory.h"
+#include "engine/MirrorMemory.h"
 #include "model/Task.h"
 #include "platform/Assert.h"
 #include "platform/FileOps.h"
@@ -89,6 +91,9 @@ class UnknownPaths {
 public:
     void add(std::string relative) { m_paths.insert(std::move(relative)); }
     bool covers(std::string_view relative) const {
+        if (m_paths.empty()) {
+            return false;  // the common case, asked once per entry
+        }
         // A set ordered by bytes: any covering path sorts at or before
         // `relative`, and every prefix of it is checked directly.
         std::string_view probe = relative;
@@ -198,7 +203,16 @@ void FolderComparer::compareAll() {
 
     const auto& folders = m_task->folderList.items();
     for (std::size_t i = 0; i < folders.size(); ++i) {
+        const std::size_t before = m_list->size();
         comparePair(i, folders[i]);
+        // A pair whose plan skips something has not had all its entries
+        // compared: a run of it proves nothing about their attributes.
+        for (std::size_t item = before; item < m_list->size(); ++item) {
+            if ((*m_list)[item].operation() == opSkip) {
+                m_list->pairs[i].attributesKey.clear();
+                break;
+            }
+        }
     }
     m_pair = 0;
     if (!folders.empty() && !m_list->pairs.empty() && !m_list->pairs[0].skipped) {
@@ -342,10 +356,15 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
         m_mirrorChains.resize(index + 1);
     }
 
+    m_keptMetadata = opened.ok() ? platform::keptMetadata(pair.tree.fd()) : 0;
+    const std::uint64_t attributesSince = attributesCheckedSince(pair);
+
     // Both trees are listed at once; the mirror even when nothing is to be
     // deleted, since looking counterparts up in a listing is far cheaper than
     // asking the file system for each.
     PairScan scan(pair.mainRoot, pair.mirrorRoot);
+    scan.main.setChangedSince(attributesSince);
+    scan.mirror.setChangedSince(attributesSince);
     // Each side's index is built on the thread that listed it.
     std::optional<SnapshotIndex> mirrorIndex;
     std::optional<SnapshotIndex> mainIndex;
@@ -429,7 +448,6 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     }
     m_timePrecision = std::max(platform::timePrecisionTicks(mainRoot),
                                opened.ok() ? mirrorTimePrecision(pair) : 1);
-    m_keptMetadata = opened.ok() ? platform::keptMetadata(pair.tree.fd()) : 0;
     m_kept = pair.tree.valid() ? pair.tree.kept() : platform::MetadataKept{};
 
     for (const FileInfo& entry : scan.mirror.entries()) {
@@ -598,19 +616,17 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
                 status = LookupStatus::Found;
             }
         }
-        compareMirror(entry, status);
+        compareMirror(entry, std::move(counterpartPath), status);
     }
 }
 
-void FolderComparer::compareMirror(const FileInfo& entry, LookupStatus status) {
+void FolderComparer::compareMirror(const FileInfo& entry, std::string counterpartPath,
+                                   LookupStatus status) {
     if (status == LookupStatus::Found) {
         return;
     }
     // The counterpart path is only shown; it does not exist.
-    const std::string& mirrorRoot = m_list->pairs[static_cast<std::size_t>(m_pair)].mirrorRoot;
-    const std::string& mainRoot = m_list->pairs[static_cast<std::size_t>(m_pair)].mainRoot;
-    const FileInfo counterpart(mainRoot + std::string(relativeOf(entry, mirrorRoot)),
-                               platform::FindRecord{});
+    const FileInfo counterpart(std::move(counterpartPath), platform::FindRecord{});
     if (status == LookupStatus::Unknown) {
         addSkip(entry.path(), "the main side could not be read");
         return;
@@ -681,8 +697,12 @@ void FolderComparer::compareMain(const FileInfo& entry, const FileInfo& counterp
     }
     // User attributes and ACLs are carried like permission bits: where only
     // they changed, the copy gets them without its content copied again.
+    // Entries unchanged on both sides since the attributes were last all
+    // found matching are not asked again: on a large tree that is two
+    // system calls per file saved.
     if (m_keptMetadata != 0 && !entry.hasAttribute(platform::kAttrSymlink) &&
         !counterpart.hasAttribute(platform::kAttrSymlink) &&
+        (entry.changedSince() || counterpart.changedSince()) &&
         !platform::sameExtendedAttributes(entry.path(), counterpart.path(), m_keptMetadata)) {
         addItem(entry, counterpart, opUpdateFile).attributesOnly = true;
     }
@@ -788,6 +808,36 @@ void FolderComparer::compareIncludedFolder(const std::string& folder, const std:
     for (const auto& failure : info.failures()) {
         addSkip(failure.path, systemReason(failure.error));
     }
+    if (!m_policy.isDeleteMirrorOnly()) {
+        return;
+    }
+    // What was removed from the included folder goes from its copy too, as
+    // from a mirror; nothing beneath what could not be read.
+    DirectoryInfo copyInfo(copyRoot);
+    scanInto(copyInfo, std::nullopt);
+    std::unordered_set<std::string_view> present;
+    for (const FileInfo& entry : info.entries()) {
+        present.insert(relativeOf(entry, info.root()));
+    }
+    UnknownPaths unknown;
+    for (const auto& failure : info.failures()) {
+        unknown.add(failure.path.substr(std::min(failure.path.size(), info.root().size())));
+    }
+    for (const auto& failure : copyInfo.failures()) {
+        if (failure.path != copyInfo.root()) {
+            addFailure(failure.path, failure.listing,
+                       "the copy cannot be listed: " + systemReason(failure.error));
+            unknown.add(failure.path.substr(std::min(failure.path.size(), copyInfo.root().size())));
+        }
+    }
+    for (const FileInfo& entry : copyInfo.entries()) {
+        const std::string_view relative = relativeOf(entry, copyInfo.root());
+        if (hasTemporaryComponent(relative) || present.count(relative) != 0 ||
+            unknown.covers(relative)) {
+            continue;
+        }
+        compareMirror(entry, info.root() + std::string(relative), LookupStatus::Absent);
+    }
 }
 
 FileItem& FolderComparer::addItem(const FileInfo& entry, const FileInfo& counterpart,
@@ -828,18 +878,68 @@ std::uint64_t FolderComparer::mirrorTimePrecision(FileItemList::Pair& pair) {
     if (m_learnTimePrecision) {
         if (const std::uint64_t learned = pair.tree.learnTimePrecision(); learned != 0) {
             pair.timePrecisionLearned = true;
-            if (m_list->timePrecisions != nullptr) {
-                m_list->timePrecisions->remember(key, learned);
+            if (m_list->mirrorMemory != nullptr) {
+                m_list->mirrorMemory->remember(key, learned);
             }
             return std::max(rule, learned);
         }
     }
-    if (m_list->timePrecisions != nullptr) {
-        if (const auto known = m_list->timePrecisions->find(key)) {
+    if (m_list->mirrorMemory != nullptr) {
+        if (const auto known = m_list->mirrorMemory->find(key)) {
             return std::max(rule, *known);
         }
     }
     return rule;
+}
+
+std::uint64_t FolderComparer::attributesCheckedSince(FileItemList::Pair& pair) const {
+    // Only where both sides stamp change times from this machine's clock;
+    // elsewhere every entry's attributes are compared on every run.
+    if (m_keptMetadata == 0 || !pair.source.valid() || !pair.tree.valid() ||
+        !platform::changeTimesTrusted(pair.source.fd()) ||
+        !platform::changeTimesTrusted(pair.tree.fd())) {
+        return 0;
+    }
+    platform::FileIdentity main;
+    platform::FileIdentity mirror;
+    if (!platform::identityOf(pair.source.fd(), main) ||
+        !platform::identityOf(pair.tree.fd(), mirror)) {
+        return 0;
+    }
+    // What the comparison depends on is part of the key, so a changed rule
+    // word, filter or kind of metadata kept starts again from nothing.
+    std::string rules = std::to_string(m_policy.getFlags());
+    if (m_list->exclusions) {
+        rules +=
+            '\n' + m_list->exclusions->getFileTypes() + '\n' + m_list->exclusions->getFileAttrs();
+        for (const std::string& path : m_list->exclusions->fileList()) {
+            rules += '\n' + path;
+        }
+    }
+    char key[160];
+    std::snprintf(key, sizeof key, "attributes:%llx:%llx:%llx:%llx:%x:%zx",
+                  static_cast<unsigned long long>(main.device),
+                  static_cast<unsigned long long>(main.inode),
+                  static_cast<unsigned long long>(mirror.device),
+                  static_cast<unsigned long long>(mirror.inode), m_keptMetadata,
+                  std::hash<std::string>{}(rules));
+    pair.attributesKey = key;
+    // File systems stamp times from a clock that may lag the one read here
+    // by a tick; a margin keeps a change made just before the listing on
+    // the compared side.
+    constexpr std::int64_t kMarginSeconds = 2;
+    const std::int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                 std::chrono::system_clock::now().time_since_epoch())
+                                 .count();
+    pair.attributesCheckTime = platform::ticksFromUnix(
+        now / 1000000000 - kMarginSeconds, static_cast<std::uint32_t>(now % 1000000000));
+    if (m_list->mirrorMemory != nullptr) {
+        if (const auto known = m_list->mirrorMemory->find(pair.attributesKey);
+            known && *known <= pair.attributesCheckTime) {
+            return *known;
+        }
+    }
+    return 0;
 }
 
 bool FolderComparer::isExcluded(const FileInfo& entry) const {

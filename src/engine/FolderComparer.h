@@ -57,7 +57,8 @@ private:
     bool refuseByIdentity(std::size_t index, const FileItemList::Pair& pair, std::string& reason);
     void compareMain(const FileInfo& entry, const FileInfo& counterpart,
                      platform::LookupStatus status);
-    void compareMirror(const FileInfo& entry, platform::LookupStatus status);
+    void compareMirror(const FileInfo& entry, std::string counterpartPath,
+                       platform::LookupStatus status);
     bool timesDiffer(const FileInfo& a, const FileInfo& b, int& order) const;
     bool attributesDiffer(const FileInfo& entry, const FileInfo& counterpart) const;
     void compareFolder(const FileInfo& entry, const FileInfo& counterpart);
@@ -68,6 +69,10 @@ private:
     bool isExcluded(const FileInfo& entry) const;
     void compareIncludedFolder(const std::string& folder, const std::string& copy);
     std::uint64_t mirrorTimePrecision(FileItemList::Pair& pair);
+    // The time from which the pair's entries are known to have matching
+    // extended attributes (0: none known), and the key and time a run that
+    // succeeds remembers for the next.
+    std::uint64_t attributesCheckedSince(FileItemList::Pair& pair) const;
 
     FileItemList* m_list;
     const Task* m_task;

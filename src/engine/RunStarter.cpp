@@ -102,7 +102,7 @@ PlanOutcome buildPlan(const Task& task, int lockWaitMs, const PlanOptions& optio
     PlanOutcome outcome;
     try {
         auto list = std::make_unique<FileItemList>(&task);
-        list->timePrecisions = options.timePrecisions;
+        list->mirrorMemory = options.mirrorMemory;
         FolderComparer comparer(list.get());
         comparer.setLockWait(lockWaitMs);
         comparer.setLearnTimePrecision(options.forRun);

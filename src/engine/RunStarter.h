@@ -15,7 +15,7 @@
 class AppLog;
 class Task;
 class TaskRun;
-class TimePrecisionMemory;
+class MirrorMemory;
 
 // How long a run waits for a mirror folder another run is using.
 inline constexpr int kMirrorLockWaitMs = 3000;
@@ -66,7 +66,7 @@ struct PlanOptions {
     bool forRun = false;
     // What earlier real runs learned of mirror file systems; none: the mount
     // table's rule alone. Must outlive the plan and its run.
-    TimePrecisionMemory* timePrecisions = nullptr;
+    MirrorMemory* mirrorMemory = nullptr;
 };
 
 // Builds the change plan of a task. Any thread; never throws. The task must

@@ -3,7 +3,7 @@
 #include <thread>
 
 #include "engine/AppLog.h"
-#include "engine/TimePrecisionMemory.h"
+#include "engine/MirrorMemory.h"
 #include "model/CopyPolicy.h"
 #include "platform/Assert.h"
 #include "platform/Clock.h"
@@ -134,6 +134,9 @@ void TaskRun::run() {
     }
     if (!m_simulate) {
         finishMirrors();
+        if (!m_wasAborted && m_failed == 0) {
+            rememberAttributesChecked();
+        }
         if (m_keeper && !m_wasAborted && m_failed == 0) {
             pruneVersions();
         }
@@ -180,10 +183,10 @@ void TaskRun::openMirrors() {
         }
         // A mirror made now was not there to learn from when the plan was
         // made: what it keeps is learned for the plans to come.
-        if (!pair.timePrecisionLearned && m_list->timePrecisions != nullptr) {
+        if (!pair.timePrecisionLearned && m_list->mirrorMemory != nullptr) {
             if (const std::uint64_t learned = pair.tree.learnTimePrecision(); learned != 0) {
                 pair.timePrecisionLearned = true;
-                m_list->timePrecisions->remember(platform::fileSystemKey(pair.tree.fd()), learned);
+                m_list->mirrorMemory->remember(platform::fileSystemKey(pair.tree.fd()), learned);
             }
         }
         // The root is compared on every run; the trash may live in it.
@@ -228,6 +231,17 @@ void TaskRun::finishMirrors() {
                 logLine(errorLine(pair.mirrorRoot, result.message));
                 recordProblem(true, pair.mirrorRoot, result.message);
             }
+        }
+    }
+}
+
+void TaskRun::rememberAttributesChecked() {
+    if (m_list->mirrorMemory == nullptr) {
+        return;
+    }
+    for (const FileItemList::Pair& pair : m_list->pairs) {
+        if (!pair.attributesKey.empty() && !pair.skipped) {
+            m_list->mirrorMemory->remember(pair.attributesKey, pair.attributesCheckTime);
         }
     }
 }

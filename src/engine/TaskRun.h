@@ -82,6 +82,9 @@ private:
     void recordProblem(bool failed, std::string path, std::string reason);
     void openMirrors();
     void finishMirrors();
+    // After a run that carried out its whole plan: every pair compared in
+    // full now has matching extended attributes as of its plan's start.
+    void rememberAttributesChecked();
     bool keepsVersions() const;
     platform::OpResult removeOrKeep(const FileItem& item, platform::MirrorTree& tree,
                                     const platform::KeepPredicate& keep);

@@ -75,6 +75,13 @@ std::uint64_t timePrecisionTicks(const std::string& path);
 // in elsewhere. Empty when it cannot be read.
 std::string fileSystemKey(int fd);
 
+// True when the file system holding the open entry `fd` is kept on this
+// machine and stamps change times from this machine's clock in nanoseconds
+// (ext4, XFS, Btrfs, F2FS, tmpfs): a change time there can be compared with
+// the time a run started. Network and FUSE file systems take theirs from
+// elsewhere, and FAT keeps none.
+bool changeTimesTrusted(int fd);
+
 // True when `path` is the top folder of a mounted file system.
 bool isMountRoot(const std::string& path);
 

@@ -27,6 +27,9 @@ struct FindRecord {
     std::uint64_t creationTime = 0;
     std::uint64_t lastAccessTime = 0;
     std::uint64_t lastWriteTime = 0;
+    // When the entry's content or metadata (permissions, owner, extended
+    // attributes, links) last changed; 0 where the file system keeps none.
+    std::uint64_t changeTime = 0;
     std::uint64_t size = 0;
     // The type and permission bits (st_mode), owner and group.
     std::uint32_t mode = 0;

@@ -6,7 +6,7 @@ DirectoryInfo::DirectoryInfo(std::string_view folder)
     : m_root(platform::withTrailingSeparator(folder)) {}
 
 const FileInfo& DirectoryInfo::add(std::string path, const platform::FindRecord& record) {
-    return m_entries.emplace_back(std::move(path), record);
+    return m_entries.emplace_back(std::move(path), record, m_changedSince);
 }
 
 std::set<std::string> DirectoryInfo::fileTypes() {

@@ -30,6 +30,10 @@ public:
     const std::string& root() const { return m_root; }
     const std::deque<FileInfo>& entries() const { return m_entries; }
 
+    // Entries whose change time is before `ticks` are added as unchanged
+    // since then (FileInfo::changedSince); 0, the default, marks none so.
+    void setChangedSince(std::uint64_t ticks) { m_changedSince = ticks; }
+
     // Appends an entry; it becomes the last one.
     const FileInfo& add(std::string path, const platform::FindRecord& record);
     // The extensions (without their dot) of all entries' names, case kept,
@@ -48,4 +52,5 @@ private:
     std::set<std::string> m_fileTypes;
     std::vector<ScanFailure> m_failures;
     bool m_rootMissing = false;
+    std::uint64_t m_changedSince = 0;
 };

@@ -11,12 +11,14 @@ FileInfo::FileInfo(std::string path, const platform::Lookup& lookup) : m_path(st
     setLookup(lookup);
 }
 
-FileInfo::FileInfo(std::string path, const platform::FindRecord& record) : m_path(std::move(path)) {
+FileInfo::FileInfo(std::string path, const platform::FindRecord& record, std::uint64_t changedSince)
+    : m_path(std::move(path)) {
     setRecord(record);
+    m_changed = changedSince == 0 || record.changeTime >= changedSince ? 1 : 0;
 }
 
 void FileInfo::setLookup(const platform::Lookup& lookup) {
-    m_status = lookup.status;
+    m_status = static_cast<std::uint8_t>(lookup.status);
     m_error = static_cast<std::uint8_t>(lookup.error);
     if (lookup.status == platform::LookupStatus::Found) {
         setRecord(lookup.record);

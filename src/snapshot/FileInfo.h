@@ -14,8 +14,10 @@ public:
     // Looks the entry up at exactly this path, without following a final
     // link. When nothing is found the record stays zero.
     explicit FileInfo(std::string path);
-    // Takes a record delivered by a listing.
-    FileInfo(std::string path, const platform::FindRecord& record);
+    // Takes a record delivered by a listing. The entry counts as changed
+    // when the record's change time is at or after `changedSince` (always,
+    // when that is 0).
+    FileInfo(std::string path, const platform::FindRecord& record, std::uint64_t changedSince = 0);
     // Takes the outcome of a lookup made elsewhere.
     FileInfo(std::string path, const platform::Lookup& lookup);
 
@@ -38,8 +40,16 @@ public:
     // How the lookup that made this entry went: Found for listed entries;
     // Absent or Unknown (the lookup failed for another reason than "no such
     // entry") for entries looked up by path.
-    platform::LookupStatus lookupStatus() const { return m_status; }
+    platform::LookupStatus lookupStatus() const {
+        return static_cast<platform::LookupStatus>(m_status);
+    }
     int lookupError() const { return m_error; }
+
+    // False only for a listed entry whose content and metadata have not
+    // changed since the time its snapshot was asked about: its extended
+    // attributes are then what they were then. Entries looked up by path
+    // always count as changed.
+    bool changedSince() const { return m_changed != 0; }
 
     // A live check of the file system, not of the record: for a directory,
     // whether a directory exists at path(); otherwise whether a non-directory
@@ -69,7 +79,9 @@ private:
 
     std::string m_path;
     std::uint32_t m_attributes = 0;
-    platform::LookupStatus m_status = platform::LookupStatus::Found;
+    // A platform::LookupStatus; packed, since a snapshot holds one per entry.
+    std::uint8_t m_status : 2 = static_cast<std::uint8_t>(platform::LookupStatus::Found);
+    std::uint8_t m_changed : 1 = 1;
     std::uint8_t m_error = 0;
     std::uint16_t m_mode = 0;  // st_mode fits in 16 bits
     std::uint32_t m_owner = 0;

@@ -36,9 +36,9 @@
 #include "config/XMLConfig.h"
 #include "engine/AppLog.h"
 #include "engine/FileItemList.h"
+#include "engine/MirrorMemory.h"
 #include "engine/RunStarter.h"
 #include "engine/TaskRun.h"
-#include "engine/TimePrecisionMemory.h"
 #include "history/RunHistory.h"
 #include "model/CopyPolicy.h"
 #include "model/PolicyManager.h"
@@ -345,8 +345,8 @@ void TfrmMain::FormCreate() {
                 m_options.historyFile.empty()
                     ? XMLConfig::stateFolder()
                     : m_options.historyFile.substr(0, m_options.historyFile.rfind('/') + 1);
-            m_timePrecisions = std::make_unique<TimePrecisionMemory>(
-                stateFolder + std::string(TimePrecisionMemory::kFileName));
+            m_mirrorMemory =
+                std::make_unique<MirrorMemory>(stateFolder + std::string(MirrorMemory::kFileName));
         }
         m_history->setReporter([this](const std::string& problem) {
             showNotice(
@@ -717,7 +717,7 @@ bool TfrmMain::startTaskRun(Task* task, bool simulate, RunOrigin origin) {
     return startRun(
         *task, simulate, origin, QStringLiteral("Gather file information,please wait..."),
         [this, task, simulate] {
-            return buildPlan(*task, kMirrorLockWaitMs, {!simulate, m_timePrecisions.get()});
+            return buildPlan(*task, kMirrorLockWaitMs, {!simulate, m_mirrorMemory.get()});
         });
 }
 

@@ -262,7 +262,7 @@ private:
     ScheduleQueue m_queue;
     // What real runs learned of mirror file systems, kept with the history;
     // the run reaches it, so it outlives the run.
-    std::unique_ptr<TimePrecisionMemory> m_timePrecisions;
+    std::unique_ptr<MirrorMemory> m_mirrorMemory;
     std::unique_ptr<TaskRun> m_taskRun;
     std::unique_ptr<RunStarter> m_starter;
     RunResult m_lastResult;

@@ -31,7 +31,7 @@ bool TfrmMain::previewTask(Task* task) {
         // A preview writes nothing; the run of the previewed plan learns
         // what its mirrors keep for the previews to come.
         waitAside(tr("Gather file information, please wait..."), [this, &outcome, &seen, task] {
-            outcome = buildPlan(*task, kMirrorLockWaitMs, {false, m_timePrecisions.get()});
+            outcome = buildPlan(*task, kMirrorLockWaitMs, {false, m_mirrorMemory.get()});
             if (outcome.plan) {
                 seen = takePlanSnapshot(*outcome.plan);
             }

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
@@ -19,7 +20,7 @@ namespace platform {
 namespace {
 
 constexpr unsigned kStatxMask = STATX_TYPE | STATX_MODE | STATX_UID | STATX_GID | STATX_SIZE |
-                                STATX_ATIME | STATX_MTIME | STATX_BTIME | STATX_INO;
+                                STATX_ATIME | STATX_MTIME | STATX_CTIME | STATX_BTIME | STATX_INO;
 
 std::uint64_t ticks(const struct statx_timestamp& t) {
     return ticksFromUnix(t.tv_sec, t.tv_nsec);
@@ -57,6 +58,7 @@ Lookup fromStatx(const struct statx& st, std::string_view name) {
     r.attributes = attrs == 0 ? std::uint32_t{kAttrNormal} : attrs;
     r.lastWriteTime = ticks(st.stx_mtime);
     r.lastAccessTime = ticks(st.stx_atime);
+    r.changeTime = (st.stx_mask & STATX_CTIME) ? ticks(st.stx_ctime) : 0;
     r.creationTime = (st.stx_mask & STATX_BTIME) ? ticks(st.stx_btime) : 0;
     r.size = st.stx_size;
     r.mode = st.stx_mode;
@@ -184,6 +186,23 @@ std::uint64_t timePrecisionTicks(const std::string& path) {
             return kOneSecond;
         default:
             return 1;
+    }
+}
+
+bool changeTimesTrusted(int fd) {
+    struct statfs fs;
+    if (::fstatfs(fd, &fs) != 0) {
+        return false;
+    }
+    switch (static_cast<unsigned long>(fs.f_type)) {
+        case EXT4_SUPER_MAGIC:  // ext2 and ext3 share it
+        case XFS_SUPER_MAGIC:
+        case BTRFS_SUPER_MAGIC:
+        case F2FS_SUPER_MAGIC:
+        case TMPFS_MAGIC:
+            return true;
+        default:
+            return false;
     }
 }
 

@@ -1,4 +1,4 @@
-#include "engine/TimePrecisionMemory.h"
+#include "engine/MirrorMemory.h"
 
 #include <cstdio>
 #include <fstream>
@@ -7,7 +7,7 @@
 #include <unistd.h>
 #include <utility>
 
-TimePrecisionMemory::TimePrecisionMemory(std::string file) : m_file(std::move(file)) {
+MirrorMemory::MirrorMemory(std::string file) : m_file(std::move(file)) {
     std::ifstream in(m_file);
     std::string line;
     while (std::getline(in, line)) {
@@ -20,7 +20,7 @@ TimePrecisionMemory::TimePrecisionMemory(std::string file) : m_file(std::move(fi
     }
 }
 
-std::optional<std::uint64_t> TimePrecisionMemory::find(const std::string& key) const {
+std::optional<std::uint64_t> MirrorMemory::find(const std::string& key) const {
     std::lock_guard<std::mutex> lock(m_mutex);
     const auto it = m_ticks.find(key);
     if (it == m_ticks.end()) {
@@ -29,7 +29,7 @@ std::optional<std::uint64_t> TimePrecisionMemory::find(const std::string& key) c
     return it->second;
 }
 
-void TimePrecisionMemory::remember(const std::string& key, std::uint64_t ticks) {
+void MirrorMemory::remember(const std::string& key, std::uint64_t ticks) {
     // Keys hold no blanks (a type and a hexadecimal number), so the line
     // format stays readable.
     if (key.empty() || key.find_first_of(" \t\n") != std::string::npos || ticks == 0) {
