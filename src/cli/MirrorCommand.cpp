@@ -1,6 +1,3 @@
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cerrno>
@@ -16,7 +13,9 @@
 #include "cli/RunnerOptions.h"
 #include "model/CopyPolicy.h"
 #include "model/Task.h"
+#include "platform/AppendFile.h"
 #include "platform/Path.h"
+#include "platform/ProgramFolder.h"
 #include "platform/Text.h"
 
 namespace {
@@ -27,27 +26,12 @@ bool parseFlags(const std::string& text, std::uint32_t& out) {
     return flags.has_value();
 }
 
-// The working directory; "/" when it cannot be told.
-std::string workingDirectory() {
-    std::vector<char> buffer(4096);
-    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-        if (errno != ERANGE) {
-            return "/";
-        }
-        buffer.resize(buffer.size() * 2);
-    }
-    return buffer.data();
-}
-
 // Opens (and if need be makes) the log file for appending, so a path that
 // cannot be written is refused before anything changes. Empty when usable.
 std::string checkLogFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        return std::strerror(errno);
-    }
-    ::close(fd);
-    return {};
+    platform::AppendFile file;
+    const int error = file.open(path);
+    return error != 0 ? std::strerror(error) : std::string();
 }
 
 // mirror MAIN MIRROR: a task made from the arguments, never stored.
@@ -131,7 +115,10 @@ public:
     }
 
     int execute(const GlobalOptions& global) override {
-        const std::string cwd = workingDirectory();
+        std::string cwd = platform::workingFolder();
+        if (cwd.empty()) {
+            cwd = "/";
+        }
         Task task;
         task.name = m_name;
         for (const std::string& path : m_exclude) {

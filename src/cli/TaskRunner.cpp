@@ -1,12 +1,8 @@
 #include "cli/TaskRunner.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -19,24 +15,10 @@
 #include "engine/TaskRun.h"
 #include "history/RunHistory.h"
 #include "model/Task.h"
+#include "platform/Terminal.h"
 #include "platform/Text.h"
 
 namespace {
-
-// The width of the terminal behind `file`; 80 when it cannot be told.
-int terminalWidth(std::FILE* file) {
-    winsize size{};
-    if (::ioctl(::fileno(file), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
-        return size.ws_col;
-    }
-    if (const char* columns = std::getenv("COLUMNS")) {
-        const int value = std::atoi(columns);
-        if (value > 0) {
-            return value;
-        }
-    }
-    return 80;
-}
 
 // "1h02m", "3m05s" or "12s".
 std::string formatDuration(double seconds) {
@@ -101,7 +83,7 @@ public:
             left = formatDuration(seconds / done * (total - done));
         }
         // One column stays free: writing the last one wraps on some terminals.
-        const int width = terminalWidth(m_err) - 1;
+        const int width = platform::terminalColumns(m_err) - 1;
         const std::string counts =
             " " + std::to_string(done) + "/" + std::to_string(total) + " " + left + " left ";
         const int barWidth = std::max(0, std::min(30, width / 4));
@@ -258,7 +240,7 @@ int TaskRunner::run(Task& task, bool simulate) {
     ProgressBar bar(m_err);
     ItemPrinter printer(m_out);
     EndWaker waker(interrupts);
-    const bool terminal = ::isatty(::fileno(m_err)) != 0;
+    const bool terminal = platform::isTerminal(m_err);
     if (m_verbosity == Verbosity::Verbose && !m_json) {
         taskRun.attach(&printer);
     } else if (terminal && m_verbosity == Verbosity::Normal) {

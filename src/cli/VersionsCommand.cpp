@@ -1,13 +1,13 @@
 #include "cli/VersionsCommand.h"
 
 #include <CLI/CLI.hpp>
-#include <filesystem>
 
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "cli/StoredTasks.h"
 #include "model/Task.h"
 #include "platform/Path.h"
+#include "platform/ProgramFolder.h"
 #include "platform/Text.h"
 #include "versions/Versions.h"
 
@@ -183,9 +183,8 @@ public:
         }
         const std::optional<std::string> at =
             m_at.empty() ? std::nullopt : std::optional<std::string>(m_at);
-        std::error_code error;
-        const std::string cwd = std::filesystem::current_path(error).string();
-        return cli::restoreVersions(*task, m_path, at, platform::absolutePath(m_to, cwd),
+        return cli::restoreVersions(*task, m_path, at,
+                                    platform::absolutePath(m_to, platform::workingFolder()),
                                     m_overwrite, stdout, stderr);
     }
 

@@ -1,12 +1,7 @@
 #include "config/XMLConfig.h"
 
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <charconv>
-#include <cstdlib>
 #include <pugixml.hpp>
 #include <vector>
 
@@ -19,36 +14,16 @@
 #include "model/Task.h"
 #include "model/TaskManager.h"
 #include "platform/Assert.h"
+#include "platform/AtomicFile.h"
 #include "platform/Clock.h"
+#include "platform/FileSystem.h"
 #include "platform/InstallLayout.h"
 #include "platform/Path.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Text.h"
+#include "platform/UserFolders.h"
 
 namespace {
-
-bool exists(const std::string& path) {
-    struct stat st {};
-    return !path.empty() && ::stat(path.c_str(), &st) == 0;
-}
-
-bool isAbsolute(const char* path) {
-    return path != nullptr && path[0] == '/';
-}
-
-std::string homeFolder() {
-    if (const char* home = std::getenv("HOME"); isAbsolute(home)) {
-        return home;
-    }
-    std::vector<char> buffer(16384);
-    struct passwd entry {};
-    struct passwd* found = nullptr;
-    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
-        found != nullptr && isAbsolute(found->pw_dir)) {
-        return found->pw_dir;
-    }
-    return {};
-}
 
 // Every attribute goes through the byte-preserving text form.
 std::string text(const pugi::xml_node& node, const char* attribute) {
@@ -226,28 +201,21 @@ public:
 };
 
 // The program's folder when it holds a configuration file (a portable
-// installation), else "twinfold/" in the folder the variable names when it is
-// absolute, else in `homeSubfolder` of the home folder.
-std::string programOrUserFolder(const std::string& programFolder, const char* variable,
-                                const char* homeSubfolder) {
-    if (!programFolder.empty() && exists(programFolder + std::string(XMLConfig::kConfigFileName))) {
+// installation), else "twinfold/" in the user's base folder of `kind`, else
+// the program's folder.
+std::string programOrUserFolder(const std::string& programFolder, platform::UserFolder kind) {
+    if (!programFolder.empty() &&
+        platform::exists(programFolder + std::string(XMLConfig::kConfigFileName))) {
         return programFolder;
     }
-    std::string base;
-    if (const char* xdg = std::getenv(variable); isAbsolute(xdg)) {
-        base = xdg;
-    } else if (const std::string home = homeFolder(); !home.empty()) {
-        base = platform::withTrailingSeparator(home) + homeSubfolder;
-    } else {
-        return programFolder;
-    }
-    return platform::withTrailingSeparator(base) + "twinfold/";
+    const std::string base = platform::userFolder(kind);
+    return base.empty() ? programFolder : base + "twinfold/";
 }
 
 }  // namespace
 
 std::string XMLConfig::configFolderFor(const std::string& programFolder) {
-    return programOrUserFolder(programFolder, "XDG_CONFIG_HOME", ".config");
+    return programOrUserFolder(programFolder, platform::UserFolder::Config);
 }
 
 std::string XMLConfig::configFolder() {
@@ -255,7 +223,7 @@ std::string XMLConfig::configFolder() {
 }
 
 std::string XMLConfig::stateFolderFor(const std::string& programFolder) {
-    return programOrUserFolder(programFolder, "XDG_STATE_HOME", ".local/state");
+    return programOrUserFolder(programFolder, platform::UserFolder::State);
 }
 
 std::string XMLConfig::stateFolder() {
@@ -303,20 +271,21 @@ void XMLConfig::load() {
     if (!m_readOnly && m_folder.empty()) {
         fail(true, "no folder for the configuration file");
     }
-    if (!m_readOnly && !exists(m_configPath)) {
-        struct stat st {};
-        if (::lstat(m_configPath.c_str(), &st) != 0 && errno == ENOENT) {
-            if (!exists(m_defaultFile)) {
+    if (!m_readOnly && !platform::exists(m_configPath)) {
+        // Not even a dangling link: the first start.
+        if (const platform::Lookup entry = platform::lookupEntry(m_configPath);
+            entry.status == platform::LookupStatus::Absent && entry.error == ENOENT) {
+            if (!platform::exists(m_defaultFile)) {
                 fail(true, "neither " + m_configPath + " nor " + m_defaultFile + " exists");
             }
             // A failed copy shows in the read below.
-            static_cast<void>(config::makeFolders(m_folder));
-            static_cast<void>(config::copyFileNoReplace(m_defaultFile, m_configPath));
+            static_cast<void>(platform::makeFolders(m_folder));
+            static_cast<void>(platform::copyFileNoReplace(m_defaultFile, m_configPath));
         }
     }
 
     std::string content;
-    const platform::OpResult read = config::readWholeFile(m_configPath, content);
+    const platform::OpResult read = platform::readWholeFile(m_configPath, content);
     if (!read.ok()) {
         fail(m_readOnly && read.error == ENOENT, read.message);
     }
@@ -422,17 +391,17 @@ void XMLConfig::writeNormalSetting(const NormalSetting& setting) {
 
 XMLConfig::SaveResult XMLConfig::save() {
     if (m_readOnly) {
-        return config::fileFailure(EROFS, "not saved, opened for reading only:", m_configPath);
+        return platform::fileFailure(EROFS, "not saved, opened for reading only:", m_configPath);
     }
     if (!m_loaded || m_hasError || !m_document->child("config")) {
-        return config::fileFailure(ECANCELED, "not saved, no configuration was loaded from",
-                                   m_configPath);
+        return platform::fileFailure(ECANCELED, "not saved, no configuration was loaded from",
+                                     m_configPath);
     }
     setDeclaration(*m_document);
     StringWriter writer;
     m_document->save(writer, "  ", pugi::format_indent | pugi::format_write_bom,
                      pugi::encoding_utf16_le);
-    return config::replaceFile(m_configPath, writer.bytes);
+    return platform::replaceFile(m_configPath, writer.bytes);
 }
 
 XMLConfig::SaveResult XMLConfig::saveAll(const TaskManager& taskManager,

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "config/AtomicFile.h"
+#include "platform/OpResult.h"
 
 namespace pugi {
 class xml_document;

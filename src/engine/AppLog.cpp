@@ -1,16 +1,13 @@
 #include "engine/AppLog.h"
 
-#include <dlfcn.h>
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <type_traits>
 #include <utility>
 
 #include "logdll/LogWrite.h"
 #include "platform/Clock.h"
+#include "platform/FileSystem.h"
 #include "platform/InstallLayout.h"
-#include "platform/Path.h"
 
 namespace {
 
@@ -22,20 +19,6 @@ AppLog::Notifier& loadFailureNotifier() {
         std::fprintf(stderr, "%s\n", message.c_str());
     };
     return notifier;
-}
-
-// True when the folder part of `path` names an existing directory (a link to
-// one counts). A name without a folder part has no folder to check.
-bool folderExists(const std::string& path) {
-    std::string folder(platform::folderOf(path));
-    if (folder.empty()) {
-        if (path.empty() || path.front() != platform::kSeparator) {
-            return false;
-        }
-        folder = std::string(1, platform::kSeparator);
-    }
-    struct stat st;
-    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 }  // namespace
@@ -55,27 +38,22 @@ void AppLog::setLoadFailureNotifier(Notifier notifier) {
 
 AppLog::AppLog(const std::string& libraryPath, const Notifier& onLoadFailure,
                const platform::Clock& clock)
-    : m_clock(&clock) {
-    m_library = ::dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (m_library == nullptr) {
+    : m_library(libraryPath), m_clock(&clock) {
+    if (!m_library.loaded()) {
         if (onLoadFailure) {
             onLoadFailure(kLoadFailureMessage);
         }
         return;
     }
     // A library without the function stays loaded but writes nothing.
-    m_writer = reinterpret_cast<Writer>(::dlsym(m_library, "LogWrite"));
+    m_writer = m_library.function<Writer>("LogWrite");
 }
 
-AppLog::~AppLog() {
-    if (m_library != nullptr) {
-        ::dlclose(m_library);
-    }
-}
+AppLog::~AppLog() = default;
 
 void AppLog::configureForRun(bool enableLog, const std::string& logFile) {
     // Without a writer the log is off, so nobody points at a file no one writes.
-    const bool canLog = enableLog && m_writer != nullptr && folderExists(logFile);
+    const bool canLog = enableLog && m_writer != nullptr && platform::folderOfFileExists(logFile);
     enabled = canLog;
     if (canLog) {
         setLogFile(logFile);

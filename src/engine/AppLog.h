@@ -5,6 +5,8 @@
 #include <mutex>
 #include <string>
 
+#include "platform/SharedLibrary.h"
+
 namespace platform {
 class Clock;
 }
@@ -79,6 +81,6 @@ private:
     mutable std::mutex m_mutex;
     std::string m_logFile;
     Writer m_writer = nullptr;
-    void* m_library = nullptr;
+    platform::SharedLibrary m_library;
     const platform::Clock* m_clock;
 };

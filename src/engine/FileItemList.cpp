@@ -10,6 +10,13 @@ FileItem& FileItemList::newItem() {
     return m_items.emplace_back();
 }
 
+void FileItemList::append(std::deque<FileItem>&& items) {
+    for (FileItem& item : items) {
+        m_items.push_back(std::move(item));
+    }
+    items.clear();
+}
+
 std::int32_t FileItemList::directoryCount() {
     if (m_directoryCount < 0) {
         std::int32_t count = 0;

@@ -25,6 +25,8 @@ public:
 
     // Appends an empty item and returns it for the caller to fill.
     FileItem& newItem();
+    // Appends items made elsewhere, in their order.
+    void append(std::deque<FileItem>&& items);
 
     // Items concerning directories, whatever their operation; counted once.
     std::int32_t directoryCount();

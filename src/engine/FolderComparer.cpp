@@ -62,19 +62,44 @@ public:
     }
 
     const FileInfo* find(std::string_view wanted) const {
-        for (std::size_t slot = hashOf(wanted) & m_mask; m_slots[slot] != kEmpty;
-             slot = (slot + 1) & m_mask) {
-            if (relative(m_slots[slot]) == wanted) {
-                return &m_entries[m_slots[slot]];
+        const std::uint32_t at = position(wanted);
+        return at == kEmpty ? nullptr : &m_entries[at];
+    }
+
+    // True when an entry beneath the folder at `folder` passes `test`: the
+    // entries beneath a folder follow it in a snapshot.
+    template <typename Test>
+    bool anyBeneath(std::string_view folder, Test&& test) const {
+        const std::uint32_t at = position(folder);
+        if (at == kEmpty) {
+            return false;
+        }
+        for (std::size_t i = at + 1; i < m_entries.size(); ++i) {
+            const std::string_view each = relative(static_cast<std::uint32_t>(i));
+            if (each.size() <= folder.size() || !each.starts_with(folder) ||
+                each[folder.size()] != platform::kSeparator) {
+                break;
+            }
+            if (test(m_entries[i])) {
+                return true;
             }
         }
-        return nullptr;
+        return false;
     }
 
 private:
     static constexpr std::uint32_t kEmpty = 0xFFFFFFFF;
 
     static std::size_t hashOf(std::string_view text) { return std::hash<std::string_view>{}(text); }
+    std::uint32_t position(std::string_view wanted) const {
+        for (std::size_t slot = hashOf(wanted) & m_mask; m_slots[slot] != kEmpty;
+             slot = (slot + 1) & m_mask) {
+            if (relative(m_slots[slot]) == wanted) {
+                return m_slots[slot];
+            }
+        }
+        return kEmpty;
+    }
     std::string_view relative(std::uint32_t i) const {
         return std::string_view(m_entries[i].path()).substr(m_rootSize);
     }
@@ -506,6 +531,18 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     const auto changeType = [&](std::string_view relative, const FileInfo& entry,
                                 const FileInfo& counterpart) {
         typeChanged.add(std::string(relative));
+        // Replacing a mirror folder would delete what it holds, and excluded
+        // entries are never deleted: the folder stays, and says why.
+        if (counterpart.isDirectory() && m_list->exclusions && m_policy.isCopyNewFiles() &&
+            m_policy.isDeleteMirrorOnly() && !isExcluded(entry) && !isExcluded(counterpart) &&
+            mirrorIndex->anyBeneath(relative,
+                                    [this](const FileInfo& each) { return isExcluded(each); })) {
+            blocked.add(std::string(relative));
+            addFailure(entry.path(), entry.isDirectory(),
+                       "the mirror holds a folder here whose excluded entries are kept, so it "
+                       "cannot be replaced");
+            return;
+        }
         if (!planTypeChange(entry, counterpart)) {
             blocked.add(std::string(relative));
         }
@@ -527,12 +564,50 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
         return pair.tree.lookup(path);
     };
 
-    // Main pass.
+    // Mirror pass, into its own list. It runs beside the main pass, on the
+    // guess that the main pass finds no type change, no clash of letter
+    // case and no entry matched under another spelling (what it would need
+    // from it); `guess` leaves those out. Its items follow the main pass's.
     // Mirror entries a main entry was matched with under another spelling
     // (a mirror that ignores letter case): by device and inode, and, for file
     // systems whose inode numbers follow the spelling, by lower-cased path.
     std::set<std::pair<std::uint64_t, std::uint64_t>> matchedByLookup;
     std::set<std::string> matchedNames;
+    const auto mirrorPass = [&](bool guess, std::deque<FileItem>& into) {
+        for (const FileInfo& entry : scan.mirror.entries()) {
+            const std::string_view relative = relativeOf(entry, mirrorRoot);
+            if (neverPlanned(relative, true) || unknown.covers(relative) ||
+                (!guess && ((!caseLosers.empty() && caseLosers.covers(relative)) ||
+                            (!typeChanged.empty() && typeChanged.covers(relative))))) {
+                continue;
+            }
+            if (mainIndex->find(relative) != nullptr) {
+                continue;
+            }
+            std::string counterpartPath = mainRoot;
+            counterpartPath.append(relative);
+            LookupStatus status = platform::lookupEntry(counterpartPath).status;
+            if (!guess && status == LookupStatus::Absent && !matchedByLookup.empty()) {
+                // On a mirror that ignores letter case, the very entry a main
+                // entry was matched with must not be deleted for its spelling.
+                const platform::Lookup self = platform::lookupEntry(entry.path());
+                if ((self.status == LookupStatus::Found &&
+                     matchedByLookup.count({self.device, self.inode}) != 0) ||
+                    matchedNames.count(platform::lowerCase(relative)) != 0) {
+                    status = LookupStatus::Found;
+                }
+            }
+            compareMirror(entry, std::move(counterpartPath), status, &into);
+        }
+    };
+    const bool runsMirrorPass = m_policy.isDeleteMirrorOnly() && opened.ok();
+    std::deque<FileItem> mirrorItems;
+    std::thread mirrorThread;
+    if (runsMirrorPass) {
+        mirrorThread = std::thread([&mirrorPass, &mirrorItems] { mirrorPass(true, mirrorItems); });
+    }
+
+    // Main pass.
     for (const FileInfo& entry : scan.main.entries()) {
         const std::string_view relative = relativeOf(entry, mainRoot);
         if (neverPlanned(relative, false)) {
@@ -589,53 +664,37 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
         }
     }
 
-    // Mirror pass.
-    if (!m_policy.isDeleteMirrorOnly() || !opened.ok()) {
-        return;
+    if (mirrorThread.joinable()) {
+        mirrorThread.join();
     }
-    for (const FileInfo& entry : scan.mirror.entries()) {
-        const std::string_view relative = relativeOf(entry, mirrorRoot);
-        if (neverPlanned(relative, true) || unknown.covers(relative) ||
-            (!caseLosers.empty() && caseLosers.covers(relative)) ||
-            (!typeChanged.empty() && typeChanged.covers(relative))) {
-            continue;
+    if (runsMirrorPass) {
+        // The guess did not hold: the pass runs again with what the main
+        // pass found.
+        if (!caseLosers.empty() || !typeChanged.empty() || !matchedByLookup.empty() ||
+            !matchedNames.empty()) {
+            mirrorItems.clear();
+            mirrorPass(false, mirrorItems);
         }
-        if (mainIndex->find(relative) != nullptr) {
-            continue;
-        }
-        std::string counterpartPath = mainRoot;
-        counterpartPath.append(relative);
-        LookupStatus status = platform::lookupEntry(counterpartPath).status;
-        if (status == LookupStatus::Absent && !matchedByLookup.empty()) {
-            // On a mirror that ignores letter case, the very entry a main
-            // entry was matched with must not be deleted for its spelling.
-            const platform::Lookup self = platform::lookupEntry(entry.path());
-            if ((self.status == LookupStatus::Found &&
-                 matchedByLookup.count({self.device, self.inode}) != 0) ||
-                matchedNames.count(platform::lowerCase(relative)) != 0) {
-                status = LookupStatus::Found;
-            }
-        }
-        compareMirror(entry, std::move(counterpartPath), status);
+        m_list->append(std::move(mirrorItems));
     }
 }
 
 void FolderComparer::compareMirror(const FileInfo& entry, std::string counterpartPath,
-                                   LookupStatus status) {
+                                   LookupStatus status, std::deque<FileItem>* into) const {
     if (status == LookupStatus::Found) {
         return;
     }
     // The counterpart path is only shown; it does not exist.
     const FileInfo counterpart(std::move(counterpartPath), platform::FindRecord{});
     if (status == LookupStatus::Unknown) {
-        addSkip(entry.path(), "the main side could not be read");
+        addSkip(entry.path(), "the main side could not be read", into);
         return;
     }
     if (isExcluded(entry)) {
-        addItem(entry, counterpart, opExclude);
+        addItem(entry, counterpart, opExclude, into);
         return;
     }
-    addItem(entry, counterpart, entry.isDirectory() ? opDeleteDirectory : opDeleteFile);
+    addItem(entry, counterpart, entry.isDirectory() ? opDeleteDirectory : opDeleteFile, into);
 }
 
 void FolderComparer::compareMain(const FileInfo& entry, const FileInfo& counterpart,
@@ -841,8 +900,8 @@ void FolderComparer::compareIncludedFolder(const std::string& folder, const std:
 }
 
 FileItem& FolderComparer::addItem(const FileInfo& entry, const FileInfo& counterpart,
-                                  std::int32_t code) {
-    FileItem& item = m_list->newItem();
+                                  std::int32_t code, std::deque<FileItem>* into) const {
+    FileItem& item = into != nullptr ? into->emplace_back() : m_list->newItem();
     item.isDirectory = entry.isDirectory();
     item.pair = m_pair;
     item.setSource(entry.path());
@@ -851,8 +910,9 @@ FileItem& FolderComparer::addItem(const FileInfo& entry, const FileInfo& counter
     return item;
 }
 
-void FolderComparer::addSkip(const std::string& path, std::string reason) {
-    FileItem& item = m_list->newItem();
+void FolderComparer::addSkip(const std::string& path, std::string reason,
+                             std::deque<FileItem>* into) const {
+    FileItem& item = into != nullptr ? into->emplace_back() : m_list->newItem();
     item.isDirectory = true;
     item.pair = m_pair;
     item.setSource(path);

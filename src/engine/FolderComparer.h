@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <set>
 #include <string>
 #include <string_view>
@@ -57,14 +58,18 @@ private:
     bool refuseByIdentity(std::size_t index, const FileItemList::Pair& pair, std::string& reason);
     void compareMain(const FileInfo& entry, const FileInfo& counterpart,
                      platform::LookupStatus status);
+    // Plans what becomes of a mirror entry without a main counterpart;
+    // into `into` when given (safe beside the main pass), else the plan.
     void compareMirror(const FileInfo& entry, std::string counterpartPath,
-                       platform::LookupStatus status);
+                       platform::LookupStatus status, std::deque<FileItem>* into = nullptr) const;
     bool timesDiffer(const FileInfo& a, const FileInfo& b, int& order) const;
     bool attributesDiffer(const FileInfo& entry, const FileInfo& counterpart) const;
     void compareFolder(const FileInfo& entry, const FileInfo& counterpart);
     bool planTypeChange(const FileInfo& entry, const FileInfo& counterpart);
-    FileItem& addItem(const FileInfo& entry, const FileInfo& counterpart, std::int32_t code);
-    void addSkip(const std::string& path, std::string reason);
+    FileItem& addItem(const FileInfo& entry, const FileInfo& counterpart, std::int32_t code,
+                      std::deque<FileItem>* into = nullptr) const;
+    void addSkip(const std::string& path, std::string reason,
+                 std::deque<FileItem>* into = nullptr) const;
     void addFailure(const std::string& path, bool isDirectory, std::string reason);
     bool isExcluded(const FileInfo& entry) const;
     void compareIncludedFolder(const std::string& folder, const std::string& copy);

@@ -1,11 +1,10 @@
 #include "engine/MirrorMemory.h"
 
-#include <cstdio>
 #include <fstream>
 #include <sstream>
-
-#include <unistd.h>
 #include <utility>
+
+#include "platform/AtomicFile.h"
 
 MirrorMemory::MirrorMemory(std::string file) : m_file(std::move(file)) {
     std::ifstream in(m_file);
@@ -44,19 +43,10 @@ void MirrorMemory::remember(const std::string& key, std::uint64_t ticks) {
     if (m_file.empty()) {
         return;
     }
-    // Written beside and renamed over, so a reader never sees half a file.
-    const std::string partial = m_file + "." + std::to_string(::getpid());
-    {
-        std::ofstream out(partial, std::ios::trunc);
-        for (const auto& [each, value] : m_ticks) {
-            out << each << ' ' << value << '\n';
-        }
-        if (!out.flush()) {
-            std::remove(partial.c_str());
-            return;
-        }
+    // Replaced whole, so a reader never sees half a file.
+    std::ostringstream text;
+    for (const auto& [each, value] : m_ticks) {
+        text << each << ' ' << value << '\n';
     }
-    if (std::rename(partial.c_str(), m_file.c_str()) != 0) {
-        std::remove(partial.c_str());
-    }
+    static_cast<void>(platform::replaceFile(m_file, text.str()));
 }

@@ -171,7 +171,7 @@ void TaskRun::openMirrors() {
         }
         if (!pair.tree.valid()) {
             // Owner-only until it gets main's bits at the end of the run.
-            result = platform::makeDirectories(pair.mirrorRoot, 0700);
+            result = platform::makeFolders(pair.mirrorRoot);
             if (result.ok()) {
                 pair.tree = platform::MirrorTree::open(pair.mirrorRoot, platform::kMirrorLockWaitMs,
                                                        result);

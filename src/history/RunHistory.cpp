@@ -1,7 +1,6 @@
 #include "history/RunHistory.h"
 
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -9,9 +8,9 @@
 #include <memory>
 #include <thread>
 
-#include "platform/FileOps.h"
 #include "platform/FileSystem.h"
 #include "platform/Path.h"
+#include "platform/ProgramFolder.h"
 
 namespace {
 
@@ -143,7 +142,7 @@ bool RunHistory::open() {
     m_failedOpen = true;
     const std::string folder(platform::folderOf(m_path));
     if (!folder.empty()) {
-        if (const platform::OpResult made = platform::makeDirectories(folder); !made.ok()) {
+        if (const platform::OpResult made = platform::makeFolders(folder); !made.ok()) {
             fail("cannot make the folder: " + made.message);
             return false;
         }
@@ -390,8 +389,7 @@ std::string mirrorTaskKey(const std::string& mainFolder, const std::string& mirr
     const auto resolved = [](const std::string& folder) {
         std::string absolute = folder;
         if (!absolute.starts_with('/')) {
-            char cwd[4096];
-            if (::getcwd(cwd, sizeof cwd) != nullptr) {
+            if (const std::string cwd = platform::workingFolder(); !cwd.empty()) {
                 absolute = platform::withTrailingSeparator(cwd) + folder;
             }
         }

@@ -1,13 +1,9 @@
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "logdll/LogWrite.h"
+#include "platform/AppendFile.h"
 
 namespace {
 
@@ -16,73 +12,34 @@ namespace {
 // writing itself.
 class LogFile {
 public:
-    LogFile() = default;
-    LogFile(const LogFile&) = delete;
-    LogFile& operator=(const LogFile&) = delete;
-    ~LogFile() { close(); }
-
-    void append(const char* text, std::size_t size, const char* path) {
+    // A failed write (a full disk) drops the rest of this text.
+    void append(std::string_view text, const char* path) {
         const std::lock_guard<std::mutex> lock(m_mutex);
         if (!isOpenAt(path) && !open(path)) {
             return;
         }
-        writeAll(text, size);
+        static_cast<void>(m_file.append(text));
     }
 
 private:
     // True when the open file is still usable for the path. Someone may have
     // deleted the log meanwhile (to start afresh); writing on into the deleted
-    // file would lose every later line. fstat costs no path lookup, so the
-    // check stays cheap next to the write.
+    // file would lose every later line.
     bool isOpenAt(const char* path) const {
-        if (m_fd < 0 || m_path != path) {
-            return false;
-        }
-        struct stat st;
-        return ::fstat(m_fd, &st) == 0 && st.st_nlink > 0;
+        return m_file.isOpen() && m_path == path && m_file.stillNamed();
     }
 
     bool open(const char* path) {
-        close();
-        int fd;
-        do {
-            fd = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-        } while (fd < 0 && errno == EINTR);
-        if (fd < 0) {
+        m_path.clear();
+        if (m_file.open(path) != 0) {
             return false;
         }
-        m_fd = fd;
         m_path = path;
         return true;
     }
 
-    void close() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-            m_fd = -1;
-        }
-        m_path.clear();
-    }
-
-    // The whole text reaches the kernel before this returns: short writes go
-    // on with the rest, interrupted ones are retried. Other errors (a full
-    // disk) drop the rest of this text.
-    void writeAll(const char* text, std::size_t size) const {
-        while (size > 0) {
-            const ssize_t n = ::write(m_fd, text, size);
-            if (n < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                return;
-            }
-            text += n;
-            size -= static_cast<std::size_t>(n);
-        }
-    }
-
     std::mutex m_mutex;
-    int m_fd = -1;
+    platform::AppendFile m_file;
     std::string m_path;
 };
 
@@ -98,7 +55,7 @@ extern "C" void LogWrite(const char* text, const char* logFilePath) {
     }
     // Nothing may escape into a caller that knows no C++ exceptions.
     try {
-        g_logFile.append(text, std::strlen(text), logFilePath);
+        g_logFile.append(text, logFilePath);
     } catch (...) {
     }
 }

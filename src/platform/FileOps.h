@@ -39,10 +39,6 @@ std::uint32_t keptMetadata(int dirFd);
 bool sameExtendedAttributes(const std::string& main, const std::string& mirror,
                             std::uint32_t kinds);
 
-// Makes a folder and its missing parents, each with `mode` less the umask's
-// bits. Succeeds when the folder exists already.
-OpResult makeDirectories(const std::string& path, unsigned mode = 0777);
-
 // Decides whether an entry beneath a folder being deleted must stay (an
 // excluded entry); its ancestors then stay too.
 using KeepPredicate = std::function<bool(const std::string& path, const FindRecord& record)>;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/FindRecord.h"
+#include "platform/OpResult.h"
 
 namespace platform {
 
@@ -89,6 +90,28 @@ bool isMountRoot(const std::string& path);
 // does not exist (yet), its deepest existing folder is resolved and the rest
 // appended as given. Empty for an empty or relative path.
 std::string resolvePath(const std::string& path);
+
+// Makes the folder `path` and its missing parents. Every folder made here is
+// its owner's alone (0700): the program makes folders for its own state (the
+// configuration, the run history, task logs, the desktop's trash and
+// autostart folders), which nobody else needs to read, and for mirror
+// folders, which get their main folders' bits once their content is done.
+// Succeeds when the folder exists already, whatever its bits; a file in the
+// way fails with ENOTDIR.
+OpResult makeFolders(const std::string& path);
+
+// True when `path` leads to an existing entry; a link is followed, so a
+// dangling one does not count.
+bool exists(const std::string& path);
+
+// True when `path` leads to an existing folder (a link to one counts).
+bool folderExists(const std::string& path);
+
+// True when the folder that would hold the file `path` exists: its folder
+// part, or the root for "/name". A bare name has no folder and gives false.
+// The task dialog's warning and the run decide by it whether a task log can
+// be written.
+bool folderOfFileExists(const std::string& path);
 
 // An open directory, listed in the kernel's order. Move-only; closes itself.
 class DirectoryHandle {

@@ -1,7 +1,6 @@
 #include "platform/InstallLayout.h"
 
-#include <sys/stat.h>
-
+#include "platform/FileSystem.h"
 #include "platform/ProgramFolder.h"
 
 // The build defines both as paths relative to the installed programs' folder.
@@ -43,8 +42,7 @@ std::string locateShippedFile(const std::string& programFolder, Shipped kind,
                               std::string_view name) {
     const std::vector<std::string> candidates = shippedFileCandidates(programFolder, kind, name);
     for (const std::string& candidate : candidates) {
-        struct stat st;
-        if (::stat(candidate.c_str(), &st) == 0) {
+        if (exists(candidate)) {
             return candidate;
         }
     }

@@ -1,12 +1,11 @@
 #include "ui/InstanceChannel.h"
 
-#include <sys/un.h>
-
 #include <QCryptographicHash>
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 
+#include "platform/LocalSocket.h"
 #include "platform/Path.h"
 
 namespace {
@@ -24,7 +23,7 @@ InstanceChannel::InstanceChannel(QObject* parent)
 
 QString InstanceChannel::serverName(const std::string& configFolder) {
     const std::string path = platform::withTrailingSeparator(configFolder) + kSocketName;
-    if (path.size() < sizeof(sockaddr_un::sun_path)) {
+    if (platform::fitsSocketAddress(path)) {
         return QFile::decodeName(QByteArray::fromStdString(path));
     }
     // Too long for a socket address: a name in the system's temporary folder

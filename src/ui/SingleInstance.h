@@ -2,9 +2,12 @@
 
 #include <string>
 
-// Makes sure only one copy of the program runs: an advisory lock (flock) on
-// a file named "ONLY_ONE_TWINFOLD.lock". The kernel lets go of the lock when
-// the holder ends, however it ends, so a crashed copy never blocks the next.
+#include "platform/FileLock.h"
+
+// Makes sure only one copy of the program runs: an advisory lock
+// (platform::FileLock) on a file named "ONLY_ONE_TWINFOLD.lock", let go when
+// the object goes or the copy ends however it ends, so a crashed copy never
+// blocks the next.
 class SingleInstance {
 public:
     enum class Result {
@@ -12,12 +15,6 @@ public:
         AlreadyRunning,  // another copy holds the lock
         Unavailable,     // the lock file could not be opened; nothing is known
     };
-
-    SingleInstance() = default;
-    // Lets go of the lock.
-    ~SingleInstance();
-    SingleInstance(const SingleInstance&) = delete;
-    SingleInstance& operator=(const SingleInstance&) = delete;
 
     // The lock file, always beside the configuration file in use:
     // `configFolder` (with its trailing separator) is made when missing. Two
@@ -31,5 +28,5 @@ public:
     Result acquire(const std::string& path);
 
 private:
-    int m_fd = -1;
+    platform::FileLock m_lock;
 };

@@ -2,17 +2,18 @@
 
 #include <QObject>
 
+#include "platform/StopSignals.h"
+
 class QSocketNotifier;
 
 // Turns SIGTERM, SIGINT and SIGHUP into a signal on the user-interface
-// thread, so that the program can end as a normal exit does. The handler
-// only writes the signal's number to a pipe; the rest happens in the event
-// loop. One instance at a time; the previous handlers come back when it goes.
+// thread, so that the program can end as a normal exit does: the event loop
+// watches platform::StopSignals. One instance at a time; the previous
+// handlers come back when it goes.
 class TerminationSignals : public QObject {
     Q_OBJECT
 public:
     explicit TerminationSignals(QObject* parent = nullptr);
-    ~TerminationSignals() override;
 
 Q_SIGNALS:
     void terminationRequested(int signalNumber);
@@ -20,6 +21,6 @@ Q_SIGNALS:
 private:
     void readPipe();
 
-    int m_fds[2] = {-1, -1};
+    platform::StopSignals m_signals{true};
     QSocketNotifier* m_notifier = nullptr;
 };

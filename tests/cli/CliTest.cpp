@@ -20,66 +20,23 @@
 
 #include "history/RunHistory.h"
 #include "platform/ProgramFolder.h"
+#include "support/CliRun.h"
 #include "support/TempTree.h"
 
 using ::testing::HasSubstr;
+using testsupport::CliResult;
 using testsupport::makeTree;
 using testsupport::pathExists;
 using testsupport::readFile;
-
-namespace {
-
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-// Runs twinfold-cli from the build folder with the given arguments, each
-// passed as is (no shell), and collects its output.
-Result cli(const std::vector<std::string>& args, const testsupport::TempDir& dir,
-           const std::string& workingDirectory = "/") {
-    const std::string outPath = dir / "out.txt", errPath = dir / "err.txt";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::chdir(workingDirectory.c_str()) != 0) {
-            ::_exit(126);
-        }
-        // The run history and any default configuration stay in the folder.
-        ::setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (dir / "config-home").c_str(), 1);
-        if (std::freopen(outPath.c_str(), "w", stdout) == nullptr ||
-            std::freopen(errPath.c_str(), "w", stderr) == nullptr) {
-            ::_exit(126);
-        }
-        std::vector<char*> argv;
-        std::string exe = platform::programFolder() + "twinfold-cli";
-        argv.push_back(exe.data());
-        for (const auto& a : args) {
-            argv.push_back(const_cast<char*>(a.c_str()));
-        }
-        argv.push_back(nullptr);
-        ::execv(exe.c_str(), argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    Result r;
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = readFile(outPath);
-    r.err = readFile(errPath);
-    return r;
-}
-
-}  // namespace
+using testsupport::runCli;
 
 TEST(Cli, PlansThenMirrorsAndReportsInItsExitStatus) {
     testsupport::TempDir dir;
     makeTree(dir.path(), "main/a=1\nmain/d/b=22\nmain/skip.tmp=x\nmirror/old=3\n");
     const std::string main = dir / "main", mirror = dir / "mirror";
 
-    Result plan =
-        cli({"mirror", main, mirror, "--plan", "--exclude-types", "tmp", "--delete"}, dir);
+    CliResult plan =
+        runCli({"mirror", main, mirror, "--plan", "--exclude-types", "tmp", "--delete"}, dir);
     EXPECT_EQ(plan.status, 0) << plan.err;
     EXPECT_THAT(plan.out, HasSubstr("[Create file]\t" + mirror + "/a\n"));
     EXPECT_THAT(plan.out, HasSubstr("[Create directory]\t" + mirror + "/d\n"));
@@ -88,9 +45,9 @@ TEST(Cli, PlansThenMirrorsAndReportsInItsExitStatus) {
     EXPECT_THAT(plan.out, HasSubstr("4 files, 1 directories\n"));
     EXPECT_TRUE(pathExists(mirror + "/old"));  // the plan changes nothing
 
-    Result run =
-        cli({"mirror", main, mirror, "--exclude-types", "tmp", "--log", dir / "t.log", "--delete"},
-            dir);
+    CliResult run = runCli(
+        {"mirror", main, mirror, "--exclude-types", "tmp", "--log", dir / "t.log", "--delete"},
+        dir);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_THAT(run.out, HasSubstr("4 done, 0 failed, 0 skipped"));
     EXPECT_EQ(readFile(mirror + "/d/b"), "22");
@@ -98,14 +55,14 @@ TEST(Cli, PlansThenMirrorsAndReportsInItsExitStatus) {
     EXPECT_FALSE(pathExists(mirror + "/skip.tmp"));
     EXPECT_THAT(readFile(dir / "t.log"), HasSubstr("\t[Create file]" + mirror + "/a\n"));
 
-    Result again = cli({"mirror", main, mirror, "--plan", "--flags", "0x01101111"}, dir);
+    CliResult again = runCli({"mirror", main, mirror, "--plan", "--flags", "0x01101111"}, dir);
     EXPECT_THAT(again.out, HasSubstr("[Create file]\t" + mirror + "/skip.tmp\n"));
 }
 
 TEST(Cli, SkippedPairsAndUsageErrorsHaveTheirOwnStatus) {
     testsupport::TempDir dir;
     makeTree(dir.path(), "mirror/precious=1\n");
-    Result missing = cli({"mirror", dir / "unplugged", dir / "mirror"}, dir);
+    CliResult missing = runCli({"mirror", dir / "unplugged", dir / "mirror"}, dir);
     EXPECT_EQ(missing.status, 1);
     EXPECT_THAT(missing.out, HasSubstr("0 done, 0 failed, 1 skipped"));
     EXPECT_TRUE(pathExists(dir / "mirror/precious"));
@@ -117,7 +74,7 @@ TEST(Cli, SkippedPairsAndUsageErrorsHaveTheirOwnStatus) {
                                                {"mirror", "a", "b", "--bogus"},
                                                {"frobnicate"},
                                                {"mirror", "a", "b", "--name"}}) {
-        Result r = cli(args, dir);
+        CliResult r = runCli(args, dir);
         EXPECT_EQ(r.status, 2) << ::testing::PrintToString(args);
         EXPECT_THAT(r.err, HasSubstr("Usage:"));
         EXPECT_THAT(r.out, ::testing::IsEmpty());
@@ -131,9 +88,9 @@ TEST(Cli, TypedExclusionsKeepMirrorOnlyFilesThroughADeletingRun) {
         SCOPED_TRACE(std::string("\"") + spelling + "\"");
         testsupport::TempDir dir;
         makeTree(dir.path(), "main/a=1\nmirror/keep.bak=old\nmirror/stale=2\n");
-        const Result run = cli({"mirror", dir / "main", dir / "mirror", "--flags", "0x01101111",
-                                "--exclude-types", spelling},
-                               dir);
+        const CliResult run = runCli({"mirror", dir / "main", dir / "mirror", "--flags",
+                                      "0x01101111", "--exclude-types", spelling},
+                                     dir);
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(readFile(dir / "mirror/keep.bak"), "old");
         EXPECT_FALSE(pathExists(dir / "mirror/stale"));  // the run did delete
@@ -141,9 +98,9 @@ TEST(Cli, TypedExclusionsKeepMirrorOnlyFilesThroughADeletingRun) {
 
     testsupport::TempDir dir;
     makeTree(dir.path(), "main/secret.key=new\nmirror/secret.key=old\n");
-    const Result run = cli({"mirror", dir.path() + "//main/", dir / "mirror", "--exclude",
-                            dir.path() + "/main/./secret.key/"},
-                           dir);
+    const CliResult run = runCli({"mirror", dir.path() + "//main/", dir / "mirror", "--exclude",
+                                  dir.path() + "/main/./secret.key/"},
+                                 dir);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(readFile(dir / "mirror/secret.key"), "old");
 }
@@ -161,7 +118,7 @@ TEST(Cli, StoredTaskWithAMissingPolicyRunsWithoutDeletionAndSaysSo) {
                            "<task name=\"Docs\" policy=\"Renamed\"><folderList><folder main=\"" +
                                dir / "main" + "\" mirror=\"" + dir / "mirror" +
                                "\"/></folderList></task></taskList></config>\n");
-    const Result run = cli({"--config", config, "run", "Docs"}, dir);
+    const CliResult run = runCli({"--config", config, "run", "Docs"}, dir);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(readFile(dir / "mirror/a"), "1");
     EXPECT_EQ(readFile(dir / "mirror/only-here"), "2");
@@ -192,33 +149,34 @@ TEST(Cli, RunsStoredTasksFromAConfigurationItNeverWrites) {
         "configVersion=\"1.0\"/></config>\n";
     testsupport::writeFile(config, xml);
 
-    Result list = cli({"--config", config, "list"}, dir);
+    CliResult list = runCli({"--config", config, "list"}, dir);
     EXPECT_EQ(list.status, 0) << list.err;
     EXPECT_EQ(list.out,
               "11111111-2222-3333-4444-555555555555\tDocs\tKeep\t1\nsecond\tDocs\tKeep\t0\n");
 
     // A name picks the first task bearing it.
-    Result plan = cli({"--config", config, "plan", "Docs"}, dir);
+    CliResult plan = runCli({"--config", config, "plan", "Docs"}, dir);
     EXPECT_EQ(plan.status, 0) << plan.err;
     EXPECT_THAT(plan.out, HasSubstr("[Create file]\t" + dir / "mirror/a\n"));
     EXPECT_THAT(plan.out, HasSubstr("[Exclude]\t" + dir / "main/b.tmp\n"));
 
-    Result run = cli({"--config", config, "run", "11111111-2222-3333-4444-555555555555"}, dir);
+    CliResult run =
+        runCli({"--config", config, "run", "11111111-2222-3333-4444-555555555555"}, dir);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(readFile(dir / "mirror/a"), "1");
     EXPECT_FALSE(pathExists(dir / "mirror/b.tmp"));
     EXPECT_THAT(readFile(dir / "logs/docs.log"), HasSubstr("---BEGIN---"));
     EXPECT_EQ(readFile(config), xml);  // never written
 
-    EXPECT_EQ(cli({"--config", config, "run", "Nobody"}, dir).status, 4);
-    EXPECT_EQ(cli({"--config", dir / "missing.xml", "list"}, dir).status, 3);
+    EXPECT_EQ(runCli({"--config", config, "run", "Nobody"}, dir).status, 4);
+    EXPECT_EQ(runCli({"--config", dir / "missing.xml", "list"}, dir).status, 3);
     testsupport::writeFile(dir / "broken.xml", "<config><policyList>");
-    Result broken = cli({"--config", dir / "broken.xml", "list"}, dir);
+    CliResult broken = runCli({"--config", dir / "broken.xml", "list"}, dir);
     EXPECT_EQ(broken.status, 3);
     EXPECT_THAT(broken.err, HasSubstr("can't parse XML document"));
     EXPECT_THAT(broken.err, HasSubstr(dir / "broken.xml"));
     EXPECT_THAT(broken.err, ::testing::ContainsRegex("at byte [0-9]+"));
-    EXPECT_EQ(cli({"--config", config, "plan"}, dir).status, 2);
+    EXPECT_EQ(runCli({"--config", config, "plan"}, dir).status, 2);
 }
 
 TEST(Cli, MassDeletionsAreHeldBackUnlessAllowed) {
@@ -233,26 +191,28 @@ TEST(Cli, MassDeletionsAreHeldBackUnlessAllowed) {
     const std::string main = dir / "main", mirror = dir / "mirror";
     const std::string deleting = "0x00100001";
 
-    Result held = cli({"mirror", main, mirror, "--flags", deleting}, dir);
+    CliResult held = runCli({"mirror", main, mirror, "--flags", deleting}, dir);
     EXPECT_EQ(held.status, 1) << "held deletions are not a success";
     EXPECT_TRUE(pathExists(mirror + "/share/f14"));
     EXPECT_THAT(held.err, HasSubstr("deletions held back in " + mirror));
     EXPECT_THAT(held.err, HasSubstr("[Skip] " + mirror + "/share/f0: deletion held back"));
     EXPECT_THAT(held.out, HasSubstr("0 done, 0 failed, 15 skipped"));
 
-    Result plan = cli({"mirror", main, mirror, "--flags", deleting, "--plan"}, dir);
+    CliResult plan = runCli({"mirror", main, mirror, "--flags", deleting, "--plan"}, dir);
     EXPECT_THAT(plan.err, HasSubstr("would hold back the deletions of " + mirror));
 
-    Result badLimit = cli({"mirror", main, mirror, "--flags", deleting, "--max-delete", "x"}, dir);
+    CliResult badLimit =
+        runCli({"mirror", main, mirror, "--flags", deleting, "--max-delete", "x"}, dir);
     EXPECT_EQ(badLimit.status, 2);
     EXPECT_TRUE(pathExists(mirror + "/share/f14"));
 
-    Result under = cli({"mirror", main, mirror, "--flags", deleting, "--max-delete", "14"}, dir);
+    CliResult under =
+        runCli({"mirror", main, mirror, "--flags", deleting, "--max-delete", "14"}, dir);
     EXPECT_EQ(under.status, 1) << "15 deletions are over a limit of 14";
     EXPECT_TRUE(pathExists(mirror + "/share/f14"));
 
-    Result allowed =
-        cli({"mirror", main, mirror, "--flags", deleting, "--max-delete", "100%"}, dir);
+    CliResult allowed =
+        runCli({"mirror", main, mirror, "--flags", deleting, "--max-delete", "100%"}, dir);
     EXPECT_EQ(allowed.status, 0) << allowed.err;
     EXPECT_FALSE(pathExists(mirror + "/share/f14"));
     EXPECT_TRUE(pathExists(mirror + "/share"));
@@ -261,9 +221,9 @@ TEST(Cli, MassDeletionsAreHeldBackUnlessAllowed) {
 TEST(Cli, OptionsInAnyOrderWithEqualsAndPathsFromTheWorkingDirectory) {
     testsupport::TempDir dir;
     makeTree(dir.path(), "main/a=1\nmain/b.tmp=2\nmirror/old=3\nlogs/\n");
-    Result run = cli({"-q", "mirror", "--log=logs/t.log", "main", "--exclude-types=tmp", "mirror",
-                      "--delete", "--max-delete=100%"},
-                     dir, dir.path());
+    CliResult run = runCli({"-q", "mirror", "--log=logs/t.log", "main", "--exclude-types=tmp",
+                            "mirror", "--delete", "--max-delete=100%"},
+                           dir, dir.path());
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "") << "-q prints no summary";
     EXPECT_EQ(readFile(dir / "mirror/a"), "1");
@@ -272,7 +232,8 @@ TEST(Cli, OptionsInAnyOrderWithEqualsAndPathsFromTheWorkingDirectory) {
     // The log names the resolved folders, not the relative ones.
     EXPECT_THAT(readFile(dir / "logs/t.log"), HasSubstr("[Create file]" + dir / "mirror/a\n"));
 
-    Result verbose = cli({"mirror", "./main/", "--verbose", "mirror/.", "--plan"}, dir, dir.path());
+    CliResult verbose =
+        runCli({"mirror", "./main/", "--verbose", "mirror/.", "--plan"}, dir, dir.path());
     EXPECT_EQ(verbose.status, 0) << verbose.err;
     EXPECT_THAT(verbose.out, HasSubstr("[Create file]\t" + dir / "mirror/b.tmp\n"));
 }
@@ -294,17 +255,17 @@ TEST(Cli, MirrorDeletesNothingUnlessANamedOptionOrTheFlagsSayItShould) {
                                            {{"--flags=0x00000111"}, false}}) {
         std::vector<std::string> args = {"mirror", main, mirror, "--plan"};
         args.insert(args.end(), c.options.begin(), c.options.end());
-        Result plan = cli(args, dir);
+        CliResult plan = runCli(args, dir);
         EXPECT_EQ(plan.status, 0) << plan.err;
         EXPECT_EQ(plan.out.find("[Delete file]\t" + mirror + "/old") != std::string::npos,
                   c.deletes)
             << ::testing::PrintToString(c.options) << plan.out;
     }
-    Result run = cli({"mirror", main, mirror}, dir);
+    CliResult run = runCli({"mirror", main, mirror}, dir);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(pathExists(mirror + "/old"));
-    EXPECT_EQ(cli({"mirror", main, mirror, "--delete", "--trash"}, dir).status, 2);
-    EXPECT_EQ(cli({"mirror", main, mirror, "--compare", "colour"}, dir).status, 2);
+    EXPECT_EQ(runCli({"mirror", main, mirror, "--delete", "--trash"}, dir).status, 2);
+    EXPECT_EQ(runCli({"mirror", main, mirror, "--compare", "colour"}, dir).status, 2);
 }
 
 TEST(Cli, CompareAndNewerOnlyPickWhichDifferencesAreCopied) {
@@ -324,7 +285,7 @@ TEST(Cli, CompareAndNewerOnlyPickWhichDifferencesAreCopied) {
                                            {{"--newer-only"}, false}}) {
         std::vector<std::string> args = {"mirror", main, mirror, "--plan"};
         args.insert(args.end(), c.options.begin(), c.options.end());
-        Result plan = cli(args, dir);
+        CliResult plan = runCli(args, dir);
         EXPECT_EQ(plan.out.find("[Update file]\t" + mirror + "/f") != std::string::npos, c.copies)
             << ::testing::PrintToString(c.options) << plan.out;
     }
@@ -335,7 +296,7 @@ TEST(Cli, JsonReportsCountsProblemsTimesAndTheExitStatus) {
     makeTree(dir.path(), "main/a=1\nmain/d/b=2\nmirror/\n");
     const std::string main = dir / "main", mirror = dir / "mirror";
 
-    Result plan = cli({"--json", "mirror", main, mirror, "--plan"}, dir);
+    CliResult plan = runCli({"--json", "mirror", main, mirror, "--plan"}, dir);
     EXPECT_EQ(plan.status, 0) << plan.err;
     EXPECT_THAT(plan.out, ::testing::StartsWith("{\"items\":["));
     EXPECT_THAT(plan.out,
@@ -343,7 +304,7 @@ TEST(Cli, JsonReportsCountsProblemsTimesAndTheExitStatus) {
     EXPECT_THAT(plan.out, HasSubstr("\"files\":2,\"directories\":1,"));
     EXPECT_THAT(plan.out, ::testing::EndsWith("\"exitStatus\":0}\n"));
 
-    Result run = cli({"mirror", main, mirror, "--json", "--name=Docs"}, dir);
+    CliResult run = runCli({"mirror", main, mirror, "--json", "--name=Docs"}, dir);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_THAT(run.out, ::testing::StartsWith("{\"task\":\"Docs\","));
     EXPECT_THAT(run.out, ::testing::ContainsRegex(
@@ -353,7 +314,7 @@ TEST(Cli, JsonReportsCountsProblemsTimesAndTheExitStatus) {
     EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << "one object, one line";
 
     // A skipped pair: its reason is in the object and on the error stream.
-    Result skipped = cli({"mirror", dir / "unplugged", mirror, "--json"}, dir);
+    CliResult skipped = runCli({"mirror", dir / "unplugged", mirror, "--json"}, dir);
     EXPECT_EQ(skipped.status, 1);
     EXPECT_THAT(skipped.out, HasSubstr("\"skipped\":1,"));
     EXPECT_THAT(skipped.out,
@@ -366,7 +327,7 @@ TEST(Cli, AnUnusableLogIsAUsageErrorBeforeAnythingChanges) {
     testsupport::TempDir dir;
     makeTree(dir.path(), "main/a=1\nmirror/\nalog/\n");
     for (const std::string& log : {dir / "no/such/folder/t.log", dir / "alog"}) {
-        Result r = cli({"mirror", dir / "main", dir / "mirror", "--log", log}, dir);
+        CliResult r = runCli({"mirror", dir / "main", dir / "mirror", "--log", log}, dir);
         EXPECT_EQ(r.status, 2) << log;
         EXPECT_THAT(r.err, HasSubstr("can't write the log " + log));
         EXPECT_FALSE(pathExists(dir / "mirror/a")) << log;
@@ -387,7 +348,7 @@ TEST(Cli, EveryCommandHasItsOwnHelpAndTheProgramItsVersion) {
              {{"mirror", "--help"}, "nothing is deleted from MIRROR"},
              {{"--version"}, "twinfold-cli "},
          }) {
-        Result r = cli(c.args, dir);
+        CliResult r = runCli(c.args, dir);
         EXPECT_EQ(r.status, 0) << ::testing::PrintToString(c.args);
         EXPECT_THAT(r.out, HasSubstr(c.shows)) << ::testing::PrintToString(c.args);
     }
@@ -466,7 +427,7 @@ TEST(Cli, ASignalStopsTheRunBetweenItemsAndLeavesNoTemporaryFile) {
         }
     }
     // The mirror's lock was released: the next run finishes the job.
-    Result again = cli({"-q", "mirror", main, mirror}, dir);
+    CliResult again = runCli({"-q", "mirror", main, mirror}, dir);
     EXPECT_EQ(again.status, 0) << again.err;
     EXPECT_EQ(namesIn(mirror), mainNames);
 }
@@ -476,17 +437,17 @@ TEST(Cli, HistoryAndStatusReadTheRunsOfEveryFrontEnd) {
     makeTree(dir.path(), "main/a=1\nmirror/\n");
     const std::string main = dir / "main", mirror = dir / "mirror";
 
-    EXPECT_EQ(cli({"history"}, dir).out, "");  // no history yet, no configuration
-    ASSERT_EQ(cli({"mirror", main, mirror, "--name", "Photos"}, dir).status, 0);
-    ASSERT_EQ(cli({"mirror", main, mirror, "--simulate"}, dir).status, 0);
+    EXPECT_EQ(runCli({"history"}, dir).out, "");  // no history yet, no configuration
+    ASSERT_EQ(runCli({"mirror", main, mirror, "--name", "Photos"}, dir).status, 0);
+    ASSERT_EQ(runCli({"mirror", main, mirror, "--simulate"}, dir).status, 0);
     // The main folder gone for a while (a share not mounted), then back and
     // named differently: the same folders are the same history.
     ASSERT_EQ(std::rename(main.c_str(), (dir / "away").c_str()), 0);
-    ASSERT_EQ(cli({"mirror", main, mirror, "--name", "Photos"}, dir).status, 1);
+    ASSERT_EQ(runCli({"mirror", main, mirror, "--name", "Photos"}, dir).status, 1);
     ASSERT_EQ(std::rename((dir / "away").c_str(), main.c_str()), 0);
-    ASSERT_EQ(cli({"mirror", main + "/", mirror, "--name", "Photos", "--plan"}, dir).status, 0);
+    ASSERT_EQ(runCli({"mirror", main + "/", mirror, "--name", "Photos", "--plan"}, dir).status, 0);
 
-    Result all = cli({"history"}, dir);
+    CliResult all = runCli({"history"}, dir);
     EXPECT_EQ(all.status, 0) << all.err;
     std::vector<std::string> lines;
     for (std::size_t at = 0, end; (end = all.out.find('\n', at)) != std::string::npos;
@@ -499,24 +460,24 @@ TEST(Cli, HistoryAndStatusReadTheRunsOfEveryFrontEnd) {
     EXPECT_THAT(lines[1], HasSubstr("\tMirror\tsimulation\tcommand line\tdone\t"));
     EXPECT_THAT(lines[2], HasSubstr("\tPhotos\trun\tcommand line\tdone\t1\t0\t0\t0\t"));
 
-    Result json = cli({"history", "Photos", "--limit", "1", "--json"}, dir);
+    CliResult json = runCli({"history", "Photos", "--limit", "1", "--json"}, dir);
     EXPECT_EQ(json.status, 0) << json.err;
     EXPECT_THAT(json.out, HasSubstr("\"taskName\": \"Photos\", \"origin\": \"command line\", "
                                     "\"simulate\": false"));
     EXPECT_THAT(json.out, HasSubstr("\"skipped\": 1, \"aborted\": false"));
     EXPECT_THAT(json.out, HasSubstr("\"problems\": [{\"failed\": false, \"path\": \"" + main +
                                     "\", \"reason\": \"the main folder does not exist\"}]"));
-    EXPECT_EQ(cli({"history", "Nobody"}, dir).status, 4);
-    EXPECT_EQ(cli({"history", "--limit", "x"}, dir).status, 2);
+    EXPECT_EQ(runCli({"history", "Nobody"}, dir).status, 4);
+    EXPECT_EQ(runCli({"history", "--limit", "x"}, dir).status, 2);
 
     // The last real run of the folders was skipped: a monitoring check fails.
-    Result status = cli({"status"}, dir);
+    CliResult status = runCli({"status"}, dir);
     EXPECT_EQ(status.status, 1);
     EXPECT_THAT(status.out, HasSubstr("Photos\tmirror-"));
     EXPECT_THAT(status.out, HasSubstr("\tskipped 1\tfailed\n"));
     EXPECT_EQ(status.out.find("Mirror"), std::string::npos) << "one line for the folders";
-    ASSERT_EQ(cli({"mirror", main + "/", mirror}, dir).status, 0);
-    EXPECT_EQ(cli({"status"}, dir).status, 0);
+    ASSERT_EQ(runCli({"mirror", main + "/", mirror}, dir).status, 0);
+    EXPECT_EQ(runCli({"status"}, dir).status, 0);
 
     // A stored task scheduled for real runs whose last success is 8 days old
     // (the default limit is 7), next to one that never ran.
@@ -537,12 +498,12 @@ TEST(Cli, HistoryAndStatusReadTheRunsOfEveryFrontEnd) {
         old.start = old.end;
         ASSERT_TRUE(history.record(old)) << history.problem();
     }
-    status = cli({"--config", config, "status"}, dir);
+    status = runCli({"--config", config, "status"}, dir);
     EXPECT_EQ(status.status, 1) << status.err;
     EXPECT_THAT(status.out, HasSubstr("Nightly\tnightly\t"));
     EXPECT_THAT(status.out, HasSubstr("\tdone\toverdue\n"));
     EXPECT_THAT(status.out, HasSubstr("Idle\tidle\tnever run\t-\tok\n"));
-    EXPECT_THAT(cli({"--config", config, "history", "Nightly"}, dir).out,
+    EXPECT_THAT(runCli({"--config", config, "history", "Nightly"}, dir).out,
                 HasSubstr("\tNightly\trun\tbutton\tdone\t"));
 }
 
@@ -578,7 +539,7 @@ TEST(Cli, AfterARunTheMirrorMatchesMainEntryForEntry) {
                                               "tmp",     "--exclude-attrs", "HIDDEN"};
     std::vector<std::string> args = {"mirror", main, mirror};
     args.insert(args.end(), options.begin(), options.end());
-    Result run = cli(args, dir);
+    CliResult run = runCli(args, dir);
     EXPECT_EQ(run.status, 0) << run.err;
 
     const std::string listing = dir / "rsync.txt";
@@ -588,7 +549,7 @@ TEST(Cli, AfterARunTheMirrorMatchesMainEntryForEntry) {
     EXPECT_EQ(readFile(listing), ">f+++++++++ skip.tmp\n");
 
     args.push_back("--plan");
-    Result again = cli(args, dir);
+    CliResult again = runCli(args, dir);
     std::istringstream lines(again.out);
     for (std::string line; std::getline(lines, line);) {
         if (line.starts_with("[")) {

@@ -1,61 +1,32 @@
 #include <dirent.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "platform/ProgramFolder.h"
+#include "support/CliRun.h"
 #include "support/MountNamespace.h"
 #include "support/TempTree.h"
 
 using ::testing::HasSubstr;
 using ::testing::Not;
+using testsupport::CliResult;
 using testsupport::makeTree;
 using testsupport::pathExists;
 using testsupport::readFile;
+using testsupport::runCli;
 using testsupport::setWriteTime;
 using testsupport::writeFile;
 
 namespace {
-
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-// Runs twinfold-cli from the build folder, arguments passed as they are.
-Result cli(const std::vector<std::string>& args, const std::string& scratch) {
-    const std::string outPath = scratch + "/out.txt", errPath = scratch + "/err.txt";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (std::freopen(outPath.c_str(), "w", stdout) == nullptr ||
-            std::freopen(errPath.c_str(), "w", stderr) == nullptr) {
-            ::_exit(126);
-        }
-        std::string exe = platform::programFolder() + "twinfold-cli";
-        std::vector<char*> argv{exe.data()};
-        for (const auto& a : args) {
-            argv.push_back(const_cast<char*>(a.c_str()));
-        }
-        argv.push_back(nullptr);
-        ::execv(exe.c_str(), argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(outPath), readFile(errPath)};
-}
 
 // The lines of `versions` output as "path<TAB>size", the run left out.
 std::vector<std::string> keptPaths(const std::string& out) {
@@ -79,14 +50,14 @@ protected:
                       "\"/></folderList><versions enabled=\"true\"/></task></taskList></config>");
     }
     // A mirror run keeping versions where the stored task keeps them.
-    Result mirrorRun(std::vector<std::string> extra = {}) {
+    CliResult mirrorRun(std::vector<std::string> extra = {}) {
         std::vector<std::string> args{"mirror", main, mirror, "--delete", "--versions", versions};
         args.insert(args.end(), extra.begin(), extra.end());
-        return cli(args, dir.path());
+        return runCli(args, dir);
     }
-    Result stored(std::vector<std::string> args) {
+    CliResult stored(std::vector<std::string> args) {
         args.insert(args.begin(), {"--config", config});
-        return cli(args, dir.path());
+        return runCli(args, dir);
     }
     // Main and mirror hold `name` with different content; the mirror's older.
     void changed(const std::string& name, const std::string& now, const std::string& before) {
@@ -113,14 +84,14 @@ TEST_F(VersionsCli, RunsKeepWhatTheyReplaceOrDeleteAndRestoreBringsItBack) {
         std::string content;
     };
     // Simulate moves nothing.
-    Result simulated = mirrorRun({"--simulate"});
+    CliResult simulated = mirrorRun({"--simulate"});
     EXPECT_EQ(simulated.status, 0) << simulated.err;
     EXPECT_FALSE(pathExists(versions));
     EXPECT_EQ(readFile(mirror + "/a"), "old a");
 
-    Result real = mirrorRun();
+    CliResult real = mirrorRun();
     ASSERT_EQ(real.status, 0) << real.err;
-    Result listed = stored({"versions", "T"});
+    CliResult listed = stored({"versions", "T"});
     ASSERT_EQ(listed.status, 0) << listed.err;
     EXPECT_THAT(keptPaths(listed.out),
                 ::testing::UnorderedElementsAre("1-mirror/a\t5", "1-mirror/gone\t8",
@@ -133,7 +104,7 @@ TEST_F(VersionsCli, RunsKeepWhatTheyReplaceOrDeleteAndRestoreBringsItBack) {
           Case{"delete keeps the file", "1-mirror/gone", "old gone"},
           Case{"a deleted folder keeps its files in their places", main + "/folder/", ""}}) {
         SCOPED_TRACE(c.name);
-        Result restored = stored({"restore", "T", c.path, "--to", to});
+        CliResult restored = stored({"restore", "T", c.path, "--to", to});
         EXPECT_EQ(restored.status, 0) << restored.err;
     }
     EXPECT_EQ(readFile(to + "/a"), "old a");
@@ -142,15 +113,16 @@ TEST_F(VersionsCli, RunsKeepWhatTheyReplaceOrDeleteAndRestoreBringsItBack) {
     EXPECT_EQ(readFile(to + "/folder/s/y"), "2");
 
     // Into main: an existing file stays unless replacing is asked for.
-    Result conflict = stored({"restore", "T", main + "/a", "--to", main});
+    CliResult conflict = stored({"restore", "T", main + "/a", "--to", main});
     EXPECT_EQ(conflict.status, 1);
     EXPECT_THAT(conflict.err, HasSubstr("a exists; not replaced"));
     EXPECT_EQ(readFile(main + "/a"), "new a");
-    Result replaced = stored({"restore", "T", main + "/a", "--to", main, "--overwrite"});
+    CliResult replaced = stored({"restore", "T", main + "/a", "--to", main, "--overwrite"});
     EXPECT_EQ(replaced.status, 0) << replaced.err;
     EXPECT_EQ(readFile(main + "/a"), "old a");
 
-    Result none = stored({"restore", "T", "1-mirror/a", "--at", "1999-01-01 000000", "--to", to});
+    CliResult none =
+        stored({"restore", "T", "1-mirror/a", "--at", "1999-01-01 000000", "--to", to});
     EXPECT_EQ(none.status, 1);
     EXPECT_EQ(stored({"restore", "T", "1-mirror/a"}).status, 2) << "--to is required";
 }
@@ -167,16 +139,16 @@ TEST_F(VersionsCli, TheVersionsFolderSurvivesDeletionsAndIsNotCountedByTheGuard)
             "mirror/.twinfold-versions/2026-01-01 000000/1-mirror/v" + std::to_string(i) + "=v\n";
     }
     makeTree(dir.path(), tree);
-    Result held = mirrorRun();
+    CliResult held = mirrorRun();
     EXPECT_EQ(held.status, 1);
     EXPECT_THAT(held.err, HasSubstr("deletions held back in " + mirror));
     EXPECT_TRUE(pathExists(mirror + "/f0"));
 
-    Result allowed = mirrorRun({"--max-delete", "100%"});
+    CliResult allowed = mirrorRun({"--max-delete", "100%"});
     EXPECT_EQ(allowed.status, 0) << allowed.err;
     EXPECT_FALSE(pathExists(mirror + "/f0"));
     EXPECT_TRUE(pathExists(versions + "/2026-01-01 000000/1-mirror/v39"));
-    Result listed = stored({"versions", "T", "1-mirror/f0"});
+    CliResult listed = stored({"versions", "T", "1-mirror/f0"});
     EXPECT_EQ(keptPaths(listed.out), std::vector<std::string>{"1-mirror/f0\t1"});
 }
 
@@ -189,12 +161,12 @@ TEST_F(VersionsCli, PruningByAgeAndCount) {
 
     changed("a", "v4", "v3");
     ASSERT_EQ(mirrorRun({"--keep-versions", "1"}).status, 0);
-    Result listed = stored({"versions", "T", "1-mirror/a"});
+    CliResult listed = stored({"versions", "T", "1-mirror/a"});
     EXPECT_EQ(keptPaths(listed.out), std::vector<std::string>{"1-mirror/a\t2"});
-    Result restored = stored({"restore", "T", "1-mirror/a", "--to", dir / "r"});
+    CliResult restored = stored({"restore", "T", "1-mirror/a", "--to", dir / "r"});
     EXPECT_EQ(readFile(dir / "r/a"), "v3");
 
-    EXPECT_EQ(cli({"mirror", main, mirror, "--keep-days", "3"}, dir.path()).status, 2)
+    EXPECT_EQ(runCli({"mirror", main, mirror, "--keep-days", "3"}, dir).status, 2)
         << "limits need a versions folder";
     EXPECT_EQ(mirrorRun({"--keep-versions", "-1"}).status, 2);
 }
@@ -208,8 +180,8 @@ TEST_F(VersionsCli, AnotherFileSystemGetsACopy) {
         if (::mount("tmpfs", other.c_str(), "tmpfs", 0, "size=16m") != 0) {
             return std::string("mount tmpfs: ") + std::strerror(errno);
         }
-        Result run =
-            cli({"mirror", main, mirror, "--delete", "--versions", other + "/kept"}, dir.path());
+        CliResult run =
+            runCli({"mirror", main, mirror, "--delete", "--versions", other + "/kept"}, dir);
         failures.check(run.status == 0, "run: " + run.err);
         // One run folder holding the old file, and the mirror updated.
         std::vector<std::string> runs;

@@ -1,47 +1,19 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <optional>
 #include <string>
 
 #include "config/XMLConfig.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempTree.h"
 
-namespace {
-
-// Sets (or, with nullopt, removes) an environment variable for one test.
-class EnvironmentVariable {
-public:
-    EnvironmentVariable(const char* name, const std::optional<std::string>& value) : m_name(name) {
-        if (const char* old = std::getenv(name)) {
-            m_old = old;
-        }
-        set(value);
-    }
-    ~EnvironmentVariable() { set(m_old); }
-    EnvironmentVariable(const EnvironmentVariable&) = delete;
-    EnvironmentVariable& operator=(const EnvironmentVariable&) = delete;
-
-    void set(const std::optional<std::string>& value) {
-        if (value) {
-            ::setenv(m_name, value->c_str(), 1);
-        } else {
-            ::unsetenv(m_name);
-        }
-    }
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
-
-}  // namespace
+using testsupport::ScopedEnvironment;
 
 TEST(ConfigLocation, PortableFileFirstThenXdgThenHome) {
     testsupport::TempDir dir;
     testsupport::makeTree(dir.path(), "portable/config.xml=<config/>\ninstalled/bin/\nhome/\n");
-    EnvironmentVariable home("HOME", dir / "home");
-    EnvironmentVariable xdg("XDG_CONFIG_HOME", dir / "xdg");
+    ScopedEnvironment home("HOME", dir / "home");
+    ScopedEnvironment xdg("XDG_CONFIG_HOME", dir / "xdg");
 
     EXPECT_EQ(XMLConfig::configFolderFor(dir / "portable/"), dir / "portable/");
     EXPECT_EQ(XMLConfig::configFolderFor(dir / "installed/bin/"), dir / "xdg/twinfold/");
@@ -55,8 +27,8 @@ TEST(ConfigLocation, PortableFileFirstThenXdgThenHome) {
 TEST(ConfigLocation, StateBesideAPortableFileElseXdgStateElseHome) {
     testsupport::TempDir dir;
     testsupport::makeTree(dir.path(), "portable/config.xml=<config/>\ninstalled/bin/\nhome/\n");
-    EnvironmentVariable home("HOME", dir / "home");
-    EnvironmentVariable xdg("XDG_STATE_HOME", dir / "state");
+    ScopedEnvironment home("HOME", dir / "home");
+    ScopedEnvironment xdg("XDG_STATE_HOME", dir / "state");
 
     EXPECT_EQ(XMLConfig::stateFolderFor(dir / "portable/"), dir / "portable/");
     EXPECT_EQ(XMLConfig::stateFolderFor(dir / "installed/bin/"), dir / "state/twinfold/");

@@ -815,4 +815,20 @@ TEST_P(TypeChange, Converges) {
 INSTANTIATE_TEST_SUITE_P(Fidelity, TypeChange, ::testing::ValuesIn(kTypes),
                          [](const auto& row) { return std::string(row.param.name); });
 
+// Excluded entries are never deleted, so a mirror folder holding some cannot
+// give way to main's file: one failure says why, and nothing is touched.
+TEST_F(FidelityTest, AFolderHoldingExcludedEntriesIsNotReplaced) {
+    makeTree(mainDir(), "x=new\n");
+    makeTree(mirrorDir(), "x/keep.tmp=kept\nx/other=old\n");
+    policy.setFlags(kDeleteForGood);
+    task.exclude.setFileTypes("tmp");
+    EXPECT_EQ(planLines(), std::vector<std::string>{"[Skip]main/x"});
+    runOnce();
+    EXPECT_EQ(run.failedCount(), 1);
+    ASSERT_FALSE(run.problems().empty());
+    EXPECT_THAT(run.problems().at(0).reason, HasSubstr("excluded entries are kept"));
+    EXPECT_EQ(readFile(mirrorPath("x/keep.tmp")), "kept");
+    EXPECT_EQ(readFile(mirrorPath("x/other")), "old");
+}
+
 }  // namespace

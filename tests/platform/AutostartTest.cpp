@@ -3,9 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <initializer_list>
+#include <optional>
 
+#include "support/ScopedEnvironment.h"
 #include "support/TempTree.h"
 
 using ::testing::HasSubstr;
@@ -66,23 +67,11 @@ TEST(Autostart, AFolderThatCannotBeMadeIsReported) {
 }
 
 TEST(Autostart, TheFolderFollowsXdgConfigHomeThenHome) {
-    const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
-    const std::string savedXdg = oldXdg != nullptr ? oldXdg : "";
-    const char* oldHome = std::getenv("HOME");
-    const std::string savedHome = oldHome != nullptr ? oldHome : "";
-    ::setenv("HOME", "/home/someone", 1);
-    ::setenv("XDG_CONFIG_HOME", "/xdg/config", 1);
+    testsupport::ScopedEnvironment home("HOME", "/home/someone");
+    testsupport::ScopedEnvironment xdg("XDG_CONFIG_HOME", "/xdg/config");
     EXPECT_EQ(platform::autostartFolder(), "/xdg/config/autostart/");
-    ::setenv("XDG_CONFIG_HOME", "relative", 1);
+    xdg.set("relative");
     EXPECT_EQ(platform::autostartFolder(), "/home/someone/.config/autostart/");
-    ::unsetenv("XDG_CONFIG_HOME");
+    xdg.set(std::nullopt);
     EXPECT_EQ(platform::autostartFolder(), "/home/someone/.config/autostart/");
-    if (oldXdg != nullptr) {
-        ::setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
-    }
-    if (oldHome != nullptr) {
-        ::setenv("HOME", savedHome.c_str(), 1);
-    } else {
-        ::unsetenv("HOME");
-    }
 }

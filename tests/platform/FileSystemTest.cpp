@@ -106,3 +106,51 @@ TEST(FileSystem, IdentifiersAndProgramFolder) {
     EXPECT_EQ(folder.back(), '/');
     EXPECT_EQ(::access((folder + "platform_tests").c_str(), X_OK), 0);
 }
+
+// Folders the program makes hold its private state: owner-only whatever the
+// umask, while a folder that is there already keeps its bits.
+TEST(FileSystem, MadeFoldersAreOwnerOnlyAndExistingOnesStayAsTheyAre) {
+    TempDir dir;
+    testsupport::makeTree(dir.path(), "shared/\nfile=x\n");
+    ::chmod((dir / "shared").c_str(), 0755);
+    const mode_t oldMask = ::umask(0);
+    const OpResult made = makeFolders(dir / "shared/a/b");
+    ::umask(oldMask);
+    ASSERT_TRUE(made.ok()) << made.message;
+    const auto bits = [](const std::string& path) {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+    };
+    EXPECT_EQ(bits(dir / "shared/a"), 0700u);
+    EXPECT_EQ(bits(dir / "shared/a/b"), 0700u);
+    EXPECT_EQ(bits(dir / "shared"), 0755u);
+    EXPECT_TRUE(makeFolders(dir / "shared/a/b").ok()) << "an existing folder is no failure";
+    EXPECT_EQ(makeFolders(dir / "file").error, ENOTDIR);
+    EXPECT_EQ(makeFolders(dir / "file/below").error, ENOTDIR);
+}
+
+// The rule by which both the task dialog and the run decide that a log file
+// can be made.
+TEST(FileSystem, TheFolderOfAFileExistsOnlyWhenItIsAFolder) {
+    TempDir dir;
+    testsupport::makeTree(dir.path(), "logs/\nfile=x\nto-logs->logs\ndangling->gone\n");
+    const struct {
+        std::string file;
+        bool exists;
+    } rows[] = {
+        {dir / "logs/task.log", true},
+        {dir / "to-logs/task.log", true},  // a link to a folder counts
+        {"/task.log", true},               // directly beneath the root
+        {dir / "gone/task.log", false},
+        {dir / "dangling/task.log", false},
+        {dir / "file/task.log", false},
+        {"task.log", false},  // no folder named at all
+        {"", false},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(folderOfFileExists(row.file), row.exists) << row.file;
+    }
+    EXPECT_TRUE(exists(dir / "to-logs"));
+    EXPECT_FALSE(exists(dir / "dangling")) << "a link is followed";
+    EXPECT_FALSE(folderExists(dir / "file"));
+}

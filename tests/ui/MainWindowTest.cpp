@@ -27,6 +27,7 @@
 #include "platform/Autostart.h"
 #include "platform/Clock.h"
 #include "platform/ProgramFolder.h"
+#include "schedule/ScheduleQueue.h"
 #include "support/TempTree.h"
 #include "ui/TfrmMain.h"
 #include "ui/TfrmProgress.h"

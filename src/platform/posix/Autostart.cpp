@@ -1,68 +1,28 @@
 #include "platform/Autostart.h"
 
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 
+#include "platform/AtomicFile.h"
+#include "platform/FileSystem.h"
 #include "platform/Path.h"
+#include "platform/UserFolders.h"
 
 namespace platform {
 
 namespace {
 
-std::string homeFolder() {
-    if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
-        return home;
-    }
-    if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr && entry->pw_dir) {
-        return entry->pw_dir;
-    }
-    return {};
-}
-
-// Makes `folder` and its missing parents; errno is set on failure.
-bool makeFolders(const std::string& folder) {
-    std::string partial;
-    std::size_t begin = 0;
-    while (begin < folder.size()) {
-        std::size_t end = folder.find(kSeparator, begin + 1);
-        if (end == std::string::npos) {
-            end = folder.size();
-        }
-        partial = folder.substr(0, end);
-        if (!partial.empty() && ::mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) {
-            return false;
-        }
-        begin = end;
-    }
-    struct stat st;
-    if (::stat(folder.c_str(), &st) != 0) {
-        return false;
-    }
-    if (!S_ISDIR(st.st_mode)) {
-        errno = ENOTDIR;
-        return false;
-    }
-    return true;
-}
-
-std::string reason(const char* what, const std::string& path) {
-    return std::string(what) + " " + path + ": " + std::strerror(errno);
+std::string reason(const char* what, const std::string& path, int error = errno) {
+    return std::string(what) + " " + path + ": " + std::strerror(error);
 }
 
 }  // namespace
 
 std::string autostartFolder() {
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
-        return withTrailingSeparator(xdg) + "autostart/";
-    }
-    const std::string home = homeFolder();
-    return home.empty() ? std::string() : withTrailingSeparator(home) + ".config/autostart/";
+    const std::string config = userFolder(UserFolder::Config);
+    return config.empty() ? std::string() : config + "autostart/";
 }
 
 std::string desktopExecValue(const std::string& program) {
@@ -102,8 +62,8 @@ std::string setStartWithSession(bool on, const std::string& program, const std::
         }
         return {};
     }
-    if (!makeFolders(folder)) {
-        return reason("can't make the folder", folder);
+    if (const OpResult made = makeFolders(folder); !made.ok()) {
+        return reason("can't make the folder", folder, made.error);
     }
     const std::string text =
         "[Desktop Entry]\n"
@@ -116,34 +76,9 @@ std::string setStartWithSession(bool on, const std::string& program, const std::
         "Icon=io.github.twinfold.Twinfold\n"
         "Terminal=false\n"
         "X-GNOME-Autostart-enabled=true\n";
-    const std::string temporary = entry + ".new";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        return reason("can't write", temporary);
-    }
-    std::size_t written = 0;
-    while (written < text.size()) {
-        const auto n = ::write(fd, text.data() + written, text.size() - written);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            std::string why = reason("can't write", temporary);
-            ::close(fd);
-            ::unlink(temporary.c_str());
-            return why;
-        }
-        written += static_cast<std::size_t>(n);
-    }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        std::string why = reason("can't write", temporary);
-        ::unlink(temporary.c_str());
-        return why;
-    }
-    if (::rename(temporary.c_str(), entry.c_str()) != 0) {
-        std::string why = reason("can't replace", entry);
-        ::unlink(temporary.c_str());
-        return why;
+    // Readable by all, as the session's other entries are.
+    if (const OpResult written = replaceFile(entry, text, 0644); !written.ok()) {
+        return reason("can't write", entry, written.error);
     }
     return {};
 }
@@ -152,8 +87,7 @@ bool startsWithSession(const std::string& folder) {
     if (folder.empty()) {
         return false;
     }
-    struct stat st;
-    return ::stat((withTrailingSeparator(folder) + kAutostartEntryName).c_str(), &st) == 0;
+    return exists(withTrailingSeparator(folder) + kAutostartEntryName);
 }
 
 }  // namespace platform

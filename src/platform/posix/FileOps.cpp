@@ -29,6 +29,9 @@
 
 namespace platform {
 
+using detail::isFolderEntry;
+using detail::Listed;
+using detail::listFolder;
 using detail::UniqueFd;
 
 OpResult OpResult::failure(int code) {
@@ -306,12 +309,10 @@ int openBeneath(int rootFd, const std::string& relative, bool create, UniqueFd& 
     return walkBeneath(rootFd, relative, create, out, made);
 }
 
-struct Listed {
-    std::string name;
-    unsigned char type;
-};
+}  // namespace
 
-// Lists a folder opened for reading. Returns 0 or an errno.
+namespace detail {
+
 int listFolder(int dirFd, std::vector<Listed>& out) {
     const int fd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
@@ -349,6 +350,10 @@ bool isFolderEntry(int dirFd, const Listed& entry) {
     return ::fstatat(dirFd, entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
            S_ISDIR(st.st_mode);
 }
+
+}  // namespace detail
+
+namespace {
 
 void keepFirst(OpResult& first, OpResult result) {
     if (first.ok() && !result.ok()) {

@@ -8,7 +8,9 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "platform/FileOps.h"
 
@@ -52,6 +54,23 @@ private:
     int m_fd = -1;
 };
 
+// Hands all of `text` to the open file `fd`: short writes go on with the
+// rest, interrupted ones are tried again. Returns 0 or the errno of another
+// failure.
+inline int writeAll(int fd, std::string_view text) {
+    while (!text.empty()) {
+        const ssize_t n = ::write(fd, text.data(), text.size());
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        text.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return 0;
+}
+
 struct FileOpsSeam {
     bool noOpenat2 = false;     // resolve folders one name at a time, as without openat2
     bool noKernelCopy = false;  // copy content with read and write only
@@ -76,6 +95,21 @@ int copyContent(int source, int target, const struct stat& st);
 // when `targetIsNew`). What the target's file system cannot keep is dropped.
 // Returns 0 or an errno.
 int copyExtendedAttributes(int source, int target, bool targetIsNew);
+
+// An entry of a listed folder: its name, and its type as the listing tells it
+// (a DT_ value; DT_UNKNOWN where the file system does not tell).
+struct Listed {
+    std::string name;
+    unsigned char type;
+};
+
+// Lists the folder open as `dirFd` from its start, all but "." and "..".
+// Returns 0 or the errno that ended the listing.
+int listFolder(int dirFd, std::vector<Listed>& out);
+
+// True when the listed entry of the folder `dirFd` is a folder (a link never
+// is); asks the file system only where the listing did not tell.
+bool isFolderEntry(int dirFd, const Listed& entry);
 
 // Moves the entry `name` of the open folder `dirFd` to the trash of its own
 // file system; `path` is its full path, kept for putting it back. Never

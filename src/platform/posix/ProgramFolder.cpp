@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <vector>
 
 #include "platform/Path.h"
@@ -21,6 +22,17 @@ std::string programFolder() {
         }
         buffer.resize(buffer.size() * 2);
     }
+}
+
+std::string workingFolder() {
+    std::vector<char> buffer(4096);
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE) {
+            return {};
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+    return buffer.data();
 }
 
 }  // namespace platform

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/UserFolders.h"
 #include "platform/posix/FileOpsInternal.h"
 
 // Moves entries to the desktop's trash in the freedesktop.org trash layout,
@@ -79,14 +80,11 @@ UniqueFd trashFolder(int parentFd, const char* name) {
 
 // The user's home trash, when it lies on the entry's mount.
 UniqueFd homeTrash(const Where& entry) {
-    std::string path;
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && data[0] == '/') {
-        path = std::string(data) + "/Trash";
-    } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
-        path = std::string(home) + "/.local/share/Trash";
-    } else {
+    const std::string data = userFolder(UserFolder::Data);
+    if (data.empty()) {
         return UniqueFd();
     }
+    const std::string path = data + "Trash";
     // Its parents are the user's own folders: links among them are followed.
     std::string existing = path;
     Where where;
@@ -100,7 +98,7 @@ UniqueFd homeTrash(const Where& entry) {
     if (!sameMount(where, entry)) {
         return UniqueFd();
     }
-    if (existing != path && makeDirectories(path).error != 0) {
+    if (existing != path && makeFolders(path).error != 0) {
         return UniqueFd();
     }
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -183,20 +181,6 @@ std::string infoText(const std::string& path) {
     return "[Trash Info]\nPath=" + escapedPath(path) + "\nDeletionDate=" + date + "\n";
 }
 
-int writeAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
-        }
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return 0;
-}
-
 // Renames without ever replacing an entry of the trash. Where the file system
 // cannot refuse to replace by itself, the name reserved by the .trashinfo
 // written first is checked to be free.
@@ -237,7 +221,7 @@ OpResult intoTrash(int trashFd, int dirFd, const std::string& name, const std::s
             }
             return OpResult::failure(errno);
         }
-        int error = writeAll(out.get(), text);
+        int error = detail::writeAll(out.get(), text);
         if (error == 0) {
             error = out.close();
         }

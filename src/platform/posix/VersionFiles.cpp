@@ -1,6 +1,5 @@
 #include "platform/VersionFiles.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -12,6 +11,8 @@
 #include <memory>
 #include <utility>
 #include <vector>
+
+#include "platform/posix/FileOpsInternal.h"
 
 namespace platform {
 
@@ -383,31 +384,22 @@ OpResult removeEntryTree(int parent, const std::string& name) {
     if (errno != EISDIR && errno != EPERM) {
         return fromErrno(errno);
     }
-    const int fd = ::openat(parent, name.c_str(), kFolderFlags | O_NOFOLLOW);
-    if (fd < 0) {
+    const FolderFd folder(::openat(parent, name.c_str(), kFolderFlags | O_NOFOLLOW));
+    if (!folder.valid()) {
         return fromErrno(errno);
     }
-    DIR* dir = ::fdopendir(fd);
-    if (dir == nullptr) {
-        const int error = errno;
-        ::close(fd);
-        return fromErrno(error);
-    }
-    std::vector<std::string> names;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view child = entry->d_name;
-        if (child != "." && child != "..") {
-            names.emplace_back(child);
-        }
-    }
+    std::vector<detail::Listed> entries;
+    const int listError = detail::listFolder(folder.get(), entries);
     OpResult result;
-    for (const std::string& child : names) {
-        OpResult removed = removeEntryTree(::dirfd(dir), child);
+    for (const detail::Listed& entry : entries) {
+        OpResult removed = removeEntryTree(folder.get(), entry.name);
         if (!removed.ok() && result.ok()) {
             result = std::move(removed);
         }
     }
-    ::closedir(dir);
+    if (result.ok() && listError != 0) {
+        result = fromErrno(listError);
+    }
     if (!result.ok()) {
         return result;
     }
@@ -426,69 +418,26 @@ OpResult removeEmptyFolder(int parent, const std::string& name) {
 
 int forEachEntry(int folder,
                  const std::function<void(const std::string& name, const Lookup&)>& visit) {
-    const int fd = ::openat(folder, ".", kFolderFlags);
-    if (fd < 0) {
-        return errno;
-    }
-    DIR* dir = ::fdopendir(fd);
-    if (dir == nullptr) {
-        const int error = errno;
-        ::close(fd);
+    std::vector<detail::Listed> entries;
+    if (const int error = detail::listFolder(folder, entries)) {
         return error;
     }
-    std::vector<std::string> names;
-    errno = 0;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view name = entry->d_name;
-        if (name != "." && name != "..") {
-            names.emplace_back(name);
-        }
+    for (const detail::Listed& entry : entries) {
+        visit(entry.name, lookupEntryAt(folder, entry.name.c_str()));
     }
-    const int error = errno;
-    if (error == 0) {
-        for (const std::string& name : names) {
-            visit(name, lookupEntryAt(::dirfd(dir), name.c_str()));
-        }
-    }
-    ::closedir(dir);
-    return error;
+    return 0;
 }
 
 int forEachName(int folder,
                 const std::function<void(const std::string& name, bool isFolder)>& visit) {
-    const int fd = ::openat(folder, ".", kFolderFlags);
-    if (fd < 0) {
-        return errno;
-    }
-    DIR* dir = ::fdopendir(fd);
-    if (dir == nullptr) {
-        const int error = errno;
-        ::close(fd);
+    std::vector<detail::Listed> entries;
+    if (const int error = detail::listFolder(folder, entries)) {
         return error;
     }
-    std::vector<std::pair<std::string, bool>> names;
-    errno = 0;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view name = entry->d_name;
-        if (name == "." || name == "..") {
-            continue;
-        }
-        bool isFolder = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_UNKNOWN) {
-            struct stat st {};
-            isFolder = ::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-                       S_ISDIR(st.st_mode);
-        }
-        names.emplace_back(name, isFolder);
+    for (const detail::Listed& entry : entries) {
+        visit(entry.name, detail::isFolderEntry(folder, entry));
     }
-    const int error = errno;
-    ::closedir(dir);
-    if (error == 0) {
-        for (const auto& [name, isFolder] : names) {
-            visit(name, isFolder);
-        }
-    }
-    return error;
+    return 0;
 }
 
 std::optional<bool> sameFileSystem(const std::string& a, const std::string& b) {

@@ -17,12 +17,11 @@
 #include <QVBoxLayout>
 #include <QWidget>
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 
 #include "config/XMLConfig.h"
 #include "model/Task.h"
 #include "model/TaskManager.h"
+#include "platform/FileSystem.h"
 #include "platform/InstallLayout.h"
 #include "platform/Path.h"
 #include "widgets/DialogService.h"
@@ -159,7 +158,7 @@ bool confirmTaskThatCannotRun(QWidget* parent, const std::vector<std::string>& m
             "dialogs", "This task has no folder pair, so it cannot run yet.\nSave it anyway?");
     } else {
         for (const std::string& main : mainFolders) {
-            if (std::error_code error; !std::filesystem::is_directory(main, error)) {
+            if (!platform::folderExists(main)) {
                 text = QCoreApplication::translate("dialogs",
                                                    "The main folder \"%1\" does not exist, so "
                                                    "the task cannot run until it does.\nSave it "
@@ -227,9 +226,7 @@ bool makeProposedLogFolder(const std::string& logFile) {
         logFile.find(platform::kSeparator, folder.size()) != std::string::npos) {
         return true;
     }
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    return std::filesystem::is_directory(folder, error);
+    return platform::makeFolders(folder).ok();
 }
 
 }  // namespace dialogs

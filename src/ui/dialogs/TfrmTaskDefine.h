@@ -6,31 +6,26 @@
 
 #include "ui/dialogs/ControlTip.h"
 
-class PolicyManager;
-class QCheckBox;
-class QComboBox;
-class QGroupBox;
+class FileExcludePage;
+class FileIncludePage;
+class GeneralPage;
 class QLabel;
-class QLineEdit;
-class QListWidget;
 class QPushButton;
-class QRadioButton;
-class QSpinBox;
-class QStackedWidget;
-class QTimeEdit;
-class QTimer;
 class QScrollArea;
+class QStackedWidget;
+class QTimer;
 class QTreeWidget;
-class QTreeWidgetItem;
-class LinkLabel;
+class SchedulePage;
 class Task;
+class TaskFolderPage;
 class TaskManager;
 class VersionSettingsPage;
 
-// Edits every setting of one live Task: name, copy policy, task log, folder
-// pairs, included files, exclusions and schedule. The controls hold the
-// working copy; OK writes it into the task. One edit reaches the task at
-// once: removing an excluded file.
+// Edits every setting of one live Task, one page per group of settings:
+// name, copy policy and task log; folder pairs; included files;
+// exclusions; schedule; versions. The pages hold the working copy; OK
+// checks what spans pages and writes every page into the task. One edit
+// reaches the task at once: removing an excluded file.
 //
 // Bind with SetTasks, then SetTaskDefined, then show modally.
 class TfrmTaskDefine : public QDialog {
@@ -49,11 +44,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void buildGeneralPage(QWidget* page);
-    void buildIncludePage(QWidget* page);
-    void buildExcludePage(QWidget* page);
-    void buildFolderPage(QWidget* page);
-    void buildSchedulePage(QWidget* page);
     void FormCreate();
     // Lets the pages scroll where the dialog would not fit the screen.
     void fitToScreen();
@@ -62,39 +52,10 @@ private:
     void tvOptionMouseMove(QPoint position);
     void nbOptionPageChanged();
     void tmTipsTimer();
-    void tmeButtonStatusTimer();
-    void edtTaskNameExit();
-    void chkLogClick();
-    // Follows the typed name with the proposed log file, until the user
-    // chooses another file.
-    void proposeLogFile();
-    void btnLogClick();
-    void stCopyPolicyClick();
-    void btnAddMainFolderClick();
-    void btnRemoveMainFolderClick();
-    void lstMainFolders1MouseMove(QPoint position);
-    void btnAddIncludeFilesClick();
-    void btnDelIncludeFilesClick();
-    void btnAddExcludeFilesClick();
-    void btnDelExcludeFilesClick();
-    void btnExcludeFileTypesClick();
-    void edtExcludeFileTypesExit();
-    void btnExcludeFileAttrsClick();
-    void edtIntervalExit();
     void btnOKClick();
-    void btnCancelClick();
-
-    // Appends `path` to `list` unless a row shows exactly this text.
-    static void addUniqueRow(QListWidget* list, const QString& path);
-    // The include folder the first row's mirror and the stored name give.
-    QString includeFolderForRows() const;
 
     TaskManager* Tasks = nullptr;
-    PolicyManager* policyManager = nullptr;
     Task* FTaskDefined = nullptr;
-    // The log file last proposed; the path field still showing it means the
-    // user has not chosen another.
-    QString m_proposedLog;
     QMap<QString, int> pageIndex;
     QMap<QString, QString> pageHint;
     ControlTip tips;
@@ -106,46 +67,12 @@ private:
     QLabel* lblTip;
     QPushButton* btnOK;
     QPushButton* btnCancel;
-    QTimer* tmeButtonStatus;
     QTimer* tmTips;
 
-    QLineEdit* edtTaskName;
-    QComboBox* cboCopyPolicy;
-    LinkLabel* stCopyPolicy;
-    QCheckBox* chkLog;
-    QLineEdit* edtLogPath;
-    QPushButton* btnLog;
-
-    QListWidget* lvIncludeFiles;
-    QPushButton* btnAddIncludeFiles;
-    QPushButton* btnDelIncludeFiles;
-    QLineEdit* edtIncludePath;
-    QLabel* lblIncludeFiles;
-
-    QListWidget* lvExcludeFiles;
-    QPushButton* btnAddExcludeFiles;
-    QPushButton* btnDelExcludeFiles;
-    QLineEdit* edtExcludeFileTypes;
-    QPushButton* btnExcludeFileTypes;
-    QLineEdit* edtExcludeFileAttrs;
-    QPushButton* btnExcludeFileAttrs;
-
-    QListWidget* lstMainFolders;
-    QPushButton* btnAddMainFolder;
-    QPushButton* btnRemoveMainFolder;
-    QLineEdit* edtMainFolderSummary;
-    QLineEdit* edtMirrorFolderSummary;
-
-    QCheckBox* chkInterval;
-    QSpinBox* edtInterval;
-    QLabel* stCurrentTime;
-    QLabel* stLastRunTime;
-    QLabel* stRunTimes;
-    QCheckBox* chkFixup;
-    QTimeEdit* dtFixup;
-    QCheckBox* chkRunMissed;
-    QRadioButton* rdSimulate;
-    QRadioButton* rdRun;
-
+    GeneralPage* m_generalPage;
+    FileIncludePage* m_includePage;
+    FileExcludePage* m_excludePage;
+    TaskFolderPage* m_folderPage;
+    SchedulePage* m_schedulePage;
     VersionSettingsPage* m_versionsPage;
 };

@@ -9,12 +9,12 @@
 #include <string_view>
 #include <vector>
 
-#include "config/AtomicFile.h"
 #include "config/EDOMError.h"
 #include "config/NormalSetting.h"
 #include "config/XMLConfig.h"
 #include "model/PolicyManager.h"
 #include "model/TaskManager.h"
+#include "platform/AtomicFile.h"
 #include "platform/Clock.h"
 
 namespace {
@@ -74,7 +74,7 @@ std::optional<std::string> loadAndSave(const std::string& folder) {
         std::abort();
     }
     std::string saved;
-    if (!config::readWholeFile(config.configPath(), saved).ok()) {
+    if (!platform::readWholeFile(config.configPath(), saved).ok()) {
         std::abort();
     }
     return saved;
@@ -85,7 +85,7 @@ std::optional<std::string> loadAndSave(const std::string& folder) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string& folder = workFolder();
     const std::string_view input(reinterpret_cast<const char*>(data), size);
-    if (!config::replaceFile(folder + "config.xml", input).ok()) {
+    if (!platform::replaceFile(folder + "config.xml", input).ok()) {
         std::abort();
     }
     const std::optional<std::string> first = loadAndSave(folder);

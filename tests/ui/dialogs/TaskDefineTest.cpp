@@ -20,17 +20,26 @@
 #include <QTreeWidget>
 #include <atomic>
 #include <chrono>
+#include <functional>
+#include <map>
 #include <thread>
+#include <vector>
 
 #include "DialogFixture.h"
 #include "config/XMLConfig.h"
 #include "platform/Clock.h"
 #include "support/TempTree.h"
 #include "ui/dialogs/ControlTip.h"
+#include "ui/dialogs/FileExcludePage.h"
+#include "ui/dialogs/FileIncludePage.h"
+#include "ui/dialogs/GeneralPage.h"
+#include "ui/dialogs/SchedulePage.h"
+#include "ui/dialogs/TaskFolderPage.h"
 #include "ui/dialogs/TfrmSelectFileAttr.h"
 #include "ui/dialogs/TfrmSelectFileType.h"
 #include "ui/dialogs/TfrmTaskDefine.h"
 #include "ui/dialogs/TypeScan.h"
+#include "ui/dialogs/VersionSettingsPage.h"
 #include "widgets/HelpWindow.h"
 
 using namespace Qt::StringLiterals;
@@ -104,6 +113,98 @@ struct DefineDialog {
     TfrmTaskDefine dialog;
 };
 
+// Every setting of a task a page can hold, as text: one entry per group
+// of settings, keyed by its name.
+std::map<std::string, std::string> settingsOf(const Task& task) {
+    const auto join = [](const auto& texts) {
+        std::string out;
+        for (const std::string& text : texts) {
+            out += text + '|';
+        }
+        return out;
+    };
+    std::vector<std::string> pairs;
+    for (const TaskFolderItem& pair : task.folderList.items()) {
+        pairs.push_back(pair.main + '>' + pair.mirror);
+    }
+    const Schedule& schedule = task.schedule;
+    const VersionSettings& versions = task.versions;
+    return {
+        {"name", task.name},
+        {"policy", task.getPolicy() != nullptr ? task.getPolicyName() : "(none)"},
+        {"log", std::to_string(task.enableLog) + task.logFile},
+        {"folders", join(pairs)},
+        {"include", join(task.include.fileList())},
+        {"excludeFiles", join(task.exclude.fileList())},
+        {"excludeTypes", task.exclude.getFileTypes()},
+        {"excludeAttrs", task.exclude.getFileAttrs()},
+        {"schedule", std::to_string(schedule.intervalEnabled) + schedule.interval() +
+                         std::to_string(schedule.fixupEnabled) + schedule.fixup() +
+                         std::to_string(schedule.runMissed) + std::to_string(schedule.simulate)},
+        {"versions", std::to_string(versions.enabled) + versions.folder +
+                         std::to_string(versions.keepDays) + ',' +
+                         std::to_string(versions.keepVersions)},
+    };
+}
+
+// A page of the dialog, loaded from one task and saved into another, and
+// the groups of settings it owns.
+struct PageCase {
+    const char* name;
+    std::vector<std::string> owned;
+    std::function<void(Model&, const Task&, Task&)> loadAndSave;
+};
+
+const std::vector<PageCase>& pageCases() {
+    static const std::vector<PageCase> cases{
+        {"general",
+         {"name", "policy", "log"},
+         [](Model& model, const Task& from, Task& to) {
+             GeneralPage page;
+             page.setTaskManager(&model.tasks);
+             page.load(from);
+             QVERIFY(page.validate());
+             page.save(to);
+         }},
+        {"task folder",
+         {"folders"},
+         [](Model&, const Task& from, Task& to) {
+             TaskFolderPage page;
+             page.load(from);
+             page.save(to);
+         }},
+        {"file include",
+         {"include"},
+         [](Model&, const Task& from, Task& to) {
+             FileIncludePage page;
+             page.load(from);
+             page.save(to);
+         }},
+        {"file exclude",
+         {"excludeFiles", "excludeTypes", "excludeAttrs"},
+         [](Model&, const Task& from, Task& to) {
+             FileExcludePage page;
+             page.load(from);
+             page.save(to);
+         }},
+        {"schedule",
+         {"schedule"},
+         [](Model&, const Task& from, Task& to) {
+             SchedulePage page;
+             page.load(from);
+             page.save(to);
+         }},
+        {"versions",
+         {"versions"},
+         [](Model&, const Task& from, Task& to) {
+             VersionSettingsPage page;
+             page.load(from.versions);
+             to.versions = page.settings();
+         }},
+    };
+    return cases;
+}
+
 }  // namespace
 
 class TaskDefineTest : public QObject {
@@ -147,6 +248,60 @@ private slots:
         task.schedule.countScheduledStart();
         QTRY_COMPARE(d.get<QLabel>("stRunTimes")->text(), u"1"_s);
         QVERIFY(d.get<QLabel>("stLastRunTime")->text() != u"--:--:--"_s);
+    }
+
+    void pageSavesWhatItLoadedAndNothingElse_data() {
+        QTest::addColumn<int>("index");
+        for (std::size_t i = 0; i < pageCases().size(); ++i) {
+            QTest::newRow(pageCases()[i].name) << static_cast<int>(i);
+        }
+    }
+
+    // Each page, loaded from a task with every setting made, writes into
+    // another task, whose settings all differ, exactly the settings it owns
+    // (paths that are not UTF-8 included) and leaves the rest as they were.
+    void pageSavesWhatItLoadedAndNothingElse() {
+        QFETCH(int, index);
+        const PageCase& page = pageCases()[static_cast<std::size_t>(index)];
+        testsupport::TempDir temp;
+        Model model;
+        const auto fill = [&model, &temp](Task& task, bool first) {
+            const std::string tag = first ? "a" : "b";
+            task.name = "Backup " + tag;
+            model.policies.assignPolicy(task, first ? "Photos" : "Music");
+            task.enableLog = first;
+            task.logFile = temp / (tag + ".log");
+            task.folderList.addItem("/data/\xff" + tag, "/backup/\xfe" + tag);
+            task.folderList.addItem("/photos/" + tag, "/media/usb/" + tag);
+            task.include.addFile("/etc/\xe9" + tag);
+            task.exclude.addFile("/data/\xff/" + tag);
+            task.exclude.setFileTypes(first ? "bak;tmp;" : "exe;");
+            task.exclude.setFileAttrs(first ? "SYSTEM;HIDDEN;" : "READONLY;");
+            task.schedule.intervalEnabled = first;
+            task.schedule.setInterval(first ? "17" : "42");
+            task.schedule.fixupEnabled = !first;
+            task.schedule.setFixup(first ? "21:29:08" : "06:00:00");
+            task.schedule.runMissed = first;
+            task.schedule.simulate = !first;
+            task.versions = {first, "/backup/kept" + tag, first ? 90 : 0, first ? 3 : 0};
+        };
+        model.addPolicy("Photos", 0);
+        model.addPolicy("Music", 0);
+        Task& from = model.tasks.addTask();
+        fill(from, true);
+        Task& to = model.tasks.addTask();
+        fill(to, false);
+        const std::map<std::string, std::string> loaded = settingsOf(from);
+        const std::map<std::string, std::string> before = settingsOf(to);
+
+        page.loadAndSave(model, from, to);
+        for (const auto& [group, text] : settingsOf(to)) {
+            QVERIFY2(loaded.at(group) != before.at(group), group.c_str());  // the case shows it
+            const bool owned =
+                std::find(page.owned.begin(), page.owned.end(), group) != page.owned.end();
+            QVERIFY2(text == (owned ? loaded : before).at(group), group.c_str());
+        }
+        QCOMPARE(DialogService::instance().messageCount(), 0);
     }
 
     void okWithUnchangedControlsKeepsAStoredTask() {

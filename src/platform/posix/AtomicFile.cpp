@@ -1,4 +1,4 @@
-#include "config/AtomicFile.h"
+#include "platform/AtomicFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,20 +9,15 @@
 #include <cstring>
 #include <vector>
 
-namespace config {
+#include "platform/posix/FileOpsInternal.h"
 
-platform::OpResult fileFailure(int error, const std::string& what, const std::string& path) {
-    return platform::OpResult::failure(error, what + " " + path + ": " + std::strerror(error));
+namespace platform {
+
+OpResult fileFailure(int error, const std::string& what, const std::string& path) {
+    return OpResult::failure(error, what + " " + path + ": " + std::strerror(error));
 }
 
 namespace {
-
-constexpr mode_t kOwnerOnly = S_IRUSR | S_IWUSR;
-
-struct ClosesOnExit {
-    int fd;
-    ~ClosesOnExit() { ::close(fd); }
-};
 
 std::string folderOfPath(const std::string& path) {
     const std::size_t slash = path.rfind('/');
@@ -37,20 +32,6 @@ std::string nameOfPath(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-int writeAll(int fd, std::string_view content) {
-    while (!content.empty()) {
-        const ssize_t written = ::write(fd, content.data(), content.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
-        }
-        content.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return 0;
-}
-
 // Makes the rename itself durable. File systems that cannot flush a folder
 // are not an error: the file is in place either way.
 void syncFolder(const std::string& folder) {
@@ -63,8 +44,8 @@ void syncFolder(const std::string& folder) {
 
 // Writes `content` to a new temporary file beside `path` and flushes it to
 // the disk. On failure nothing is left behind.
-platform::OpResult writeTemporary(const std::string& path, std::string_view content, mode_t mode,
-                                  std::string& temporary) {
+OpResult writeTemporary(const std::string& path, std::string_view content, mode_t mode,
+                        std::string& temporary) {
     const std::string folder = folderOfPath(path);
     std::string pattern = folder + "/." + nameOfPath(path) + ".tmp-XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
@@ -79,7 +60,7 @@ platform::OpResult writeTemporary(const std::string& path, std::string_view cont
     if (::fchmod(fd, mode) != 0) {
         error = errno;
         step = "cannot set the permissions of";
-    } else if ((error = writeAll(fd, content)) != 0) {
+    } else if ((error = detail::writeAll(fd, content)) != 0) {
         step = "cannot write";
     } else if (::fsync(fd) != 0) {
         error = errno;
@@ -93,19 +74,19 @@ platform::OpResult writeTemporary(const std::string& path, std::string_view cont
         ::unlink(temporary.c_str());
         return fileFailure(error, step, temporary);
     }
-    return {};
+    return OpResult::success();
 }
 
 }  // namespace
 
-platform::OpResult readWholeFile(const std::string& path, std::string& content) {
+OpResult readWholeFile(const std::string& path, std::string& content) {
     content.clear();
     // Non-blocking, so that a FIFO in the file's place cannot hang the reader.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
+    const detail::UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!file.valid()) {
         return fileFailure(errno, "cannot open", path);
     }
-    const ClosesOnExit closer{fd};
+    const int fd = file.get();
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
         return fileFailure(errno, "cannot read", path);
@@ -124,13 +105,13 @@ platform::OpResult readWholeFile(const std::string& path, std::string& content) 
             return fileFailure(errno, "cannot read", path);
         }
         if (got == 0) {
-            return {};
+            return OpResult::success();
         }
         content.append(chunk, static_cast<std::size_t>(got));
     }
 }
 
-platform::OpResult replaceFile(const std::string& path, std::string_view content) {
+OpResult replaceFile(const std::string& path, std::string_view content, unsigned newFileMode) {
     std::string target = path;
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
@@ -139,9 +120,10 @@ platform::OpResult replaceFile(const std::string& path, std::string_view content
             std::free(resolved);
         }
     }
-    const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : kOwnerOnly;
+    const mode_t mode =
+        ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : static_cast<mode_t>(newFileMode);
     std::string temporary;
-    platform::OpResult result = writeTemporary(target, content, mode, temporary);
+    OpResult result = writeTemporary(target, content, mode, temporary);
     if (!result.ok()) {
         return result;
     }
@@ -151,17 +133,17 @@ platform::OpResult replaceFile(const std::string& path, std::string_view content
         return fileFailure(error, "cannot replace", target);
     }
     syncFolder(folderOfPath(target));
-    return {};
+    return OpResult::success();
 }
 
-platform::OpResult copyFileNoReplace(const std::string& source, const std::string& target) {
+OpResult copyFileNoReplace(const std::string& source, const std::string& target) {
     std::string content;
-    platform::OpResult result = readWholeFile(source, content);
+    OpResult result = readWholeFile(source, content);
     if (!result.ok()) {
         return result;
     }
     std::string temporary;
-    result = writeTemporary(target, content, kOwnerOnly, temporary);
+    result = writeTemporary(target, content, kOwnerOnlyFile, temporary);
     if (!result.ok()) {
         return result;
     }
@@ -184,25 +166,7 @@ platform::OpResult copyFileNoReplace(const std::string& source, const std::strin
         return fileFailure(error, "cannot copy " + source + " to", target);
     }
     syncFolder(folderOfPath(target));
-    return {};
+    return OpResult::success();
 }
 
-platform::OpResult makeFolders(const std::string& path) {
-    for (std::size_t pos = 1; pos <= path.size(); ++pos) {
-        if (pos < path.size() && path[pos] != '/') {
-            continue;
-        }
-        const std::string part = path.substr(0, pos);
-        if (::mkdir(part.c_str(), S_IRWXU) != 0 && errno != EEXIST) {
-            return fileFailure(errno, "cannot create the folder", part);
-        }
-    }
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        return fileFailure(errno, "cannot create the folder", path);
-    }
-    return S_ISDIR(st.st_mode) ? platform::OpResult{}
-                               : fileFailure(ENOTDIR, "cannot create the folder", path);
-}
-
-}  // namespace config
+}  // namespace platform
