@@ -2,6 +2,196 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="en">
 <context>
+    <name>ConfigKeeper</name>
+    <message>
+        <source>System error</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>System info</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Some copy policies or tasks could not be used as stored. Until you pick or save a policy for them, these run with deletion off:
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Info</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Twinfold can&apos;t save its configuration, the previous file is kept:
+%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>FileExcludePage</name>
+    <message>
+        <source>File exclude</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>-</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Exclude &amp;file(s)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Exclude file &amp;type (separated by &quot;;&quot;)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Exclude file &amp;attributes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please select exclude file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>please enter file type you want to exclude (For example: exe;bat;) Or press right button to auto scan.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>click to get all file type(s) automatically</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>click right button to select file attribute(s) you want to exclude</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>click to select file attribute(s) you want to exclude</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Info</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please select main folder first !</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>FileIncludePage</name>
+    <message>
+        <source>File include</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>-</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>(*) To active this function, you must have one task folder at least.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Include these files:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Include file(s) will be saved at:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please select include file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>select include file(s)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>include file(s) will be save at this directory. One task folder required at least.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>GeneralPage</name>
+    <message>
+        <source>General setting</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>(what&apos;s copy policy?)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Enable l&amp;og</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Task name</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Select a copy &amp;policy</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> (missing: deletion off)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please specify a task name !</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Log path is invalid, task log is disabled</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>click to see what is copy policy</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>give a easy name to help you to remember</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>select copy policy which you want to use</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>task name is required</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please select LOG file path</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Twinfold task log (*.log)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>HelpPages</name>
     <message>
         <source>Info</source>
@@ -32,6 +222,124 @@
     </message>
     <message>
         <source>Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>MainView</name>
+    <message>
+        <source>&amp;Task(s)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Add task...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Re&amp;move task</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Edit task...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Wizard...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Copy policy</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Vers&amp;ions...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Settin&amp;gs...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ab&amp;out</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Run</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>run this task</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sim&amp;ulate</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>simulate run, test task</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Stop</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>abort task running</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pre&amp;view</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>list what a run would do, then run exactly that</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Histor&amp;y</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the runs of this task and why they failed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show &amp;progress detail </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>help of Twinfold !</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>appreciate your suggestion</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>copy policy : %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;History...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pre&amp;view...</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ModalLoops</name>
+    <message>
+        <source>Confirm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Info</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -80,6 +388,78 @@ to %2</source>
     </message>
     <message>
         <source>Exclude</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>RunController</name>
+    <message>
+        <source>Gather file information,please wait...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Gather file information, please wait...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No plan could be made for &quot;%1&quot;: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Checking the plan, please wait...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Task &quot;%1&quot; would delete %2 of the %3 entries in the mirror folder
+%4
+(main folder %5).
+
+Delete them? With No, nothing is deleted from this mirror folder and the rest of the run goes ahead.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Confirm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Last run of &quot;%1&quot;: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>aborted</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>Task &quot;%1&quot;: %n operation(s) failed</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>, %n skipped</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n deletion(s) were held back: the run would have deleted most of a mirror folder.</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>See the task log: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Click here for the task&apos;s history.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Task is running,are you sure to abort it ?</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -140,6 +520,161 @@ to %2</source>
     <message>
         <source>last real run failed</source>
         <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>SchedulePage</name>
+    <message>
+        <source>Task schedule</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Run this task &amp;every</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Run this task &amp;at</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Run &amp;missed fixed-time runs</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Action</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Simulate run the task</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Run the task</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>minutes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Current time :</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Last run time :</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Run times :</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>enable or disable interval schedule.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>enable or disable fixed schedule.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>setup interval time. ( &gt;= 5 and &lt;= 59 )</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>setup fixed time.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>run once at start-up or wake-up when the fixed time passed while the program was not running.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TApplication</name>
+    <message>
+        <source>Twinfold</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TaskFolderPage</name>
+    <message>
+        <source>Task folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>add task folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>-</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>delete selected task folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Main folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mirror folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Task folder list</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>click to add task folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>click to delete task folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>main task folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>mirror task folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>main and mirror folder list, click &quot;+&quot; to add, click &quot;-&quot; to delete</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please select the main folder:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please select the mirror folder:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Info</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TaskHistory</name>
+    <message>
+        <source>The run history cannot be kept: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>No successful run for more than %n day(s): %1</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -313,90 +848,27 @@ Continue?</source>
 <context>
     <name>TfrmMain</name>
     <message>
-        <source>Settin&amp;gs...</source>
+        <source>Twinfold !</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Pre&amp;view</source>
+        <source>Twinfold! (v%1)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>list what a run would do, then run exactly that</source>
+        <source>Are you sure you want to delete task(s) you selected ?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Histor&amp;y</source>
+        <source>About Twinfold</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>the runs of this task and why they failed</source>
+        <source>&lt;b&gt;Twinfold !&lt;/b&gt;&lt;br&gt;Version %1&lt;br&gt;&lt;br&gt;Keeps folders in step one way and makes backup copies.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Settings...</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>The run history cannot be kept: %1</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Click here for the task&apos;s history.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Your suggestion</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Please write your suggestion to this address:</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>&amp;Write mail...</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>&amp;Copy</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Close</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Last run of &quot;%1&quot;: %2</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>aborted</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>&amp;History...</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Pre&amp;view...</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message numerus="yes">
-        <source>No successful run for more than %n day(s): %1</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
-        </translation>
-    </message>
-    <message>
-        <source>Gather file information, please wait...</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>No plan could be made for &quot;%1&quot;: %2</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Checking the plan, please wait...</source>
+        <source>Task is running,are you sure stop it and quit Twinfold?</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -556,6 +1028,33 @@ Continue?</source>
     </message>
 </context>
 <context>
+    <name>TfrmSuggestion</name>
+    <message>
+        <source>Your suggestion</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please write your suggestion to this address:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Write mail...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Copy</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>I have a good idea</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>TfrmTaskDefine</name>
     <message>
         <source>Task definition</source>
@@ -570,51 +1069,7 @@ Continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>General setting</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>(what&apos;s copy policy?)</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Enable l&amp;og</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>...</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>&amp;Task name</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Select a copy &amp;policy</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>File include</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>+</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>-</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>(*) To active this function, you must have one task folder at least.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Include these files:</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Include file(s) will be saved at:</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -622,83 +1077,7 @@ Continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Exclude &amp;file(s)</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Exclude file &amp;type (separated by &quot;;&quot;)</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Exclude file &amp;attributes</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Task folder</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>add task folder</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>delete selected task folder</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Main folder</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Mirror folder</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Task folder list</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Task schedule</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Run this task &amp;every</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Run this task &amp;at</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Run &amp;missed fixed-time runs</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Action</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>&amp;Simulate run the task</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>&amp;Run the task</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>minutes</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Current time :</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Last run time :</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Run times :</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -730,26 +1109,6 @@ Continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>click to add task folder</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>click to delete task folder</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>main task folder</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>mirror task folder</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>main and mirror folder list, click &quot;+&quot; to add, click &quot;-&quot; to delete</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>save and close task definition window</source>
         <translation type="unfinished"></translation>
     </message>
@@ -758,115 +1117,11 @@ Continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>click to see what is copy policy</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>give a easy name to help you to remember</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>select copy policy which you want to use</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>please enter file type you want to exclude (For example: exe;bat;) Or press right button to auto scan.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>click to get all file type(s) automatically</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>click right button to select file attribute(s) you want to exclude</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>click to select file attribute(s) you want to exclude</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>select include file(s)</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>include file(s) will be save at this directory. One task folder required at least.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>enable or disable interval schedule.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>enable or disable fixed schedule.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>setup interval time. ( &gt;= 5 and &lt;= 59 )</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>setup fixed time.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>run once at start-up or wake-up when the fixed time passed while the program was not running.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source> (missing: deletion off)</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>task name is required</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Please select LOG file path</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Twinfold task log (*.log)</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Please select the main folder:</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Please select the mirror folder:</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Info</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Please select include file</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Please select exclude file</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Please select main folder first !</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Information</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Please specify a task name !</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>The versions folder can not be used: %1</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Log path is invalid, task log is disabled</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -879,6 +1134,22 @@ Continue?</source>
     </message>
     <message>
         <source>File types</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>General</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Advanced</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Schedule</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Versions</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1123,6 +1394,45 @@ Replace them with the kept version?</source>
     </message>
 </context>
 <context>
+    <name>TrayController</name>
+    <message>
+        <source>About</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Simulate</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Run</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show progress detail</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Settings...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show main window</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Twinfold!</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>VersionSettingsPage</name>
     <message>
         <source>Versions</source>
@@ -1158,6 +1468,17 @@ Replace them with the kept version?</source>
     </message>
     <message>
         <source>Versions folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>config</name>
+    <message>
+        <source>Twinfold default config file missed, please reinstall Twinfold!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Twinfold can&apos;t parse XML document, please contract us : support@twinfold.org</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

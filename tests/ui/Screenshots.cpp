@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
 
     TfrmGatherInfo gather(&window);
     gather.setText(
-        QCoreApplication::translate("TfrmMain", "Gather file information, please wait..."));
+        QCoreApplication::translate("RunController", "Gather file information,please wait..."));
     gather.show();
     ok &= save(gather, output, "gather-info");
     gather.hide();

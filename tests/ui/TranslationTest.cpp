@@ -20,13 +20,16 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSpinBox>
+#include <QStackedWidget>
 #include <QTabBar>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTextDocumentFragment>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <functional>
 #include <memory>
 
@@ -366,6 +369,26 @@ private Q_SLOTS:
         QFETCH(std::function<void(TfrmMain&)>, open);
         auto window = makeWindow();
         CHECK_TRANSLATED(textsOfModal([&] { open(*window); }), m_data);
+    }
+
+    // The task dialog's option tree finds each page by its node, not by the
+    // node's text, which the catalogue changes.
+    void taskDialogPagesUnderTheTranslation() {
+        auto window = makeWindow();
+        QSet<int> pages;
+        int pageCount = 0;
+        const WhenModalShown watcher([&](QDialog& dialog) {
+            auto* tree = dialog.findChild<QTreeWidget*>(u"tvOption"_s);
+            auto* stack = dialog.findChild<QStackedWidget*>(u"nbOption"_s);
+            pageCount = stack->count();
+            for (QTreeWidgetItemIterator it(tree); *it != nullptr; ++it) {
+                tree->setCurrentItem(*it);
+                pages.insert(stack->currentIndex());
+            }
+        });
+        window->btnAddTaskClick();
+        QVERIFY(watcher.seen());
+        QCOMPARE(pages.size(), pageCount);
     }
 
     void filePickers() {

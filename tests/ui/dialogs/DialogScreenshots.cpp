@@ -112,7 +112,9 @@ int main(int argc, char** argv) {
             {u"File exclude"_s, u"task-define-file-exclude"_s},
             {u"Schedule"_s, u"task-define-schedule"_s}};
         for (const auto& [node, name] : pages) {
-            tree->setCurrentItem(tree->findItems(node, Qt::MatchExactly | Qt::MatchRecursive)[0]);
+            // The node as the catalogue in use words it.
+            const QString text = QCoreApplication::translate("TfrmTaskDefine", qPrintable(node));
+            tree->setCurrentItem(tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive)[0]);
             ok &= save(dialog, folder, name);
         }
     }
