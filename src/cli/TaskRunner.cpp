@@ -15,6 +15,7 @@
 #include "engine/TaskRun.h"
 #include "history/RunHistory.h"
 #include "model/Task.h"
+#include "platform/FileOps.h"
 #include "platform/Terminal.h"
 #include "platform/Text.h"
 
@@ -174,7 +175,7 @@ std::string jsonProblems(const std::vector<RunProblem>& problems) {
 }  // namespace
 
 int TaskRunner::printPlan(Task& task) {
-    PlanOutcome outcome = buildPlan(task, kMirrorLockWaitMs, {false, m_mirrorMemory});
+    PlanOutcome outcome = buildPlan(task, platform::kMirrorLockWaitMs, {false, m_mirrorMemory});
     if (!outcome.plan) {
         std::fprintf(m_err, "twinfold-cli: %s\n", platform::escapeControl(outcome.failure).c_str());
         if (m_json) {
@@ -264,7 +265,7 @@ int TaskRunner::run(Task& task, bool simulate) {
 
     RunStarter starter(taskRun, AppLog::instance());
     starter.begin(task, RunOrigin::CommandLine, simulate);
-    PlanOutcome outcome = buildPlan(task, kMirrorLockWaitMs, {!simulate, m_mirrorMemory});
+    PlanOutcome outcome = buildPlan(task, platform::kMirrorLockWaitMs, {!simulate, m_mirrorMemory});
     if (!outcome.plan) {
         m_result = starter.fail(outcome.failure);
         record();

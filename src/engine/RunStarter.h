@@ -17,9 +17,6 @@ class Task;
 class TaskRun;
 class MirrorMemory;
 
-// How long a run waits for a mirror folder another run is using.
-inline constexpr int kMirrorLockWaitMs = 3000;
-
 // How much of a mirror one run may delete before its deletions are held
 // back: either more than `percent` of the pair's mirror entries and more than
 // `minimum` entries, or, when `count` is set, more than `count` entries.

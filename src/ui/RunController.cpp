@@ -65,7 +65,7 @@ bool RunController::startTaskRun(Task* task, bool simulate, RunOrigin origin) {
     return startRun(
         *task, simulate, origin, tr("Gather file information,please wait..."),
         [this, task, simulate] {
-            return buildPlan(*task, kMirrorLockWaitMs, {!simulate, m_mirrorMemory.get()});
+            return buildPlan(*task, platform::kMirrorLockWaitMs, {!simulate, m_mirrorMemory.get()});
         });
 }
 
@@ -84,7 +84,7 @@ bool RunController::previewTask(Task* task) {
         // A preview writes nothing; the run of the previewed plan learns
         // what its mirrors keep for the previews to come.
         waitAside(tr("Gather file information, please wait..."), [this, &outcome, &seen, task] {
-            outcome = buildPlan(*task, kMirrorLockWaitMs, {false, m_mirrorMemory.get()});
+            outcome = buildPlan(*task, platform::kMirrorLockWaitMs, {false, m_mirrorMemory.get()});
             if (outcome.plan) {
                 seen = takePlanSnapshot(*outcome.plan);
             }
