@@ -1,6 +1,7 @@
 #include "ui/RunStatusText.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QListWidgetItem>
@@ -11,9 +12,10 @@ namespace runstatus {
 
 namespace {
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("RunStatus", text);
-}
+// The context the texts of this file are translated in.
+class RunStatus {
+    Q_DECLARE_TR_FUNCTIONS(RunStatus)
+};
 
 // The role under which a row keeps whether its task needs attention.
 constexpr int kAttentionRole = Qt::UserRole + 1;
@@ -22,24 +24,41 @@ constexpr int kAttentionRole = Qt::UserRole + 1;
 
 QString outcomeText(const RunResult& run) {
     if (run.aborted) {
-        return tr("aborted");
+        return RunStatus::tr("aborted");
     }
     if (run.failed > 0) {
-        return tr("failed %1").arg(run.failed);
+        return RunStatus::tr("failed %1").arg(run.failed);
     }
     if (run.skipped > 0) {
-        return tr("skipped %1").arg(run.skipped);
+        return RunStatus::tr("skipped %1").arg(run.skipped);
     }
-    return tr("done");
+    return RunStatus::tr("done");
 }
 
 QString countsText(const RunResult& run) {
-    QString text =
-        tr("%1 done, %2 failed, %3 skipped").arg(run.done).arg(run.failed).arg(run.skipped);
+    QString text = RunStatus::tr("%1 done, %2 failed, %3 skipped")
+                       .arg(run.done)
+                       .arg(run.failed)
+                       .arg(run.skipped);
     if (run.simulate) {
-        text += QLatin1Char(' ') + tr("(simulation)");
+        text += QLatin1Char(' ') + RunStatus::tr("(simulation)");
     }
     return text;
+}
+
+QString originText(RunOrigin origin) {
+    // The history stores the origin's own word; this is its wording on screen.
+    switch (origin) {
+        case RunOrigin::Button:
+            return RunStatus::tr("button");
+        case RunOrigin::Tray:
+            return RunStatus::tr("tray");
+        case RunOrigin::Schedule:
+            return RunStatus::tr("schedule");
+        case RunOrigin::CommandLine:
+            return RunStatus::tr("command line");
+    }
+    return QString::fromUtf8(runOriginName(origin));
 }
 
 QString firstProblemText(const RunResult& run) {
@@ -60,16 +79,16 @@ QString startText(const RunResult& run) {
 }
 
 QString statusLine(const TaskStatus& status) {
-    QString line =
-        status.last ? tr("last run %1: %2").arg(startText(*status.last), outcomeText(*status.last))
-                    : tr("never run");
+    QString line = status.last ? RunStatus::tr("last run %1: %2")
+                                     .arg(startText(*status.last), outcomeText(*status.last))
+                               : RunStatus::tr("never run");
     if (status.last && status.last->simulate) {
-        line += QLatin1Char(' ') + tr("(simulation)");
+        line += QLatin1Char(' ') + RunStatus::tr("(simulation)");
     }
     if (status.overdue) {
-        line += QStringLiteral(" \u2014 ") + tr("overdue");
+        line += QStringLiteral(" \u2014 ") + RunStatus::tr("overdue");
     } else if (status.lastRealFailed && status.last && status.last->simulate) {
-        line += QStringLiteral(" \u2014 ") + tr("last real run failed");
+        line += QStringLiteral(" \u2014 ") + RunStatus::tr("last real run failed");
     }
     return line;
 }

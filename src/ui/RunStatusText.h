@@ -14,6 +14,9 @@ namespace runstatus {
 QString outcomeText(const RunResult& run);
 // "5 done, 1 failed, 0 skipped", and "(simulation)" for a simulated run.
 QString countsText(const RunResult& run);
+// Who started the run ("button", "tray", "schedule", "command line"), as
+// the windows word it.
+QString originText(RunOrigin origin);
 // "path: reason" of a run's first problem; empty when it had none.
 QString firstProblemText(const RunResult& run);
 // The run's start in the user's locale.

@@ -19,6 +19,5 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
 }
 
 void TApplication::showException(const QString& text) {
-    DialogService::instance().message(activeWindow(), QMessageBox::Critical,
-                                      QStringLiteral("Twinfold"), text);
+    DialogService::instance().message(activeWindow(), QMessageBox::Critical, tr("Twinfold"), text);
 }

@@ -56,7 +56,7 @@ void TfrmHistory::setRuns(std::vector<RunResult> runs, const QString& logFile) {
     for (const RunResult& run : m_runs) {
         auto* item = new QTreeWidgetItem(
             {runstatus::startText(run), run.simulate ? tr("simulation") : tr("run"),
-             QString::fromUtf8(runOriginName(run.origin)), runstatus::outcomeText(run),
+             runstatus::originText(run.origin), runstatus::outcomeText(run),
              QString::number(run.done), QString::number(run.failed), QString::number(run.skipped),
              runstatus::firstProblemText(run)});
         if (!run.succeeded()) {

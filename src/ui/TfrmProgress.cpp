@@ -23,19 +23,18 @@ TfrmProgress::TfrmProgress(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                          Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("frmProgress"));
-    setWindowTitle(QStringLiteral("Current task process"));
+    setWindowTitle(tr("Current task process"));
 
-    lblTaskName = named(new QLabel(QStringLiteral("Progress"), this), "lblTaskName");
+    lblTaskName = named(new QLabel(tr("Progress"), this), "lblTaskName");
     QFont titleFont = lblTaskName->font();
     titleFont.setBold(true);
     lblTaskName->setFont(titleFont);
     Bevel1 = named(new QFrame(this), "Bevel1");
     Bevel1->setFrameShape(QFrame::HLine);
     Bevel1->setFrameShadow(QFrame::Sunken);
-    Label1 =
-        named(new QLabel(QStringLiteral("Change be found after lastest sync:"), this), "Label1");
+    Label1 = named(new QLabel(tr("Change be found after lastest sync:"), this), "Label1");
     lblFileCount = named(new QLabel(countText(0, 0), this), "lblFileCount");
-    Label3 = named(new QLabel(QStringLiteral("Already complete :"), this), "Label3");
+    Label3 = named(new QLabel(tr("Already complete :"), this), "Label3");
     lblFileComplete = named(new QLabel(countText(0, 0), this), "lblFileComplete");
     lblCurrentFile = named(new QLabel(this), "lblCurrentFile");
     // Long paths are shortened to the label's width instead of widening it.
@@ -59,7 +58,7 @@ TfrmProgress::TfrmProgress(QWidget* owner)
     bevTaskRun->hide();
     prgTaskRun->hide();
 
-    btnAbortTask = named(new QPushButton(QStringLiteral("&Stop"), this), "btnAbortTask");
+    btnAbortTask = named(new QPushButton(tr("&Stop"), this), "btnAbortTask");
     btnAbortTask->setEnabled(false);
     btnAbortTask->setAutoDefault(false);
     connect(btnAbortTask, &QPushButton::clicked, this, &TfrmProgress::btnAbortTaskClick);
@@ -88,8 +87,7 @@ void TfrmProgress::observe(const TaskRunBridge* bridge) {
 }
 
 QString TfrmProgress::countText(std::int32_t files, std::int32_t directories) {
-    return QString::number(files) + QStringLiteral(" file(s), ") + QString::number(directories) +
-           QStringLiteral(" directory(s)");
+    return tr("%1 file(s), %2 directory(s)").arg(files).arg(directories);
 }
 
 void TfrmProgress::setTaskName(const QString& name) {

@@ -267,8 +267,8 @@ std::vector<versions::RestoreItem> TfrmVersions::selectedItems(bool toMain) cons
 
 QString TfrmVersions::defaultRestoreFolder() const {
     const QListWidgetItem* run = lstRuns->currentItem();
-    const QString base = QDir::home().filePath(
-        tr("Restored %1").arg(run != nullptr ? run->text() : QStringLiteral("versions")));
+    const QString base =
+        QDir::home().filePath(tr("Restored %1").arg(run != nullptr ? run->text() : tr("versions")));
     QString folder = base;
     for (int n = 2; QFileInfo::exists(folder); ++n) {
         folder = base + QStringLiteral(" (%1)").arg(n);

@@ -1,5 +1,6 @@
 #include <QCoreApplication>
 #include <QIcon>
+#include <QLocale>
 #include <QSessionManager>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include "ui/TApplication.h"
 #include "ui/TerminationSignals.h"
 #include "ui/TfrmMain.h"
+#include "widgets/Translations.h"
 
 namespace {
 
@@ -67,6 +69,9 @@ int main(int argc, char** argv) {
     }
 
     TApplication app(argc, argv);
+    // The user's languages; without a catalogue for them the windows stay
+    // in English.
+    translations::install(QLocale::system());
     TApplication::setApplicationName(QStringLiteral("twinfold"));
     TApplication::setDesktopFileName(QStringLiteral("twinfold"));
     TApplication::setWindowIcon(QIcon(QStringLiteral(":/twinfold/twinfold.png")));

@@ -44,7 +44,8 @@ bool showHelpFile(QWidget* parent, const QString& page) {
         HelpWindow::open(parent, page);
         return true;
     }
-    DialogService::instance().message(parent, QMessageBox::Information, QStringLiteral("Info"),
-                                      QString::fromLatin1(kHelpFailureMessage));
+    DialogService::instance().message(
+        parent, QMessageBox::Information, QCoreApplication::translate("HelpPages", "Info"),
+        QCoreApplication::translate("HelpPages", kHelpFailureMessage));
     return false;
 }

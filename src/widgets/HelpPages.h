@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 class QWidget;
@@ -19,10 +20,11 @@ enum class HelpTopic {
 QString helpPagePath(HelpTopic topic);
 
 // Shows the topic's page in the program's help window (see HelpWindow).
-// When the page is missing, tells the user in a box captioned "Info" and
-// returns false.
+// When the page is missing, tells the user (kHelpFailureMessage, translated)
+// in a box captioned "Info" and returns false.
 bool showHelp(QWidget* parent, HelpTopic topic);
 // The same for a page given by its file.
 bool showHelpFile(QWidget* parent, const QString& page);
 
-inline constexpr const char* kHelpFailureMessage = "Can't display help, please contract us !";
+inline constexpr const char* kHelpFailureMessage =
+    QT_TRANSLATE_NOOP("HelpPages", "Can't display help, please contract us !");

@@ -1,6 +1,8 @@
 // Renders each window of the desktop program to a PNG file, for review:
 //   twinfold_screenshots OUTPUT_FOLDER
 // Uses a sample configuration in a temporary folder; changes nothing else.
+// With TWINFOLD_TRANSLATION naming a catalogue (.qm), the windows show its
+// texts.
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -21,6 +23,7 @@
 #include "ui/TfrmProgress.h"
 #include "ui/dialogs/TfrmSettings.h"
 #include "widgets/HelpWindow.h"
+#include "widgets/Translations.h"
 
 namespace {
 
@@ -45,6 +48,11 @@ bool waitFor(const std::function<bool()>& done, int limitMs = 5000) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    if (const QString catalogue = qEnvironmentVariable("TWINFOLD_TRANSLATION");
+        !catalogue.isEmpty() && !translations::installFile(catalogue)) {
+        std::fprintf(stderr, "cannot read the catalogue %s\n", qPrintable(catalogue));
+        return 1;
+    }
     if (argc != 2) {
         std::fprintf(stderr, "usage: twinfold_screenshots OUTPUT_FOLDER\n");
         return 2;
@@ -93,7 +101,8 @@ int main(int argc, char** argv) {
     ok &= save(window, output, "main-window-selected");
 
     TfrmGatherInfo gather(&window);
-    gather.setText(QStringLiteral("Gather file information,please wait..."));
+    gather.setText(
+        QCoreApplication::translate("RunController", "Gather file information,please wait..."));
     gather.show();
     ok &= save(gather, output, "gather-info");
     gather.hide();

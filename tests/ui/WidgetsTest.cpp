@@ -1,10 +1,14 @@
+#include <QDir>
+#include <QFile>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QTranslator>
 #include <QWidget>
 
 #include "widgets/DialogService.h"
@@ -12,12 +16,21 @@
 #include "widgets/HelpWindow.h"
 #include "widgets/TGauge.h"
 #include "widgets/TTrayIcon.h"
+#include "widgets/Translations.h"
+
+using namespace Qt::StringLiterals;
 
 class WidgetsTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanup() { DialogService::instance().reset(); }
+    void cleanup() {
+        DialogService::instance().reset();
+        for (QTranslator* translator : qApp->findChildren<QTranslator*>()) {
+            QCoreApplication::removeTranslator(translator);
+            delete translator;
+        }
+    }
 
     void gaugePercent_data() {
         QTest::addColumn<int>("minimum");
@@ -187,6 +200,51 @@ private Q_SLOTS:
         QVERIFY(!showHelpFile(nullptr, QString()));
         QCOMPARE(service.lastCaption(), QStringLiteral("Info"));
         QCOMPARE(service.lastText(), QStringLiteral("Can't display help, please contract us !"));
+    }
+
+    // The program's catalogue is the one for the user's language, from the
+    // first folder that has it; without one the texts stay as the source
+    // has them. The catalogues here are copies of the pseudo-translation.
+    void programCatalogueForTheUsersLanguage_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("loaded");
+        QTest::newRow("the language's")
+            << "de_DE" << QStringList{u"a/twinfold_de.qm"_s} << "a/twinfold_de.qm";
+        QTest::newRow("a region's falls back to the language's")
+            << "de_AT" << QStringList{u"a/twinfold_de.qm"_s} << "a/twinfold_de.qm";
+        QTest::newRow("the next folder when the first has none")
+            << "de_DE" << QStringList{u"b/twinfold_de.qm"_s} << "b/twinfold_de.qm";
+        QTest::newRow("the first folder before the next")
+            << "de_DE" << QStringList{u"a/twinfold_de.qm"_s, u"b/twinfold_de.qm"_s}
+            << "a/twinfold_de.qm";
+        QTest::newRow("none for the language")
+            << "fr_FR" << QStringList{u"a/twinfold_de.qm"_s} << "";
+        QTest::newRow("not another program's") << "de_DE" << QStringList{u"a/qtbase_de.qm"_s} << "";
+    }
+    void programCatalogueForTheUsersLanguage() {
+        QFETCH(QString, locale);
+        QFETCH(QStringList, files);
+        QFETCH(QString, loaded);
+        const QTemporaryDir dir;
+        const QDir root(dir.path());
+        for (const QString& file : files) {
+            QVERIFY(root.mkpath(QFileInfo(file).path()));
+            QVERIFY(QFile::copy(QStringLiteral(TWINFOLD_PSEUDO_QM), root.filePath(file)));
+        }
+        const QStringList folders{root.filePath(QStringLiteral("a")),
+                                  root.filePath(QStringLiteral("b")),
+                                  root.filePath(QStringLiteral("missing"))};
+        const QString file = translations::installProgramCatalogue(QLocale(locale), folders);
+        QCOMPARE(file, loaded.isEmpty() ? QString() : root.filePath(loaded));
+        const QString close = QCoreApplication::translate("HelpWindow", "Close");
+        QCOMPARE(close != QStringLiteral("Close"), !loaded.isEmpty());
+    }
+
+    // Qt's own texts (the standard buttons) follow the user's language too.
+    void qtCatalogueForTheUsersLanguage() {
+        translations::install(QLocale(QStringLiteral("de_DE")));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), u"Abbrechen"_s);
     }
 };
 

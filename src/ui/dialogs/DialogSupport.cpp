@@ -89,8 +89,9 @@ PickerButtons layOutPicker(QDialog* dialog, const QString& prompt, QListWidget* 
     auto* label = new QLabel(prompt, dialog);
     const QFontMetrics metrics(dialog->font());
     list->setMinimumSize(metrics.averageCharWidth() * 36, metrics.lineSpacing() * visibleRows);
-    PickerButtons buttons{new QPushButton(QDialog::tr("&OK"), dialog),
-                          new QPushButton(QDialog::tr("&Cancel"), dialog)};
+    PickerButtons buttons{
+        new QPushButton(QCoreApplication::translate("dialogs", "&OK"), dialog),
+        new QPushButton(QCoreApplication::translate("dialogs", "&Cancel"), dialog)};
     buttons.ok->setObjectName(QStringLiteral("btnOK"));
     buttons.ok->setDefault(true);
     buttons.cancel->setObjectName(QStringLiteral("btnCancel"));

@@ -11,6 +11,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <string>
@@ -31,30 +32,41 @@ using dialogs::toQString;
 
 namespace {
 
-// The texts of the option tree's nodes, which also key the page maps.
-QString nodeGeneral() {
-    return QStringLiteral("General");
-}
-QString nodeFileInclude() {
-    return QStringLiteral("File include");
-}
-QString nodeFileExclude() {
-    return QStringLiteral("File exclude");
-}
-QString nodeTaskFolder() {
-    return QStringLiteral("Task folder");
-}
-QString nodeSchedule() {
-    return QStringLiteral("Schedule");
-}
-QString nodeVersions() {
-    return QStringLiteral("Versions");
-}
-QString nodeAdvanced() {
-    return QStringLiteral("Advanced");
-}
+// The nodes of the option tree, which key the page maps. Each node keeps its
+// own under kNodeRole: its text is translated.
+enum Node {
+    kGeneralNode,
+    kFileIncludeNode,
+    kFileExcludeNode,
+    kTaskFolderNode,
+    kScheduleNode,
+    kVersionsNode,
+    kAdvancedNode
+};
+constexpr int kNodeRole = Qt::UserRole;
 
 enum Page { kGeneralPage, kIncludePage, kExcludePage, kFolderPage, kSchedulePage, kVersionsPage };
+
+// A node of the option tree under `parent` (the tree, or a node).
+template <class Parent>
+QTreeWidgetItem* addNode(Parent* parent, const QString& text, Node node) {
+    auto* item = new QTreeWidgetItem(parent, {text});
+    item->setData(0, kNodeRole, node);
+    return item;
+}
+
+int nodeOf(const QTreeWidgetItem* item) {
+    return item != nullptr ? item->data(0, kNodeRole).toInt() : -1;
+}
+
+QTreeWidgetItem* findNode(QTreeWidget* tree, Node node) {
+    for (QTreeWidgetItemIterator it(tree); *it != nullptr; ++it) {
+        if (nodeOf(*it) == node) {
+            return *it;
+        }
+    }
+    return nullptr;
+}
 
 }  // namespace
 
@@ -67,15 +79,30 @@ TfrmTaskDefine::TfrmTaskDefine(QWidget* parent) : QDialog(parent) {
     tvOption->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tvOption->setMouseTracking(true);
     tvOption->viewport()->setMouseTracking(true);
-    auto* general = new QTreeWidgetItem(tvOption, {nodeGeneral()});
-    new QTreeWidgetItem(tvOption, {nodeTaskFolder()});
-    auto* advanced = new QTreeWidgetItem(tvOption, {nodeAdvanced()});
-    new QTreeWidgetItem(advanced, {nodeFileInclude()});
-    new QTreeWidgetItem(advanced, {nodeFileExclude()});
-    new QTreeWidgetItem(advanced, {nodeSchedule()});
-    new QTreeWidgetItem(advanced, {nodeVersions()});
+    QTreeWidgetItem* general = addNode(tvOption, tr("General"), kGeneralNode);
+    addNode(tvOption, tr("Task folder"), kTaskFolderNode);
+    QTreeWidgetItem* advanced = addNode(tvOption, tr("Advanced"), kAdvancedNode);
+    addNode(advanced, tr("File include"), kFileIncludeNode);
+    addNode(advanced, tr("File exclude"), kFileExcludeNode);
+    addNode(advanced, tr("Schedule"), kScheduleNode);
+    addNode(advanced, tr("Versions"), kVersionsNode);
     tvOption->expandAll();
-    tvOption->setFixedWidth(QFontMetrics(tvOption->font()).averageCharWidth() * 20);
+    // Wide enough for the longest node as the catalogue words it, and never
+    // narrower than 20 characters.
+    const QFontMetrics treeMetrics(tvOption->font());
+    int treeWidth = treeMetrics.averageCharWidth() * 20;
+    for (QTreeWidgetItemIterator it(tvOption); *it != nullptr; ++it) {
+        int depth = 1;
+        for (const QTreeWidgetItem* above = (*it)->parent(); above != nullptr;
+             above = above->parent()) {
+            ++depth;
+        }
+        treeWidth =
+            std::max(treeWidth, treeMetrics.horizontalAdvance((*it)->text(0)) +
+                                    tvOption->indentation() * depth + 2 * tvOption->frameWidth() +
+                                    2 * treeMetrics.averageCharWidth());
+    }
+    tvOption->setFixedWidth(treeWidth);
 
     // In the order of Page.
     nbOption = makeNamed<QStackedWidget>("nbOption", this);
@@ -174,24 +201,24 @@ void TfrmTaskDefine::fitToScreen() {
 
 void TfrmTaskDefine::FormCreate() {
     FTaskDefined = nullptr;
-    pageIndex.insert(nodeGeneral(), kGeneralPage);
-    pageIndex.insert(nodeFileInclude(), kIncludePage);
-    pageIndex.insert(nodeFileExclude(), kExcludePage);
-    pageIndex.insert(nodeTaskFolder(), kFolderPage);
-    pageIndex.insert(nodeSchedule(), kSchedulePage);
-    pageIndex.insert(nodeVersions(), kVersionsPage);
-    pageIndex.insert(nodeAdvanced(), pageIndex.value(nodeFileInclude()));
+    pageIndex.insert(kGeneralNode, kGeneralPage);
+    pageIndex.insert(kFileIncludeNode, kIncludePage);
+    pageIndex.insert(kFileExcludeNode, kExcludePage);
+    pageIndex.insert(kTaskFolderNode, kFolderPage);
+    pageIndex.insert(kScheduleNode, kSchedulePage);
+    pageIndex.insert(kVersionsNode, kVersionsPage);
+    pageIndex.insert(kAdvancedNode, pageIndex.value(kFileIncludeNode));
     nbOption->setCurrentIndex(kGeneralPage);
 
-    pageHint.insert(nodeGeneral(), tr("Set task name and log, select Copy Policy"));
-    pageHint.insert(nodeFileInclude(), tr("include some separate file(s)."));
-    pageHint.insert(nodeFileExclude(),
+    pageHint.insert(kGeneralNode, tr("Set task name and log, select Copy Policy"));
+    pageHint.insert(kFileIncludeNode, tr("include some separate file(s)."));
+    pageHint.insert(kFileExcludeNode,
                     tr("Exclude some files from task folder which you don't want to synchronize"));
-    pageHint.insert(nodeTaskFolder(), tr("set task folder"));
-    pageHint.insert(nodeSchedule(), tr("set task schedule"));
-    pageHint.insert(nodeVersions(), tr("keep the files a run replaces or deletes"));
-    pageHint.insert(nodeAdvanced(), tr("set advanced options"));
-    lblTip->setText(pageHint.value(nodeGeneral()));
+    pageHint.insert(kTaskFolderNode, tr("set task folder"));
+    pageHint.insert(kScheduleNode, tr("set task schedule"));
+    pageHint.insert(kVersionsNode, tr("keep the files a run replaces or deletes"));
+    pageHint.insert(kAdvancedNode, tr("set advanced options"));
+    lblTip->setText(pageHint.value(kGeneralNode));
 
     tips.SetHandle(this);
     tips.AddTip(btnOK, tr("save and close task definition window"));
@@ -240,12 +267,12 @@ void TfrmTaskDefine::tvOptionClick() {
     if (node == nullptr) {
         return;
     }
-    nbOption->setCurrentIndex(pageIndex.value(node->text(0), kGeneralPage));
+    nbOption->setCurrentIndex(pageIndex.value(nodeOf(node), kGeneralPage));
 }
 
 void TfrmTaskDefine::tvOptionMouseMove(QPoint position) {
     const QTreeWidgetItem* node = tvOption->itemAt(position);
-    lblTip->setText(node != nullptr ? pageHint.value(node->text(0)) : QString());
+    lblTip->setText(node != nullptr ? pageHint.value(nodeOf(node)) : QString());
 }
 
 void TfrmTaskDefine::nbOptionPageChanged() {
@@ -276,7 +303,7 @@ void TfrmTaskDefine::btnOKClick() {
         DialogService::instance().message(
             this, QMessageBox::Information, tr("Information"),
             tr("The versions folder can not be used: %1").arg(toQString(problem)));
-        tvOption->setCurrentItem(tvOption->findItems(nodeVersions(), Qt::MatchRecursive).value(0));
+        tvOption->setCurrentItem(findNode(tvOption, kVersionsNode));
         return;
     }
     if (!dialogs::confirmTaskThatCannotRun(this, m_folderPage->mainFolders())) {

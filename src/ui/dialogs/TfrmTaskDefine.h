@@ -56,8 +56,9 @@ private:
 
     TaskManager* Tasks = nullptr;
     Task* FTaskDefined = nullptr;
-    QMap<QString, int> pageIndex;
-    QMap<QString, QString> pageHint;
+    // The page and the hint of each node of the option tree.
+    QMap<int, int> pageIndex;
+    QMap<int, QString> pageHint;
     ControlTip tips;
 
     QTreeWidget* tvOption;

@@ -1,7 +1,8 @@
 // Renders every dialog, and each page of the task definition dialog and of the
 // wizard, to PNG files for review:
 //   dialog_screenshots [FOLDER]     (default: screenshots/dialogs beside the program)
-// Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
+// Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise. With
+// TWINFOLD_TRANSLATION naming a catalogue (.qm), the dialogs show its texts.
 
 #include <QApplication>
 #include <QComboBox>
@@ -19,6 +20,7 @@
 #include "ui/dialogs/TfrmSelectFileType.h"
 #include "ui/dialogs/TfrmTaskDefine.h"
 #include "ui/dialogs/TfrmTaskWizard.h"
+#include "widgets/Translations.h"
 
 using namespace Qt::StringLiterals;
 
@@ -46,6 +48,11 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
+    if (const QString catalogue = qEnvironmentVariable("TWINFOLD_TRANSLATION");
+        !catalogue.isEmpty() && !translations::installFile(catalogue)) {
+        std::fprintf(stderr, "cannot read the catalogue %s\n", qPrintable(catalogue));
+        return 1;
+    }
     const QString target = argc > 1
                                ? QString::fromLocal8Bit(argv[1])
                                : QApplication::applicationDirPath() + u"/../screenshots/dialogs"_s;
@@ -105,7 +112,9 @@ int main(int argc, char** argv) {
             {u"File exclude"_s, u"task-define-file-exclude"_s},
             {u"Schedule"_s, u"task-define-schedule"_s}};
         for (const auto& [node, name] : pages) {
-            tree->setCurrentItem(tree->findItems(node, Qt::MatchExactly | Qt::MatchRecursive)[0]);
+            // The node as the catalogue in use words it.
+            const QString text = QCoreApplication::translate("TfrmTaskDefine", qPrintable(node));
+            tree->setCurrentItem(tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive)[0]);
             ok &= save(dialog, folder, name);
         }
     }
