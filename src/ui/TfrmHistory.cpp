@@ -1,6 +1,5 @@
 #include "ui/TfrmHistory.h"
 
-#include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileInfo>
@@ -10,10 +9,10 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QTreeWidget>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include "ui/RunStatusText.h"
+#include "widgets/LogViewer.h"
 
 TfrmHistory::TfrmHistory(const QString& taskName, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmHistory"));
@@ -118,6 +117,6 @@ void TfrmHistory::showSelected() {
 void TfrmHistory::btnOpenLogClick() {
     const QString log = logFileToOpen();
     if (!log.isEmpty()) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(log));
+        LogViewer::open(this, log);
     }
 }

@@ -15,6 +15,7 @@
 #include "ui/TfrmHistory.h"
 #include "ui/TfrmMain.h"
 #include "widgets/DialogService.h"
+#include "widgets/LogViewer.h"
 #include "widgets/TTrayIcon.h"
 
 namespace {
@@ -165,6 +166,12 @@ private Q_SLOTS:
         runs->setCurrentItem(runs->topLevelItem(1));
         QVERIFY(open->isEnabled());
         QCOMPARE(window.logFileToOpen(), QString::fromStdString(log));
+        // Shown in a window of the program's own, whatever the desktop has.
+        open->click();
+        auto* viewer = window.findChild<LogViewer*>();
+        QVERIFY(viewer != nullptr);
+        QCOMPARE(viewer->text()->toPlainText(), QStringLiteral("log"));
+        viewer->close();
     }
 
     // A task scheduled for real runs without a success for longer than the

@@ -1,7 +1,9 @@
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -14,6 +16,7 @@
 #include "widgets/DialogService.h"
 #include "widgets/HelpPages.h"
 #include "widgets/HelpWindow.h"
+#include "widgets/LogViewer.h"
 #include "widgets/TGauge.h"
 #include "widgets/TTrayIcon.h"
 #include "widgets/Translations.h"
@@ -245,6 +248,41 @@ private Q_SLOTS:
     void qtCatalogueForTheUsersLanguage() {
         translations::install(QLocale(QStringLiteral("de_DE")));
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), u"Abbrechen"_s);
+    }
+
+    // A log too long to show whole is shown from a whole line near its end;
+    // one that cannot be read says why.
+    void logViewerShowsTheEndOfALog() {
+        QTemporaryDir dir;
+        const QString small = dir.filePath(QStringLiteral("small.log"));
+        const QString large = dir.filePath(QStringLiteral("large.log"));
+        {
+            QFile file(small);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("first\nlast\n");
+        }
+        {
+            QFile file(large);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            const QByteArray line(99, 'x');
+            for (qint64 written = 0; written <= LogViewer::kShownBytes; written += 100) {
+                file.write(line + '\n');
+            }
+            file.write("the last line\n");
+        }
+        QWidget owner;
+        LogViewer* shown = LogViewer::open(&owner, small);
+        QCOMPARE(shown->text()->toPlainText(), QStringLiteral("first\nlast\n"));
+        shown = LogViewer::open(&owner, large);
+        const QString tail = shown->text()->toPlainText();
+        QVERIFY(tail.size() <= LogViewer::kShownBytes);
+        QVERIFY(tail.startsWith(QString(99, QLatin1Char('x')) + QLatin1Char('\n')));
+        QVERIFY(tail.endsWith(QStringLiteral("x\nthe last line\n")));
+        shown = LogViewer::open(&owner, dir.filePath(QStringLiteral("gone.log")));
+        QVERIFY(shown->text()->toPlainText().isEmpty());
+        QVERIFY(shown->findChild<QLabel*>(QStringLiteral("lblNote"))
+                    ->text()
+                    .contains(QStringLiteral("cannot be read")));
     }
 };
 
