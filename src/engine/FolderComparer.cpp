@@ -827,7 +827,12 @@ bool FolderComparer::attributesDiffer(const FileInfo& entry, const FileInfo& cou
 
 void FolderComparer::compareFolder(const FileInfo& entry, const FileInfo& counterpart) {
     int order = 0;
-    if (attributesDiffer(entry, counterpart) || timesDiffer(entry, counterpart, order)) {
+    // User attributes and ACLs of folders (a default ACL above all) are
+    // compared like those of files, and only where either side changed since
+    // they were last all found matching.
+    if (attributesDiffer(entry, counterpart) || timesDiffer(entry, counterpart, order) ||
+        (m_keptMetadata != 0 && (entry.changedSince() || counterpart.changedSince()) &&
+         !platform::sameExtendedAttributes(entry.path(), counterpart.path(), m_keptMetadata))) {
         m_list->pairs[static_cast<std::size_t>(m_pair)].folderRepairs.push_back(counterpart.path());
     }
 }

@@ -328,17 +328,25 @@ TEST_F(CarryTest, UserAttributesAndAclsAreCarriedLikePermissionBits) {
         {"a new attribute", "setfattr -n user.origin -v web plain", "[Update file]mirror/plain"},
         {"a removed ACL", "setfacl -b acl", "[Update file]mirror/acl"},
         {"a new ACL", "setfacl -m g:65534:rw plain", "[Update file]mirror/plain"},
+        // A folder's are repaired with its bits and times, without a plan item.
+        {"a folder's new attribute", "setfattr -n user.tag -v blue shared", nullptr},
+        {"a folder's changed default ACL", "setfacl -d -m u:65534:rwx shared", nullptr},
+        {"a folder's removed ACLs", "setfacl -b shared", nullptr},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         ASSERT_NE(shellIn(mainDir(), row.change), "failed");
-        const ino_t before = inodeOf(mirrorPath(row.planned + std::strlen("[Update file]mirror/")));
-        EXPECT_THAT(runPlanLines(), ElementsAre(row.planned));
+        const std::string changed =
+            row.planned != nullptr ? row.planned + std::strlen("[Update file]mirror/") : "shared";
+        const ino_t before = inodeOf(mirrorPath(changed));
+        if (row.planned != nullptr) {
+            EXPECT_THAT(runPlanLines(), ElementsAre(row.planned));
+        }
         runOnce();
         EXPECT_EQ(run.failedCount(), 0);
         EXPECT_EQ(attributeDump(mirrorDir()), attributeDump(mainDir()));
-        // Carried in place: the same file, not a new copy.
-        EXPECT_EQ(inodeOf(mirrorPath(row.planned + std::strlen("[Update file]mirror/"))), before);
+        // Carried in place: the same entry, not a new copy.
+        EXPECT_EQ(inodeOf(mirrorPath(changed)), before);
         EXPECT_THAT(runPlanLines(), IsEmpty());
     }
 }
