@@ -199,6 +199,39 @@ std::string KeptVersion::filePath() const {
     return path.substr(0, path.size() - name.size()) + std::string(plain);
 }
 
+int FolderChain::open(int base, std::string_view relative, bool make,
+                      platform::OpResult& result) {
+    result = platform::OpResult::success();
+    std::size_t depth = 0;
+    while (!relative.empty()) {
+        const std::size_t slash = relative.find(platform::kSeparator);
+        const std::string_view name = relative.substr(0, slash);
+        relative =
+            slash == std::string_view::npos ? std::string_view() : relative.substr(slash + 1);
+        if (name.empty()) {
+            continue;
+        }
+        if (depth < m_names.size() && m_names[depth] == name) {
+            ++depth;
+            continue;
+        }
+        // The rest of the old way differs from here on.
+        m_names.resize(depth);
+        m_folders.resize(depth);
+        const int parent = depth == 0 ? base : m_folders.back().get();
+        platform::FolderFd next = platform::openChildFolder(parent, name, make, result);
+        if (!next.valid()) {
+            return -1;
+        }
+        m_names.emplace_back(name);
+        m_folders.push_back(std::move(next));
+        ++depth;
+    }
+    m_names.resize(depth);
+    m_folders.resize(depth);
+    return depth == 0 ? base : m_folders.back().get();
+}
+
 RunKeeper::RunKeeper(std::string root, platform::DateTime start)
     : m_root(std::move(root)), m_start(start) {}
 
@@ -238,16 +271,13 @@ platform::OpResult RunKeeper::keep(const std::string& pairFolder, int from, cons
     if (!result.ok()) {
         return result;
     }
-    const std::string folder = join(pairFolder, platform::folderOf(relative));
-    if (!m_lastFolderFd.valid() || m_lastFolder != folder) {
-        m_lastFolderFd = platform::openFolderPath(m_runFd.get(), folder, true, result);
-        m_lastFolder = folder;
-        if (!m_lastFolderFd.valid()) {
-            return result;
-        }
+    const int folder =
+        m_folders.open(m_runFd.get(), join(pairFolder, platform::folderOf(relative)), true, result);
+    if (folder < 0) {
+        return result;
     }
-    result = platform::moveNoReplace(from, name, m_lastFolderFd.get(),
-                                     std::string(platform::fileNameOf(relative)));
+    result =
+        platform::moveNoReplace(from, name, folder, std::string(platform::fileNameOf(relative)));
     if (result.ok()) {
         ++m_kept;
         if (afterKeep != nullptr) {
@@ -431,17 +461,12 @@ std::vector<std::string> removeAll(int root, const std::vector<std::string>& vic
     std::vector<std::string> failures(victims.size());
     std::atomic<std::size_t> next{0};
     const auto work = [&] {
-        std::string openedPath;
-        platform::FolderFd opened;
+        FolderChain folders;
         for (std::size_t i = next++; i < victims.size(); i = next++) {
-            const std::string folder(platform::folderOf(victims[i]));
             platform::OpResult result;
-            if (!opened.valid() || openedPath != folder) {
-                opened = platform::openFolderPath(root, folder, false, result);
-                openedPath = folder;
-            }
-            if (opened.valid()) {
-                result = platform::removeEntryTree(opened.get(),
+            const int folder = folders.open(root, platform::folderOf(victims[i]), false, result);
+            if (folder >= 0) {
+                result = platform::removeEntryTree(folder,
                                                    std::string(platform::fileNameOf(victims[i])));
             }
             if (result.ok()) {

@@ -31,6 +31,24 @@ std::string pairFolderName(std::size_t index, std::string_view mirrorRoot);
 // "a.txt").
 std::string_view unnumbered(std::string_view name);
 
+// The folders of one path beneath a base folder, kept open: the next path
+// reuses those it shares with the last one and opens (or makes) only the
+// rest. Kept files and pruned versions come in tree order, so most of the
+// way is already open; opening each path from the base instead costs a
+// lookup, and a make, per folder on the way.
+class FolderChain {
+public:
+    // The folder at `relative` ("a/b") beneath `base` ("" is `base`
+    // itself), made with kPrivateFolderMode where missing when `make` is
+    // set; -1 with `result` telling why when it cannot be opened. Valid
+    // until the next call. `base` must stay the same between calls.
+    int open(int base, std::string_view relative, bool make, platform::OpResult& result);
+
+private:
+    std::vector<std::string> m_names;
+    std::vector<platform::FolderFd> m_folders;  // m_folders[i] is m_names[0..i]
+};
+
 // Moves the files one run replaces or deletes into its run folder. The run
 // folder is made on the first file kept, so a run that keeps nothing leaves
 // nothing. One keeper serves one run on one thread.
@@ -77,9 +95,9 @@ private:
     std::string m_root;
     platform::DateTime m_start;
     platform::FolderFd m_runFd;
-    // The folder the latest file went into: the next one often goes there too.
-    std::string m_lastFolder;
-    platform::FolderFd m_lastFolderFd;
+    // The folders the latest file went into: the next one often goes there
+    // or near.
+    FolderChain m_folders;
     // The mirror folders, opened once for the run.
     std::map<std::string, platform::FolderFd> m_mirrors;
     std::string m_runName;
