@@ -199,8 +199,7 @@ std::string KeptVersion::filePath() const {
     return path.substr(0, path.size() - name.size()) + std::string(plain);
 }
 
-int FolderChain::open(int base, std::string_view relative, bool make,
-                      platform::OpResult& result) {
+int FolderChain::open(int base, std::string_view relative, bool make, platform::OpResult& result) {
     result = platform::OpResult::success();
     std::size_t depth = 0;
     while (!relative.empty()) {
