@@ -32,14 +32,10 @@ protected:
     template <typename Body>
     int withTask(const GlobalOptions& global, bool record, Body body) {
         StoredTasks stored;
-        if (!stored.load(global.configFile)) {
-            return kConfig;
-        }
-        Task* task = stored.find(m_key);
+        int status = kAllDone;
+        Task* task = stored.loadTask(global.configFile, m_key, status);
         if (task == nullptr) {
-            std::fprintf(stderr, "twinfold-cli: no task %s\n",
-                         platform::escapeControl(m_key).c_str());
-            return kNoTask;
+            return status;
         }
         const std::unique_ptr<RunHistory> history = record ? openHistory() : nullptr;
         TaskRunner runner = makeRunner(global);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "cli/ExitStatus.h"
 #include "config/EDOMError.h"
 #include "config/EFileNotFound.h"
 #include "config/Support.h"
@@ -46,4 +47,17 @@ bool StoredTasks::load(const std::string& configFile, bool mayBeMissing) {
 Task* StoredTasks::find(const std::string& key) const {
     Task* task = m_tasks.findTaskById(key);
     return task != nullptr ? task : m_tasks.findTaskByName(key);
+}
+
+Task* StoredTasks::loadTask(const std::string& configFile, const std::string& key, int& status) {
+    if (!load(configFile)) {
+        status = kConfig;
+        return nullptr;
+    }
+    Task* task = find(key);
+    if (task == nullptr) {
+        std::fprintf(stderr, "twinfold-cli: no task %s\n", platform::escapeControl(key).c_str());
+        status = kNoTask;
+    }
+    return task;
 }

@@ -21,6 +21,10 @@ public:
     // A task by identifier or, failing that, the first of that name.
     Task* find(const std::string& key) const;
 
+    // Loads the file and finds the task `key` in it. On failure prints why
+    // and sets `status` to the exit status that tells it.
+    Task* loadTask(const std::string& configFile, const std::string& key, int& status);
+
     const TaskManager& tasks() const { return m_tasks; }
     const NormalSetting& setting() const { return m_setting; }
 

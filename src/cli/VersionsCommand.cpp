@@ -133,14 +133,10 @@ public:
 
     int execute(const GlobalOptions& global) override {
         StoredTasks stored;
-        if (!stored.load(global.configFile)) {
-            return kConfig;
-        }
-        const Task* task = stored.find(m_task);
+        int status = kAllDone;
+        const Task* task = stored.loadTask(global.configFile, m_task, status);
         if (task == nullptr) {
-            std::fprintf(stderr, "twinfold-cli: no task %s\n",
-                         platform::escapeControl(m_task).c_str());
-            return kNoTask;
+            return status;
         }
         return cli::listVersions(*task, m_path, stdout, stderr);
     }
@@ -172,14 +168,10 @@ public:
 
     int execute(const GlobalOptions& global) override {
         StoredTasks stored;
-        if (!stored.load(global.configFile)) {
-            return kConfig;
-        }
-        const Task* task = stored.find(m_task);
+        int status = kAllDone;
+        const Task* task = stored.loadTask(global.configFile, m_task, status);
         if (task == nullptr) {
-            std::fprintf(stderr, "twinfold-cli: no task %s\n",
-                         platform::escapeControl(m_task).c_str());
-            return kNoTask;
+            return status;
         }
         const std::optional<std::string> at =
             m_at.empty() ? std::nullopt : std::optional<std::string>(m_at);
