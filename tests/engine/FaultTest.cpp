@@ -152,6 +152,19 @@ const FaultCase kCases[] = {
          f.push_back(SysFault::on<&Sys::copy_file_range>(Fault::fail(ENOSPC).only("/main/big")));
      },
      Outcome::Fails, "big", "/big"},
+    {"AWriteThatTakesNothingIsAFullDrive",
+     [](auto& f) {
+         withoutKernelCopy(f);
+         f.push_back(SysFault::on<&Sys::pwrite>(Fault::answer(0).only("/mirror/")));
+     },
+     Outcome::Fails, "big", "/big"},
+    {"ASourceThatEndsEarlyIsNoCopy",
+     [](auto& f) {
+         f.push_back(SysFault::on<&Sys::ficlone>(Fault::fail(EOPNOTSUPP)));
+         f.push_back(SysFault::on<&Sys::copy_file_range>(Fault::answer(0).only("/main/big")));
+         f.push_back(SysFault::on<&Sys::pread>(Fault::answer(0).only("/main/big")));
+     },
+     Outcome::Fails, "big", "/big"},
     {"RenameIntoPlaceRefused",
      [](auto& f) {
          f.push_back(SysFault::on<&Sys::renameat>(Fault::fail(EACCES).only("/mirror/big")));
@@ -179,6 +192,12 @@ const FaultCase kCases[] = {
              Fault::fail(ENOSPC).only(std::string("/") + kVersionsFolder)));
      },
      Outcome::Fails, "big", nullptr, true},
+    {"VersionCopyWhereTheKernelAnswersNothing",
+     [](auto& f) {
+         f.push_back(SysFault::on<&Sys::renameat2>(Fault::fail(EXDEV).when(crossesFolders)));
+         f.push_back(SysFault::on<&Sys::copy_file_range>(Fault::answer(0).only("/mirror/")));
+     },
+     Outcome::Succeeds, nullptr, nullptr, true},
     // Failures while planning: a folder that cannot be listed is not empty.
     {"MainSubfolderCannotBeListed",
      [](auto& f) {
@@ -190,6 +209,13 @@ const FaultCase kCases[] = {
          f.push_back(SysFault::on<&Sys::openat>(Fault::fail(EIO).nth(1).only("/mirror/sub")));
      },
      Outcome::Fails, "sub/gone", "/mirror/sub"},
+    // What the kernel's copy may answer without being wrong.
+    {"KernelCopyAnsweringNothingFallsBackToReading",
+     [](auto& f) {
+         f.push_back(SysFault::on<&Sys::ficlone>(Fault::fail(EOPNOTSUPP)));
+         f.push_back(SysFault::on<&Sys::copy_file_range>(Fault::answer(0).only("/main/big")));
+     },
+     Outcome::Succeeds},
     // Interrupted calls are made again.
     {"InterruptedOpen",
      [](auto& f) { f.push_back(SysFault::on<&Sys::openat>(Fault::fail(EINTR).nth(3))); },

@@ -568,6 +568,9 @@ int copyRegular(int source, const struct stat& st, int dirFd, FolderUnlock& unlo
         return error;
     }
     if (const int error = detail::copyContent(source, out.get(), st)) {
+        if (error == EAGAIN) {
+            message = "the source became shorter while being copied";
+        }
         return error;
     }
     if (runningAsRoot() && sys().fchown(out.get(), st.st_uid, st.st_gid) != 0 &&

@@ -21,11 +21,16 @@ bool kernelCopyRefused(int error) {
     return error == EXDEV || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
 }
 
+// Writes all of `data` at `offset`. A write that takes nothing counts as a
+// full drive rather than being asked again forever.
 int writeAll(int fd, const char* data, std::size_t size, off_t offset) {
     while (size > 0) {
         const ssize_t n = retryEintr(sys().pwrite, fd, data, size, offset);
         if (n < 0) {
             return errno;
+        }
+        if (n == 0) {
+            return ENOSPC;
         }
         data += n;
         size -= static_cast<std::size_t>(n);
@@ -36,10 +41,13 @@ int writeAll(int fd, const char* data, std::size_t size, off_t offset) {
 
 class RangeCopier {
 public:
-    RangeCopier(int source, int target) : m_source(source), m_target(target) {}
+    // `size`: the source's length when the copy began.
+    RangeCopier(int source, int target, off_t size)
+        : m_source(source), m_target(target), m_size(size) {}
 
     // Copies `length` bytes from `offset` to the same offset in the target,
-    // or up to the source's end when it is shorter. Returns 0 or an errno.
+    // or up to the source's end when it is shorter. Returns 0 or an errno:
+    // EAGAIN when the source ends before the length it had at the start.
     int copy(off_t offset, std::uint64_t length) {
         while (length > 0) {
             const std::size_t want = static_cast<std::size_t>(
@@ -56,6 +64,13 @@ public:
                     }
                     return errno;
                 }
+                if (n == 0 && offset < m_size) {
+                    // Some file systems (FUSE ones, those of the kernel's own
+                    // files) answer "nothing" where there is content: read
+                    // it instead.
+                    m_kernel = false;
+                    continue;
+                }
             } else {
                 if (!m_buffer) {
                     m_buffer = std::make_unique<char[]>(kBufferBytes);
@@ -67,6 +82,9 @@ public:
                 if (const int error =
                         writeAll(m_target, m_buffer.get(), static_cast<std::size_t>(n), offset)) {
                     return error;
+                }
+                if (n == 0 && offset < m_size) {
+                    return EAGAIN;  // shrunk while being copied: not a copy of anything
                 }
             }
             if (n == 0) {
@@ -81,6 +99,7 @@ public:
 private:
     int m_source;
     int m_target;
+    off_t m_size;
     bool m_kernel = true;
     std::unique_ptr<char[]> m_buffer;
 };
@@ -117,7 +136,7 @@ int copySegments(RangeCopier& copier, int source, int target) {
 }  // namespace
 
 int copyContent(int source, int target, const struct stat& st) {
-    RangeCopier copier(source, target);
+    RangeCopier copier(source, target, st.st_size);
     // A clone shares the blocks (holes included) where the file system can.
     if (st.st_size > 0 && sys().ficlone(target, source) == 0) {
         return 0;

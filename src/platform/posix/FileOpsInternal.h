@@ -54,13 +54,17 @@ private:
 };
 
 // Hands all of `text` to the open file `fd`: short writes go on with the
-// rest, interrupted ones are tried again. Returns 0 or the errno of another
-// failure.
+// rest, interrupted ones are tried again. A write that takes nothing counts
+// as a full drive rather than being asked again forever. Returns 0 or the
+// errno of another failure.
 inline int writeAll(int fd, std::string_view text) {
     while (!text.empty()) {
         const ssize_t n = retryEintr(sys().write, fd, text.data(), text.size());
         if (n < 0) {
             return errno;
+        }
+        if (n == 0) {
+            return ENOSPC;
         }
         text.remove_prefix(static_cast<std::size_t>(n));
     }
@@ -71,7 +75,9 @@ inline int writeAll(int fd, std::string_view text) {
 inline constexpr std::size_t kCopyChunkBytes = std::size_t{8} << 20;
 
 // Copies the content of the regular file `source` (described by `st`) into
-// the empty file `target`, keeping holes. Returns 0 or an errno.
+// the empty file `target`, keeping holes. Returns 0 or an errno: EAGAIN when
+// the source ends before the length `st` gives (it shrank meanwhile), ENOSPC
+// when a write takes nothing.
 int copyContent(int source, int target, const struct stat& st);
 
 // Gives the open entry `target` the user. attributes and POSIX ACLs of the

@@ -64,38 +64,49 @@ int renameNoReplace(int from, const char* fromName, int to, const char* toName) 
     return sys().unlinkat(from, fromName, 0) == 0 ? 0 : errno;
 }
 
-int copyBytes(int source, int target) {
+// Copies the content of `source`, `size` bytes long when the copy began, to
+// the empty file `target`. Returns 0 or an errno: EAGAIN when the source ends
+// before that length, ENOSPC when a write takes nothing.
+int copyBytes(int source, int target, off_t size) {
+    off_t done = 0;
     // The kernel copies within the file system and, on some, shares blocks.
-    for (;;) {
+    // Some file systems answer "nothing" where there is content: what is
+    // left then goes through read and write.
+    while (done < size) {
         const ssize_t n = retryEintr(sys().copy_file_range, source, nullptr, target, nullptr,
                                      kBufferBytes * 8, 0U);
-        if (n == 0) {
-            return 0;
-        }
         if (n < 0) {
             if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
                 break;
             }
             return errno;
         }
+        if (n == 0) {
+            break;
+        }
+        done += n;
     }
     auto buffer = std::make_unique<char[]>(kBufferBytes);
     for (;;) {
         const ssize_t n = retryEintr(sys().read, source, buffer.get(), kBufferBytes);
-        if (n == 0) {
-            return 0;
-        }
         if (n < 0) {
             return errno;
         }
-        for (ssize_t done = 0; done < n;) {
-            const ssize_t w = retryEintr(sys().write, target, buffer.get() + done,
-                                         static_cast<std::size_t>(n - done));
+        if (n == 0) {
+            return done < size ? EAGAIN : 0;
+        }
+        for (ssize_t written = 0; written < n;) {
+            const ssize_t w = retryEintr(sys().write, target, buffer.get() + written,
+                                         static_cast<std::size_t>(n - written));
             if (w < 0) {
                 return errno;
             }
-            done += w;
+            if (w == 0) {
+                return ENOSPC;
+            }
+            written += w;
         }
+        done += n;
     }
 }
 
@@ -145,7 +156,7 @@ int copyEntry(int from, const std::string& fromName, int to, const std::string& 
         sys().close(source);
         return error;
     }
-    int error = copyBytes(source, target);
+    int error = copyBytes(source, target, st.st_size);
     sys().close(source);
     if (error == 0 && ::geteuid() == 0 && sys().fchown(target, st.st_uid, st.st_gid) != 0) {
         error = errno;
