@@ -98,11 +98,4 @@ int forEachName(int folder,
 // existing folder) are on one file system; none when either cannot be read.
 std::optional<bool> sameFileSystem(const std::string& a, const std::string& b);
 
-// Hooks for tests of a move caught half-way.
-struct VersionFilesSeam {
-    // Pretend every rename between folders crosses file systems.
-    bool forceCopy = false;
-};
-VersionFilesSeam& versionFilesSeam();
-
 }  // namespace platform

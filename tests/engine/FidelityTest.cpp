@@ -25,7 +25,7 @@
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/ProgramFolder.h"
-#include "platform/posix/FileOpsInternal.h"
+#include "support/SysFault.h"
 #include "support/Unprivileged.h"
 
 using ::testing::ElementsAre;
@@ -49,7 +49,6 @@ protected:
         run.setSimulationDelay(std::chrono::milliseconds(0));
         policy.setFlags(0x01101111);
     }
-    ~CarryTest() override { platform::detail::fileOpsSeam() = {}; }
 
     std::unique_ptr<FileItemList> planFor(bool forRun) {
         PlanOutcome outcome = buildPlan(task, 100, {forRun, &memory});
@@ -198,14 +197,11 @@ TEST_F(CarryTest, ARunFlushesEachMirrorAndAFailedFlushIsAFailure) {
         testsupport::removeTree(mirrorDir());
         testsupport::makeDirs(mirrorDir());
         makeTree(mainDir(), "a=1\n");
-        int flushes = 0;
-        platform::detail::fileOpsSeam().flush = [&](int) {
-            ++flushes;
-            return row.flushError;
-        };
+        using testsupport::Fault;
+        const testsupport::SysFault flush = testsupport::SysFault::on<&testsupport::Sys::syncfs>(
+            row.flushError != 0 ? Fault::fail(row.flushError) : Fault::pass());
         runOnce(row.simulate);
-        platform::detail::fileOpsSeam().flush = nullptr;
-        EXPECT_EQ(flushes, row.flushes);
+        EXPECT_EQ(flush.seen(), row.flushes);
         EXPECT_EQ(run.failedCount(), row.failed);
         EXPECT_EQ(run.doneCount(), 1);
         if (row.failed != 0) {

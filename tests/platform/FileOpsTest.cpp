@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "FileOpsTestTools.h"
-#include "platform/posix/FileOpsInternal.h"
 #include "support/MountNamespace.h"
+#include "support/SysFault.h"
 #include "support/TempTree.h"
 #include "support/Unprivileged.h"
 
@@ -28,8 +28,11 @@ using fileopstest::listNames;
 using fileopstest::lstatOf;
 using platform::MirrorTree;
 using platform::OpResult;
+using testsupport::Fault;
 using testsupport::pathExists;
 using testsupport::readFile;
+using testsupport::Sys;
+using testsupport::SysFault;
 using testsupport::writeFile;
 
 constexpr uid_t kNobody = 65534;
@@ -66,7 +69,6 @@ protected:
         m_source = platform::SourceTree::open(m_main + "/", opened);
         ASSERT_TRUE(opened.ok()) << opened.message;
     }
-    void TearDown() override { platform::detail::fileOpsSeam() = {}; }
 
     static MirrorTree open(const std::string& root) {
         OpResult result;
@@ -83,7 +85,17 @@ protected:
     std::string m_mirror = m_tmp / "mirror";
     MirrorTree m_tree;
     platform::SourceTree m_source;
+    std::vector<SysFault> m_faults;
 };
+
+// Makes content go through read and write, as between file systems the
+// kernel cannot copy between.
+std::vector<SysFault> withoutKernelCopy() {
+    std::vector<SysFault> faults;
+    faults.push_back(SysFault::on<&Sys::ficlone>(Fault::fail(EOPNOTSUPP)));
+    faults.push_back(SysFault::on<&Sys::copy_file_range>(Fault::fail(EXDEV)));
+    return faults;
+}
 
 // Every content test runs through both the kernel's copy and read/write, the
 // path taken between file systems the kernel cannot copy between.
@@ -91,7 +103,9 @@ class FileOpsCopyTest : public FileOpsTest, public ::testing::WithParamInterface
 protected:
     void SetUp() override {
         FileOpsTest::SetUp();
-        platform::detail::fileOpsSeam().noKernelCopy = GetParam();
+        if (GetParam()) {
+            m_faults = withoutKernelCopy();
+        }
     }
 };
 
@@ -327,7 +341,9 @@ class FileOpsWayTest : public FileOpsTest, public ::testing::WithParamInterface<
 protected:
     void SetUp() override {
         FileOpsTest::SetUp();
-        platform::detail::fileOpsSeam().noOpenat2 = GetParam();
+        if (GetParam()) {
+            m_faults.push_back(SysFault::on<&Sys::openat2>(Fault::fail(ENOSYS)));
+        }
     }
 };
 
@@ -433,15 +449,14 @@ TEST_F(FileOpsTest, KilledCopyLeavesTheOldTargetAndALeftoverBesideIt) {
     if (child == 0) {
         // Shares the parent's lock. Stops in the middle of the copy and waits
         // to be killed.
-        auto& seam = platform::detail::fileOpsSeam();
-        seam.noKernelCopy = true;
-        seam.afterChunk = [&](std::uint64_t) {
+        const std::vector<SysFault> slow = withoutKernelCopy();
+        const SysFault stop = SysFault::on<&Sys::pwrite>(Fault::pass().nth(2).then([&] {
             const char byte = 'x';
             [[maybe_unused]] const auto n = ::write(ready[1], &byte, 1);
             for (;;) {
                 ::pause();
             }
-        };
+        }));
         [[maybe_unused]] const OpResult never =
             m_tree.copyFile(m_source, main("big"), mirror("deep/er/f"));
         ::_exit(1);

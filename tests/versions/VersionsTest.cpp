@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "platform/Clock.h"
+#include "platform/Path.h"
 #include "platform/VersionFiles.h"
 #include "support/MountNamespace.h"
+#include "support/SysFault.h"
 #include "support/TempTree.h"
 #include "support/Unprivileged.h"
 #include "versions/Versions.h"
@@ -157,14 +159,23 @@ TEST_F(VersionsTest, AnotherFileSystemGetsACopyThenTheOriginalGoes) {
         return failures.text();
     });
 
-    // The same path through the seam on one file system, for the numbering.
+    // The same path on one file system, for the numbering: a rename between
+    // two folders answers as one between file systems does.
     makeTree(m_tmp.path(), "mirror/g=one\n");
-    platform::versionFilesSeam().forceCopy = true;
-    versions::RunKeeper keeper(m_root, start());
-    const bool first = keeper.keepEntry("1-mirror", mirror(""), "g").ok();
-    writeFile(mirror("g"), "two");
-    const bool second = keeper.keepEntry("1-mirror", mirror(""), "g").ok();
-    platform::versionFilesSeam().forceCopy = false;
+    bool first = false;
+    bool second = false;
+    {
+        const auto crossing = testsupport::SysFault::on<&testsupport::Sys::renameat2>(
+            testsupport::Fault::fail(EXDEV).when([](const std::vector<std::string>& paths) {
+                return paths.size() == 2 && std::string(platform::folderOf(paths[0])) !=
+                                                std::string(platform::folderOf(paths[1]));
+            }));
+        versions::RunKeeper keeper(m_root, start());
+        first = keeper.keepEntry("1-mirror", mirror(""), "g").ok();
+        writeFile(mirror("g"), "two");
+        second = keeper.keepEntry("1-mirror", mirror(""), "g").ok();
+        EXPECT_EQ(crossing.hits(), 2);
+    }
     ASSERT_TRUE(first && second);
     EXPECT_EQ(readFile(m_root + "/2026-03-04 050607/1-mirror/g"), "one");
     EXPECT_EQ(readFile(m_root + "/2026-03-04 050607/1-mirror/g.~2~"), "two");

@@ -1,11 +1,16 @@
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
 
 #include "platform/FileSystem.h"
 #include "platform/Path.h"
+#include "platform/posix/Sys.h"
 
 namespace platform {
+
+using detail::retryEintr;
+using detail::sys;
 
 OpResult makeFolders(const std::string& path) {
     std::string part;
@@ -18,12 +23,12 @@ OpResult makeFolders(const std::string& path) {
         if (part.empty()) {
             continue;
         }
-        if (::mkdir(part.c_str(), S_IRWXU) != 0 && errno != EEXIST) {
+        if (sys().mkdirat(AT_FDCWD, part.c_str(), S_IRWXU) != 0 && errno != EEXIST) {
             return OpResult::failure(errno);
         }
     }
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0) {
+    if (sys().fstatat(AT_FDCWD, path.c_str(), &st, 0) != 0) {
         return OpResult::failure(errno);
     }
     return S_ISDIR(st.st_mode) ? OpResult::success() : OpResult::failure(ENOTDIR);
@@ -31,12 +36,13 @@ OpResult makeFolders(const std::string& path) {
 
 bool exists(const std::string& path) {
     struct stat st;
-    return !path.empty() && ::stat(path.c_str(), &st) == 0;
+    return !path.empty() && sys().fstatat(AT_FDCWD, path.c_str(), &st, 0) == 0;
 }
 
 bool folderExists(const std::string& path) {
     struct stat st;
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return !path.empty() && sys().fstatat(AT_FDCWD, path.c_str(), &st, 0) == 0 &&
+           S_ISDIR(st.st_mode);
 }
 
 bool folderOfFileExists(const std::string& path) {

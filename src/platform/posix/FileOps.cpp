@@ -2,16 +2,13 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <linux/openat2.h>
 #include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -32,6 +29,8 @@ namespace platform {
 using detail::isFolderEntry;
 using detail::Listed;
 using detail::listFolder;
+using detail::retryEintr;
+using detail::sys;
 using detail::UniqueFd;
 
 OpResult OpResult::failure(int code) {
@@ -59,8 +58,6 @@ constexpr char kHexDigits[] = "0123456789abcdef";
 constexpr int kWayFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
 // Folders that are listed.
 constexpr int kListFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-
-std::atomic<bool> g_openat2Missing{false};
 
 std::string temporaryName() {
     thread_local std::mt19937_64 engine{[] {
@@ -127,13 +124,13 @@ public:
             return false;
         }
         struct stat st;
-        if (::fstat(m_dir, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() ||
+        if (sys().fstat(m_dir, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() ||
             (st.st_mode & S_IWUSR) != 0) {
             return false;
         }
         // fchmod needs a real descriptor; the way's descriptors are path-only.
-        UniqueFd dir(::openat(m_dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (!dir.valid() || ::fchmod(dir.get(), (st.st_mode & 07777) | S_IWUSR) != 0) {
+        UniqueFd dir(retryEintr(sys().openat, m_dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
+        if (!dir.valid() || sys().fchmod(dir.get(), (st.st_mode & 07777) | S_IWUSR) != 0) {
             return false;
         }
         m_mode = st.st_mode & 07777;
@@ -143,7 +140,7 @@ public:
 
     void restore() {
         if (m_open.valid()) {
-            ::fchmod(m_open.get(), m_mode);
+            sys().fchmod(m_open.get(), m_mode);
             m_open.reset();
         }
     }
@@ -215,23 +212,24 @@ bool splitTarget(const std::string& root, const std::string& target, TargetPath&
 
 bool isLinkAt(int dirFd, const char* name) {
     struct stat st;
-    return ::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+    return sys().fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
 }
 
 // Makes a folder with owner rwx; the owner keeps those bits whatever the
 // umask says.
 int makeFolder(int dirFd, const char* name, mode_t mode) {
     FolderUnlock unlock(dirFd);
-    if (const int error = inFolder(unlock, [&] { return errnoOf(::mkdirat(dirFd, name, mode)); })) {
+    if (const int error =
+            inFolder(unlock, [&] { return errnoOf(sys().mkdirat(dirFd, name, mode)); })) {
         return error;
     }
     struct stat st;
-    if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode) &&
+    if (sys().fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode) &&
         (st.st_mode & S_IRWXU) != S_IRWXU) {
         // A failure here shows at the first write into the folder, which
         // reports it.
         [[maybe_unused]] const int ignored =
-            ::fchmodat(dirFd, name, (st.st_mode & 07777) | S_IRWXU, 0);
+            sys().fchmodat(dirFd, name, (st.st_mode & 07777) | S_IRWXU, 0);
     }
     return 0;
 }
@@ -241,7 +239,7 @@ int makeFolder(int dirFd, const char* name, mode_t mode) {
 // to `made`.
 int walkBeneath(int rootFd, const std::string& relative, bool create, UniqueFd& out,
                 std::vector<std::string>* made) {
-    UniqueFd current(::openat(rootFd, ".", kWayFlags));
+    UniqueFd current(retryEintr(sys().openat, rootFd, ".", kWayFlags, 0));
     if (!current.valid()) {
         return errno;
     }
@@ -253,7 +251,7 @@ int walkBeneath(int rootFd, const std::string& relative, bool create, UniqueFd& 
         if (name.empty()) {
             continue;
         }
-        int fd = ::openat(current.get(), name.c_str(), kWayFlags | O_NOFOLLOW);
+        int fd = retryEintr(sys().openat, current.get(), name.c_str(), kWayFlags | O_NOFOLLOW, 0);
         if (fd < 0 && errno == ENOENT && create) {
             const int error = makeFolder(current.get(), name.c_str(), 0700);
             if (error != 0 && error != EEXIST) {
@@ -263,7 +261,7 @@ int walkBeneath(int rootFd, const std::string& relative, bool create, UniqueFd& 
                 made->push_back(relative.substr(
                     0, relative.size() - rest.size() - (slash == std::string_view::npos ? 0 : 1)));
             }
-            fd = ::openat(current.get(), name.c_str(), kWayFlags | O_NOFOLLOW);
+            fd = retryEintr(sys().openat, current.get(), name.c_str(), kWayFlags | O_NOFOLLOW, 0);
         }
         if (fd < 0) {
             const int error = errno;
@@ -282,23 +280,22 @@ int walkBeneath(int rootFd, const std::string& relative, bool create, UniqueFd& 
 // Returns 0 or an errno: ELOOP when a folder on the way is a link.
 int openBeneath(int rootFd, const std::string& relative, bool create, UniqueFd& out,
                 std::vector<std::string>* made = nullptr) {
-    if (!relative.empty() && !detail::fileOpsSeam().noOpenat2 && !g_openat2Missing.load()) {
+    if (!relative.empty()) {
         struct open_how how = {};
         how.flags = static_cast<std::uint64_t>(kWayFlags);
         how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_BENEATH;
         for (int attempt = 0;; ++attempt) {
-            const long fd = ::syscall(SYS_openat2, rootFd, relative.c_str(), &how, sizeof how);
+            const long fd = retryEintr(sys().openat2, rootFd, relative.c_str(), &how, sizeof how);
             if (fd >= 0) {
                 out.reset(static_cast<int>(fd));
                 return 0;
             }
             const int error = errno;
-            if (error == EINTR || (error == EAGAIN && attempt < 16)) {
-                continue;  // EAGAIN: a rename raced the lookup
+            if (error == EAGAIN && attempt < 16) {
+                continue;  // a rename raced the lookup
             }
-            if (error == ENOSYS || error == EPERM) {
-                g_openat2Missing = true;  // old kernel, or a filter that refuses the call
-                break;
+            if (error == ENOSYS) {
+                break;  // an old kernel, or a filter that refuses the call
             }
             if (error == ENOENT && create) {
                 break;
@@ -314,32 +311,28 @@ int openBeneath(int rootFd, const std::string& relative, bool create, UniqueFd& 
 namespace detail {
 
 int listFolder(int dirFd, std::vector<Listed>& out) {
-    const int fd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
+    // A descriptor of its own: the listing starts at the folder's start
+    // whatever was read through `dirFd` before.
+    const UniqueFd dir(retryEintr(sys().openat, dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
+    if (!dir.valid()) {
         return errno;
     }
-    DIR* dir = ::fdopendir(fd);
-    if (dir == nullptr) {
-        const int error = errno;
-        ::close(fd);
-        return error;
-    }
-    int error = 0;
+    alignas(struct dirent64) char buffer[32768];
     for (;;) {
-        errno = 0;
-        const struct dirent* entry = ::readdir(dir);
-        if (entry == nullptr) {
-            error = errno;
-            break;
+        const ssize_t count = retryEintr(sys().getdents64, dir.get(), buffer, sizeof buffer);
+        if (count <= 0) {
+            return count == 0 ? 0 : errno;
         }
-        const std::string_view name(entry->d_name);
-        if (name == "." || name == "..") {
-            continue;
+        for (ssize_t offset = 0; offset < count;) {
+            const auto* entry = reinterpret_cast<const struct dirent64*>(buffer + offset);
+            offset += entry->d_reclen;
+            const std::string_view name(entry->d_name);
+            if (name == "." || name == "..") {
+                continue;
+            }
+            out.push_back({std::string(name), entry->d_type});
         }
-        out.push_back({std::string(name), entry->d_type});
     }
-    ::closedir(dir);
-    return error;
 }
 
 bool isFolderEntry(int dirFd, const Listed& entry) {
@@ -347,7 +340,7 @@ bool isFolderEntry(int dirFd, const Listed& entry) {
         return entry.type == DT_DIR;
     }
     struct stat st;
-    return ::fstatat(dirFd, entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+    return sys().fstatat(dirFd, entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
            S_ISDIR(st.st_mode);
 }
 
@@ -365,7 +358,7 @@ void keepFirst(OpResult& first, OpResult result) {
 // entries `keep` names. True when the folder itself went.
 bool removeTree(int parentFd, FolderUnlock& parentUnlock, const std::string& name,
                 const std::string& path, const KeepPredicate& keep, OpResult& first) {
-    UniqueFd dir(::openat(parentFd, name.c_str(), kListFlags));
+    UniqueFd dir(retryEintr(sys().openat, parentFd, name.c_str(), kListFlags, 0));
     if (!dir.valid()) {
         if (errno == ENOENT) {
             return true;
@@ -410,7 +403,7 @@ bool removeTree(int parentFd, FolderUnlock& parentUnlock, const std::string& nam
                 continue;
             }
             const int error = inFolder(
-                unlock, [&] { return errnoOf(::unlinkat(dir.get(), entry.name.c_str(), 0)); });
+                unlock, [&] { return errnoOf(sys().unlinkat(dir.get(), entry.name.c_str(), 0)); });
             if (error != 0 && error != ENOENT) {
                 keepFirst(first, OpResult::failure(error));
                 keptAny = true;
@@ -420,8 +413,9 @@ bool removeTree(int parentFd, FolderUnlock& parentUnlock, const std::string& nam
     if (keptAny) {
         return false;
     }
-    const int error = inFolder(
-        parentUnlock, [&] { return errnoOf(::unlinkat(parentFd, name.c_str(), AT_REMOVEDIR)); });
+    const int error = inFolder(parentUnlock, [&] {
+        return errnoOf(sys().unlinkat(parentFd, name.c_str(), AT_REMOVEDIR));
+    });
     if (error != 0 && error != ENOENT) {
         keepFirst(first, OpResult::failure(error));
         return false;
@@ -468,7 +462,7 @@ bool trashKeeping(int dirFd, const std::string& path, const KeepPredicate& keep,
             continue;
         }
         if ((lookup.record.attributes & kAttrDirectory) != 0) {
-            UniqueFd child(::openat(dirFd, entry.name.c_str(), kListFlags));
+            UniqueFd child(retryEintr(sys().openat, dirFd, entry.name.c_str(), kListFlags, 0));
             if (!child.valid()) {
                 if (errno != ENOENT) {
                     keepFirst(first, OpResult::failure(errno));
@@ -500,7 +494,7 @@ public:
     Temporary(int dirFd, FolderUnlock& unlock) : m_dir(dirFd), m_unlock(unlock) {}
     ~Temporary() {
         if (!m_name.empty()) {
-            inFolder(m_unlock, [&] { return errnoOf(::unlinkat(m_dir, m_name.c_str(), 0)); });
+            inFolder(m_unlock, [&] { return errnoOf(sys().unlinkat(m_dir, m_name.c_str(), 0)); });
         }
     }
     Temporary(const Temporary&) = delete;
@@ -529,7 +523,7 @@ public:
     // Replaces `target` with the entry in one step. Returns 0 or an errno.
     int replace(const std::string& target) {
         const int error = inFolder(m_unlock, [&] {
-            return errnoOf(::renameat(m_dir, m_name.c_str(), m_dir, target.c_str()));
+            return errnoOf(sys().renameat(m_dir, m_name.c_str(), m_dir, target.c_str()));
         });
         if (error == 0) {
             m_name.clear();
@@ -547,7 +541,7 @@ private:
 int beforeReplacing(const BeforeReplace& before, int dirFd, FolderUnlock& unlock,
                     const std::string& leaf, std::string& message) {
     struct stat existing;
-    if (!before || ::fstatat(dirFd, leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (!before || sys().fstatat(dirFd, leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) != 0) {
         return 0;
     }
     return inFolder(unlock, [&] {
@@ -563,8 +557,8 @@ int copyRegular(int source, const struct stat& st, int dirFd, FolderUnlock& unlo
     Temporary temporary(dirFd, unlock);
     UniqueFd out;
     if (const int error = temporary.create([&](const char* name) {
-            const int fd =
-                ::openat(dirFd, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+            const int fd = retryEintr(sys().openat, dirFd, name,
+                                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
             if (fd < 0) {
                 return errno;
             }
@@ -574,20 +568,24 @@ int copyRegular(int source, const struct stat& st, int dirFd, FolderUnlock& unlo
         return error;
     }
     if (const int error = detail::copyContent(source, out.get(), st)) {
+        if (error == EAGAIN) {
+            message = "the source became shorter while being copied";
+        }
         return error;
     }
-    if (runningAsRoot() && ::fchown(out.get(), st.st_uid, st.st_gid) != 0 && !notStorable(errno)) {
+    if (runningAsRoot() && sys().fchown(out.get(), st.st_uid, st.st_gid) != 0 &&
+        !notStorable(errno)) {
         return errno;
     }
     // Before the bits: a read-only file takes no user. attributes.
     if (const int error = detail::copyExtendedAttributes(source, out.get(), true)) {
         return error;
     }
-    if (::fchmod(out.get(), st.st_mode & 07777) != 0 && !notStorable(errno)) {
+    if (sys().fchmod(out.get(), st.st_mode & 07777) != 0 && !notStorable(errno)) {
         return errno;
     }
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (::futimens(out.get(), times) != 0 && !notStorable(errno)) {
+    if (sys().futimens(out.get(), times) != 0 && !notStorable(errno)) {
         return errno;
     }
     if (const int error = out.close()) {
@@ -599,7 +597,7 @@ int copyRegular(int source, const struct stat& st, int dirFd, FolderUnlock& unlo
     if (const int error = temporary.replace(leaf)) {
         return error;
     }
-    if (timesAfterRename && ::utimensat(dirFd, leaf.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0 &&
+    if (timesAfterRename && sys().utimensat(dirFd, leaf.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0 &&
         !notStorable(errno)) {
         return errno;
     }
@@ -610,7 +608,7 @@ int readLinkText(int base, const std::string& name, const struct stat& st, std::
     std::size_t size = st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : PATH_MAX;
     for (;;) {
         text.resize(size);
-        const ssize_t n = ::readlinkat(base, name.c_str(), text.data(), size);
+        const ssize_t n = sys().readlinkat(base, name.c_str(), text.data(), size);
         if (n < 0) {
             return errno;
         }
@@ -636,22 +634,22 @@ int copySpecial(int base, const std::string& source, const struct stat& st, int 
     }
     Temporary temporary(dirFd, unlock);
     if (const int error = temporary.create([&](const char* name) {
-            return errnoOf(isLink ? ::symlinkat(text.c_str(), dirFd, name)
-                                  : ::mkfifoat(dirFd, name, 0600));
+            return errnoOf(isLink ? sys().symlinkat(text.c_str(), dirFd, name)
+                                  : sys().mkfifoat(dirFd, name, 0600));
         })) {
         return error;
     }
     if (runningAsRoot() &&
-        ::fchownat(dirFd, temporary.name(), st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW) != 0 &&
+        sys().fchownat(dirFd, temporary.name(), st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW) != 0 &&
         !notStorable(errno)) {
         return errno;
     }
-    if (!isLink && ::fchmodat(dirFd, temporary.name(), st.st_mode & 07777, 0) != 0 &&
+    if (!isLink && sys().fchmodat(dirFd, temporary.name(), st.st_mode & 07777, 0) != 0 &&
         !notStorable(errno)) {
         return errno;
     }
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (::utimensat(dirFd, temporary.name(), times, AT_SYMLINK_NOFOLLOW) != 0 &&
+    if (sys().utimensat(dirFd, temporary.name(), times, AT_SYMLINK_NOFOLLOW) != 0 &&
         !notStorable(errno)) {
         return errno;
     }
@@ -704,10 +702,10 @@ OpResult openSource(const SourceTree& from, const std::string& source, SourceEnt
 OpResult sameFolder(const std::string& path, int fd) {
     struct stat now;
     struct stat held;
-    if (::stat(path.c_str(), &now) != 0) {
+    if (sys().fstatat(AT_FDCWD, path.c_str(), &now, 0) != 0) {
         return OpResult::failure(errno);
     }
-    if (::fstat(fd, &held) != 0) {
+    if (sys().fstat(fd, &held) != 0) {
         return OpResult::failure(errno);
     }
     if (now.st_dev != held.st_dev || now.st_ino != held.st_ino) {
@@ -748,23 +746,24 @@ int applyAttributes(int fd, const struct stat& have, const struct stat& want, Me
     char self[32];
     std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
     if (kept.owners && (have.st_uid != want.st_uid || have.st_gid != want.st_gid) &&
-        ::fchownat(fd, "", want.st_uid, want.st_gid, AT_EMPTY_PATH) != 0 && !unsupported(errno)) {
+        sys().fchownat(fd, "", want.st_uid, want.st_gid, AT_EMPTY_PATH) != 0 &&
+        !unsupported(errno)) {
         return errno;
     }
     if (kept.permissions && !S_ISLNK(have.st_mode)) {
         // A change of owner may have cleared set-id bits: compare what is there now.
         struct stat now;
-        if (::fstat(fd, &now) != 0) {
+        if (sys().fstat(fd, &now) != 0) {
             return errno;
         }
         if ((now.st_mode & 07777) != (want.st_mode & 07777) &&
-            ::chmod(self, want.st_mode & 07777) != 0 && !unsupported(errno)) {
+            sys().fchmodat(AT_FDCWD, self, want.st_mode & 07777, 0) != 0 && !unsupported(errno)) {
             return errno;
         }
     }
     if (times && !sameTime(have.st_mtim, want.st_mtim)) {
         const struct timespec both[2] = {want.st_atim, want.st_mtim};
-        if (::utimensat(AT_FDCWD, self, both, 0) != 0 && !unsupported(errno)) {
+        if (sys().utimensat(AT_FDCWD, self, both, 0) != 0 && !unsupported(errno)) {
             return errno;
         }
     }
@@ -784,7 +783,7 @@ bool isTemporaryName(std::string_view name) {
 
 SourceTree::~SourceTree() {
     if (m_fd >= 0) {
-        ::close(m_fd);
+        sys().close(m_fd);
     }
 }
 
@@ -796,7 +795,7 @@ SourceTree::SourceTree(SourceTree&& other) noexcept
 SourceTree& SourceTree::operator=(SourceTree&& other) noexcept {
     if (this != &other) {
         if (m_fd >= 0) {
-            ::close(m_fd);
+            sys().close(m_fd);
         }
         m_root = std::move(other.m_root);
         m_fd = std::exchange(other.m_fd, -1);
@@ -811,7 +810,7 @@ SourceTree SourceTree::open(const std::string& root, OpResult& result) {
         result = OpResult::failure(EINVAL);
         return tree;
     }
-    const int fd = ::open(root.c_str(), kWayFlags);
+    const int fd = retryEintr(sys().openat, AT_FDCWD, root.c_str(), kWayFlags, 0);
     if (fd < 0) {
         result = OpResult::failure(errno);
         return tree;
@@ -847,7 +846,7 @@ OpResult MirrorTree::checkRoot() const {
 
 MirrorTree::~MirrorTree() {
     if (m_fd >= 0) {
-        ::close(m_fd);
+        sys().close(m_fd);
     }
 }
 
@@ -861,7 +860,7 @@ MirrorTree::MirrorTree(MirrorTree&& other) noexcept
 MirrorTree& MirrorTree::operator=(MirrorTree&& other) noexcept {
     if (this != &other) {
         if (m_fd >= 0) {
-            ::close(m_fd);
+            sys().close(m_fd);
         }
         m_root = std::move(other.m_root);
         m_fd = std::exchange(other.m_fd, -1);
@@ -879,7 +878,8 @@ MirrorTree MirrorTree::open(const std::string& root, int lockWaitMs, OpResult& r
         return tree;
     }
     // The root itself may be a link; the lock is taken on the folder it names.
-    UniqueFd fd(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd fd(
+        retryEintr(sys().openat, AT_FDCWD, root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
     if (!fd.valid()) {
         result = OpResult::failure(errno);
         return tree;
@@ -887,13 +887,10 @@ MirrorTree MirrorTree::open(const std::string& root, int lockWaitMs, OpResult& r
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(lockWaitMs, 0));
     for (;;) {
-        if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0) {
+        if (retryEintr(sys().flock, fd.get(), LOCK_EX | LOCK_NB) == 0) {
             break;
         }
         const int error = errno;
-        if (error == EINTR) {
-            continue;
-        }
         const auto now = Clock::now();
         if (error != EWOULDBLOCK) {
             result = OpResult::failure(error);
@@ -907,7 +904,7 @@ MirrorTree MirrorTree::open(const std::string& root, int lockWaitMs, OpResult& r
             std::min<Clock::duration>(std::chrono::milliseconds(50), deadline - now));
     }
     struct statfs fs;
-    tree.m_timesAfterRename = ::fstatfs(fd.get(), &fs) == 0 && fs.f_type == kFuseMagic;
+    tree.m_timesAfterRename = sys().fstatfs(fd.get(), &fs) == 0 && fs.f_type == kFuseMagic;
     tree.m_root = root;
     tree.m_fd = fd.release();
     tree.m_kept = metadataKeptBy(root);
@@ -978,16 +975,17 @@ OpResult MirrorTree::copyAttributes(const SourceTree& from, const std::string& s
         return opened;
     }
     struct stat want;
-    if (::fstatat(in.base, in.name.c_str(), &want, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (sys().fstatat(in.base, in.name.c_str(), &want, AT_SYMLINK_NOFOLLOW) != 0) {
         return OpResult::failure(errno);
     }
     UniqueFd dir;
     if (const int error = openBeneath(m_fd, path.parent, false, dir)) {
         return wayFailure(error);
     }
-    UniqueFd entry(::openat(dir.get(), path.leaf.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    UniqueFd entry(
+        retryEintr(sys().openat, dir.get(), path.leaf.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC, 0));
     struct stat have;
-    if (!entry.valid() || ::fstat(entry.get(), &have) != 0) {
+    if (!entry.valid() || sys().fstat(entry.get(), &have) != 0) {
         return OpResult::failure(errno);
     }
     if ((have.st_mode & S_IFMT) != (want.st_mode & S_IFMT)) {
@@ -997,8 +995,8 @@ OpResult MirrorTree::copyAttributes(const SourceTree& from, const std::string& s
     // refuses user. attributes, and the bits given next may make it one.
     if (S_ISREG(want.st_mode)) {
         const int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-        UniqueFd input(::openat(in.base, in.name.c_str(), flags));
-        UniqueFd output(::openat(dir.get(), path.leaf.c_str(), flags));
+        UniqueFd input(retryEintr(sys().openat, in.base, in.name.c_str(), flags, 0));
+        UniqueFd output(retryEintr(sys().openat, dir.get(), path.leaf.c_str(), flags, 0));
         if (!input.valid() || !output.valid()) {
             return OpResult::failure(errno);
         }
@@ -1006,9 +1004,9 @@ OpResult MirrorTree::copyAttributes(const SourceTree& from, const std::string& s
         // A read-only mirror file of this process's takes user. attributes
         // once its owner may write it for a moment.
         if (error == EACCES && have.st_uid == ::geteuid() && (have.st_mode & S_IWUSR) == 0 &&
-            ::fchmod(output.get(), (have.st_mode & 07777) | S_IWUSR) == 0) {
+            sys().fchmod(output.get(), (have.st_mode & 07777) | S_IWUSR) == 0) {
             error = detail::copyExtendedAttributes(input.get(), output.get(), false);
-            ::fchmod(output.get(), have.st_mode & 07777);
+            sys().fchmod(output.get(), have.st_mode & 07777);
         }
         if (error != 0) {
             return OpResult::failure(error);
@@ -1032,7 +1030,7 @@ OpResult MirrorTree::copyFile(const SourceTree& from, const std::string& source,
         return opened;
     }
     struct stat st;
-    if (::fstatat(in.base, in.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (sys().fstatat(in.base, in.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         return OpResult::failure(errno);
     }
     UniqueFd input;
@@ -1043,15 +1041,16 @@ OpResult MirrorTree::copyFile(const SourceTree& from, const std::string& source,
             // source's access time stays where the system lets it.
             const int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
             if (runningAsRoot() || st.st_uid == ::geteuid()) {
-                input.reset(::openat(in.base, in.name.c_str(), flags | O_NOATIME));
+                input.reset(
+                    retryEintr(sys().openat, in.base, in.name.c_str(), flags | O_NOATIME, 0));
             }
             if (!input.valid()) {
-                input.reset(::openat(in.base, in.name.c_str(), flags));
+                input.reset(retryEintr(sys().openat, in.base, in.name.c_str(), flags, 0));
             }
             if (!input.valid()) {
                 return OpResult::failure(errno);
             }
-            if (::fstat(input.get(), &st) != 0) {
+            if (sys().fstat(input.get(), &st) != 0) {
                 return OpResult::failure(errno);
             }
             if (!S_ISREG(st.st_mode)) {
@@ -1106,7 +1105,7 @@ OpResult MirrorTree::createDirectory(const SourceTree& from, const std::string& 
         return opened;
     }
     struct stat sourceStat;
-    if (::fstatat(in.base, in.name.c_str(), &sourceStat, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (sys().fstatat(in.base, in.name.c_str(), &sourceStat, AT_SYMLINK_NOFOLLOW) != 0) {
         return OpResult::failure(errno);
     }
     if (!S_ISDIR(sourceStat.st_mode)) {
@@ -1126,7 +1125,7 @@ OpResult MirrorTree::createDirectory(const SourceTree& from, const std::string& 
     }
     if (error == EEXIST) {
         struct stat st;
-        if (::fstatat(dir.get(), path.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (sys().fstatat(dir.get(), path.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
             return OpResult::failure(errno);
         }
         if (!S_ISDIR(st.st_mode)) {
@@ -1154,7 +1153,7 @@ OpResult MirrorTree::remove(const std::string& target, EntryKind expected, bool 
         return error == ENOENT || error == ENOTDIR ? OpResult::success() : wayFailure(error);
     }
     struct stat st;
-    if (::fstatat(dir.get(), path.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (sys().fstatat(dir.get(), path.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         return errno == ENOENT ? OpResult::success() : OpResult::failure(errno);
     }
     // What the plan judged is what goes: a file that became a folder, or a
@@ -1174,7 +1173,7 @@ OpResult MirrorTree::remove(const std::string& target, EntryKind expected, bool 
         // Moved through the folder opened above, so the way checked is the
         // way taken.
         if (S_ISDIR(st.st_mode) && keep) {
-            UniqueFd folder(::openat(dir.get(), path.leaf.c_str(), kListFlags));
+            UniqueFd folder(retryEintr(sys().openat, dir.get(), path.leaf.c_str(), kListFlags, 0));
             if (!folder.valid()) {
                 return OpResult::failure(errno);
             }
@@ -1191,7 +1190,7 @@ OpResult MirrorTree::remove(const std::string& target, EntryKind expected, bool 
         return first;
     }
     const int error =
-        inFolder(unlock, [&] { return errnoOf(::unlinkat(dir.get(), path.leaf.c_str(), 0)); });
+        inFolder(unlock, [&] { return errnoOf(sys().unlinkat(dir.get(), path.leaf.c_str(), 0)); });
     return error == 0 || error == ENOENT ? OpResult::success() : OpResult::failure(error);
 }
 
@@ -1238,10 +1237,10 @@ OpResult MirrorTree::finishOne(const SourceTree& tree, const std::string& relati
     struct stat want;
     UniqueFd sourceFolder;
     if (source.empty() && relative.empty()) {
-        if (!from.valid() || from.byPath() || ::fstat(from.fd(), &want) != 0) {
+        if (!from.valid() || from.byPath() || sys().fstat(from.fd(), &want) != 0) {
             return OpResult::success();
         }
-        sourceFolder.reset(::openat(from.fd(), ".", kListFlags));
+        sourceFolder.reset(retryEintr(sys().openat, from.fd(), ".", kListFlags, 0));
     } else {
         std::string sourcePath = source;
         if (sourcePath.empty()) {
@@ -1253,11 +1252,11 @@ OpResult MirrorTree::finishOne(const SourceTree& tree, const std::string& relati
         }
         SourceEntry in;
         if (!openSource(from, sourcePath, in).ok() ||
-            ::fstatat(in.base, in.name.c_str(), &want, AT_SYMLINK_NOFOLLOW) != 0) {
+            sys().fstatat(in.base, in.name.c_str(), &want, AT_SYMLINK_NOFOLLOW) != 0) {
             return OpResult::success();
         }
         if (S_ISDIR(want.st_mode)) {
-            sourceFolder.reset(::openat(in.base, in.name.c_str(), kListFlags));
+            sourceFolder.reset(retryEintr(sys().openat, in.base, in.name.c_str(), kListFlags, 0));
         }
     }
     if (!S_ISDIR(want.st_mode)) {
@@ -1269,7 +1268,7 @@ OpResult MirrorTree::finishOne(const SourceTree& tree, const std::string& relati
         if (!m_kept.permissions && isMountRoot(m_root)) {
             return OpResult::success();
         }
-        folder.reset(::openat(m_fd, ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+        folder.reset(retryEintr(sys().openat, m_fd, ".", O_PATH | O_DIRECTORY | O_CLOEXEC, 0));
     } else {
         const auto slash = relative.rfind('/');
         const std::string parentPath =
@@ -1280,10 +1279,11 @@ OpResult MirrorTree::finishOne(const SourceTree& tree, const std::string& relati
             // A folder deleted since it was made has nothing left to finish.
             return error == ENOENT || error == ENOTDIR ? OpResult::success() : wayFailure(error);
         }
-        folder.reset(::openat(parent.get(), leaf.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        folder.reset(retryEintr(sys().openat, parent.get(), leaf.c_str(),
+                                O_PATH | O_NOFOLLOW | O_CLOEXEC, 0));
     }
     struct stat have;
-    if (!folder.valid() || ::fstat(folder.get(), &have) != 0) {
+    if (!folder.valid() || sys().fstat(folder.get(), &have) != 0) {
         return errno == ENOENT ? OpResult::success() : OpResult::failure(errno);
     }
     if (!S_ISDIR(have.st_mode)) {
@@ -1294,7 +1294,7 @@ OpResult MirrorTree::finishOne(const SourceTree& tree, const std::string& relati
     // A failure there still leaves the folder its bits and times.
     int extended = 0;
     if (sourceFolder.valid()) {
-        UniqueFd open(::openat(folder.get(), ".", kListFlags));
+        UniqueFd open(retryEintr(sys().openat, folder.get(), ".", kListFlags, 0));
         if (open.valid()) {
             extended = detail::copyExtendedAttributes(sourceFolder.get(), open.get(), false);
         }
@@ -1314,8 +1314,8 @@ std::uint64_t MirrorTree::learnTimePrecision() {
     Temporary probe(m_fd, unlock);
     UniqueFd file;
     if (probe.create([&](const char* name) {
-            const int fd =
-                ::openat(m_fd, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+            const int fd = retryEintr(sys().openat, m_fd, name,
+                                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
             if (fd < 0) {
                 return errno;
             }
@@ -1330,7 +1330,7 @@ std::uint64_t MirrorTree::learnTimePrecision() {
     constexpr std::int64_t kNanoseconds = 987654321;
     const struct timespec times[2] = {{kSeconds, kNanoseconds}, {kSeconds, kNanoseconds}};
     struct stat st;
-    if (::futimens(file.get(), times) != 0 || ::fstat(file.get(), &st) != 0) {
+    if (sys().futimens(file.get(), times) != 0 || sys().fstat(file.get(), &st) != 0) {
         return 0;
     }
     const std::int64_t kept =
@@ -1350,8 +1350,7 @@ OpResult MirrorTree::flush() {
     if (!valid()) {
         return OpResult::failure(EBADF);
     }
-    const auto& call = detail::fileOpsSeam().flush;
-    const int error = call ? call(m_fd) : errnoOf(::syncfs(m_fd));
+    const int error = errnoOf(retryEintr(sys().syncfs, m_fd));
     if (error != 0) {
         return OpResult::failure(error, std::string("what was written could not be flushed to "
                                                     "the drive: ") +

@@ -9,6 +9,8 @@
 
 namespace platform {
 
+using detail::sys;
+
 namespace {
 
 constexpr std::string_view kUserPrefix = "user.";
@@ -92,17 +94,20 @@ int readAttributes(std::uint32_t kinds, AttributeMap& out, List&& list, Get&& ge
 int readAttributesAt(const std::string& path, std::uint32_t kinds, AttributeMap& out) {
     return readAttributes(
         kinds, out,
-        [&](char* buffer, std::size_t size) { return ::llistxattr(path.c_str(), buffer, size); },
+        [&](char* buffer, std::size_t size) {
+            return sys().llistxattr(path.c_str(), buffer, size);
+        },
         [&](const char* name, char* buffer, std::size_t size) {
-            return ::lgetxattr(path.c_str(), name, buffer, size);
+            return sys().lgetxattr(path.c_str(), name, buffer, size);
         });
 }
 
 int readAttributesOf(int fd, std::uint32_t kinds, AttributeMap& out) {
     return readAttributes(
-        kinds, out, [&](char* buffer, std::size_t size) { return ::flistxattr(fd, buffer, size); },
+        kinds, out,
+        [&](char* buffer, std::size_t size) { return sys().flistxattr(fd, buffer, size); },
         [&](const char* name, char* buffer, std::size_t size) {
-            return ::fgetxattr(fd, name, buffer, size);
+            return sys().fgetxattr(fd, name, buffer, size);
         });
 }
 
@@ -113,12 +118,12 @@ std::uint32_t keptMetadata(int dirFd) {
     char byte;
     // Asking for an attribute nobody sets writes nothing: ENODATA says the
     // file system keeps that kind, EOPNOTSUPP that it does not.
-    if (::fgetxattr(dirFd, "user.twinfold-probe", &byte, 0) >= 0 || errno == ENODATA ||
+    if (sys().fgetxattr(dirFd, "user.twinfold-probe", &byte, 0) >= 0 || errno == ENODATA ||
         errno == ERANGE) {
         kinds |= kKeepUserAttributes;
     }
-    if (::fgetxattr(dirFd, std::string(kAccessAcl).c_str(), &byte, 0) >= 0 || errno == ENODATA ||
-        errno == ERANGE) {
+    if (sys().fgetxattr(dirFd, std::string(kAccessAcl).c_str(), &byte, 0) >= 0 ||
+        errno == ENODATA || errno == ERANGE) {
         kinds |= kKeepAcls;
     }
     return kinds;
@@ -154,7 +159,7 @@ int copyExtendedAttributes(int source, int target, bool targetIsNew) {
         }
     }
     for (const auto& [name, value] : present) {
-        if (wanted.count(name) == 0 && ::fremovexattr(target, name.c_str()) != 0 &&
+        if (wanted.count(name) == 0 && sys().fremovexattr(target, name.c_str()) != 0 &&
             errno != ENODATA && !attributeNotStorable(errno)) {
             return errno;
         }
@@ -164,7 +169,7 @@ int copyExtendedAttributes(int source, int target, bool targetIsNew) {
         if (it != present.end() && it->second == value) {
             continue;
         }
-        if (::fsetxattr(target, name.c_str(), value.data(), value.size(), 0) != 0 &&
+        if (sys().fsetxattr(target, name.c_str(), value.data(), value.size(), 0) != 0 &&
             !attributeNotStorable(errno)) {
             return errno;
         }

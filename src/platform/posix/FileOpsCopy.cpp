@@ -1,5 +1,3 @@
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,11 +10,6 @@
 
 namespace platform::detail {
 
-FileOpsSeam& fileOpsSeam() {
-    static FileOpsSeam seam;
-    return seam;
-}
-
 namespace {
 
 constexpr std::uint64_t kToEnd = std::numeric_limits<std::uint64_t>::max();
@@ -28,14 +21,16 @@ bool kernelCopyRefused(int error) {
     return error == EXDEV || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
 }
 
+// Writes all of `data` at `offset`. A write that takes nothing counts as a
+// full drive rather than being asked again forever.
 int writeAll(int fd, const char* data, std::size_t size, off_t offset) {
     while (size > 0) {
-        const ssize_t n = ::pwrite(fd, data, size, offset);
+        const ssize_t n = retryEintr(sys().pwrite, fd, data, size, offset);
         if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
             return errno;
+        }
+        if (n == 0) {
+            return ENOSPC;
         }
         data += n;
         size -= static_cast<std::size_t>(n);
@@ -46,11 +41,13 @@ int writeAll(int fd, const char* data, std::size_t size, off_t offset) {
 
 class RangeCopier {
 public:
-    RangeCopier(int source, int target)
-        : m_source(source), m_target(target), m_kernel(!fileOpsSeam().noKernelCopy) {}
+    // `size`: the source's length when the copy began.
+    RangeCopier(int source, int target, off_t size)
+        : m_source(source), m_target(target), m_size(size) {}
 
     // Copies `length` bytes from `offset` to the same offset in the target,
-    // or up to the source's end when it is shorter. Returns 0 or an errno.
+    // or up to the source's end when it is shorter. Returns 0 or an errno:
+    // EAGAIN when the source ends before the length it had at the start.
     int copy(off_t offset, std::uint64_t length) {
         while (length > 0) {
             const std::size_t want = static_cast<std::size_t>(
@@ -59,31 +56,35 @@ public:
             if (m_kernel) {
                 off_t in = offset;
                 off_t out = offset;
-                n = ::copy_file_range(m_source, &in, m_target, &out, want, 0);
+                n = retryEintr(sys().copy_file_range, m_source, &in, m_target, &out, want, 0U);
                 if (n < 0) {
-                    if (errno == EINTR) {
-                        continue;
-                    }
                     if (kernelCopyRefused(errno)) {
                         m_kernel = false;
                         continue;
                     }
                     return errno;
                 }
+                if (n == 0 && offset < m_size) {
+                    // Some file systems (FUSE ones, those of the kernel's own
+                    // files) answer "nothing" where there is content: read
+                    // it instead.
+                    m_kernel = false;
+                    continue;
+                }
             } else {
                 if (!m_buffer) {
                     m_buffer = std::make_unique<char[]>(kBufferBytes);
                 }
-                n = ::pread(m_source, m_buffer.get(), want, offset);
+                n = retryEintr(sys().pread, m_source, m_buffer.get(), want, offset);
                 if (n < 0) {
-                    if (errno == EINTR) {
-                        continue;
-                    }
                     return errno;
                 }
                 if (const int error =
                         writeAll(m_target, m_buffer.get(), static_cast<std::size_t>(n), offset)) {
                     return error;
+                }
+                if (n == 0 && offset < m_size) {
+                    return EAGAIN;  // shrunk while being copied: not a copy of anything
                 }
             }
             if (n == 0) {
@@ -91,21 +92,15 @@ public:
             }
             offset += n;
             length -= static_cast<std::uint64_t>(n);
-            m_done += static_cast<std::uint64_t>(n);
-            if (const auto& hook = fileOpsSeam().afterChunk) {
-                hook(m_done);
-            }
         }
         return 0;
     }
 
-    bool kernel() const { return m_kernel; }
-
 private:
     int m_source;
     int m_target;
-    bool m_kernel;
-    std::uint64_t m_done = 0;
+    off_t m_size;
+    bool m_kernel = true;
     std::unique_ptr<char[]> m_buffer;
 };
 
@@ -115,14 +110,14 @@ private:
 int copySegments(RangeCopier& copier, int source, int target) {
     off_t pos = 0;
     for (;;) {
-        const off_t data = ::lseek(source, pos, SEEK_DATA);
+        const off_t data = sys().lseek(source, pos, SEEK_DATA);
         if (data < 0) {
             if (errno == ENXIO) {
                 break;  // no data after pos
             }
             return pos == 0 ? -1 : errno;
         }
-        const off_t hole = ::lseek(source, data, SEEK_HOLE);
+        const off_t hole = sys().lseek(source, data, SEEK_HOLE);
         if (hole < 0) {
             return pos == 0 ? -1 : errno;
         }
@@ -131,19 +126,19 @@ int copySegments(RangeCopier& copier, int source, int target) {
         }
         pos = hole;
     }
-    const off_t size = ::lseek(source, 0, SEEK_END);
+    const off_t size = sys().lseek(source, 0, SEEK_END);
     if (size < 0) {
         return errno;
     }
-    return ::ftruncate(target, size) == 0 ? 0 : errno;
+    return retryEintr(sys().ftruncate, target, size) == 0 ? 0 : errno;
 }
 
 }  // namespace
 
 int copyContent(int source, int target, const struct stat& st) {
-    RangeCopier copier(source, target);
+    RangeCopier copier(source, target, st.st_size);
     // A clone shares the blocks (holes included) where the file system can.
-    if (copier.kernel() && st.st_size > 0 && ::ioctl(target, FICLONE, source) == 0) {
+    if (st.st_size > 0 && sys().ficlone(target, source) == 0) {
         return 0;
     }
     // Fewer blocks than the length holds: there may be holes.

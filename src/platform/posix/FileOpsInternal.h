@@ -6,16 +6,15 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "platform/FileOps.h"
+#include "platform/posix/Sys.h"
 
-// Pieces of the mirror-tree operations shared by their source files, and the
-// switches tests use to reach paths this machine would not take on its own.
+// Pieces of the mirror-tree operations shared by their source files.
 namespace platform::detail {
 
 // An owned file descriptor; closes itself.
@@ -39,7 +38,7 @@ public:
     int release() { return std::exchange(m_fd, -1); }
     void reset(int fd = -1) {
         if (m_fd >= 0) {
-            ::close(m_fd);
+            sys().close(m_fd);
         }
         m_fd = fd;
     }
@@ -47,7 +46,7 @@ public:
     // on network file systems): 0 or an errno.
     int close() {
         const int fd = std::exchange(m_fd, -1);
-        return fd < 0 || ::close(fd) == 0 ? 0 : errno;
+        return fd < 0 || sys().close(fd) == 0 ? 0 : errno;
     }
 
 private:
@@ -55,39 +54,30 @@ private:
 };
 
 // Hands all of `text` to the open file `fd`: short writes go on with the
-// rest, interrupted ones are tried again. Returns 0 or the errno of another
-// failure.
+// rest, interrupted ones are tried again. A write that takes nothing counts
+// as a full drive rather than being asked again forever. Returns 0 or the
+// errno of another failure.
 inline int writeAll(int fd, std::string_view text) {
     while (!text.empty()) {
-        const ssize_t n = ::write(fd, text.data(), text.size());
+        const ssize_t n = retryEintr(sys().write, fd, text.data(), text.size());
         if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
             return errno;
+        }
+        if (n == 0) {
+            return ENOSPC;
         }
         text.remove_prefix(static_cast<std::size_t>(n));
     }
     return 0;
 }
 
-struct FileOpsSeam {
-    bool noOpenat2 = false;     // resolve folders one name at a time, as without openat2
-    bool noKernelCopy = false;  // copy content with read and write only
-    // Called after each piece of content written to a temporary file, with
-    // the bytes written so far.
-    std::function<void(std::uint64_t)> afterChunk;
-    // Stands in for flushing the file system of the open folder `fd`:
-    // returns 0 or an errno.
-    std::function<int(int fd)> flush;
-};
-FileOpsSeam& fileOpsSeam();
-
 // The largest piece of content moved by one system call.
 inline constexpr std::size_t kCopyChunkBytes = std::size_t{8} << 20;
 
 // Copies the content of the regular file `source` (described by `st`) into
-// the empty file `target`, keeping holes. Returns 0 or an errno.
+// the empty file `target`, keeping holes. Returns 0 or an errno: EAGAIN when
+// the source ends before the length `st` gives (it shrank meanwhile), ENOSPC
+// when a write takes nothing.
 int copyContent(int source, int target, const struct stat& st);
 
 // Gives the open entry `target` the user. attributes and POSIX ACLs of the

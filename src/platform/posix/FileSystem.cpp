@@ -15,7 +15,12 @@
 #include <string>
 #include <utility>
 
+#include "platform/posix/Sys.h"
+
 namespace platform {
+
+using detail::retryEintr;
+using detail::sys;
 
 namespace {
 
@@ -71,7 +76,7 @@ Lookup fromStatx(const struct statx& st, std::string_view name) {
 
 Lookup statxAt(int dirFd, const char* path, std::string_view name) {
     struct statx st;
-    if (::statx(dirFd, path, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, kStatxMask, &st) != 0) {
+    if (sys().statx(dirFd, path, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, kStatxMask, &st) != 0) {
         Lookup result;
         result.error = errno;
         result.status = isAbsentError(result.error) ? LookupStatus::Absent : LookupStatus::Unknown;
@@ -101,7 +106,7 @@ Lookup lookupEntryAt(int dirFd, const char* name) {
 
 Lookup lookupOpen(int fd) {
     struct statx st;
-    if (::statx(fd, "", AT_EMPTY_PATH | AT_NO_AUTOMOUNT, kStatxMask, &st) != 0) {
+    if (sys().statx(fd, "", AT_EMPTY_PATH | AT_NO_AUTOMOUNT, kStatxMask, &st) != 0) {
         Lookup result;
         result.error = errno;
         result.status = LookupStatus::Unknown;
@@ -166,7 +171,7 @@ std::uint64_t timePrecisionTicks(const std::string& path) {
     // The mount table names the file system even behind FUSE, where the
     // kernel's type number only says "fuse".
     struct statx st;
-    if (::statx(AT_FDCWD, path.c_str(), AT_NO_AUTOMOUNT, STATX_MNT_ID, &st) == 0 &&
+    if (sys().statx(AT_FDCWD, path.c_str(), AT_NO_AUTOMOUNT, STATX_MNT_ID, &st) == 0 &&
         (st.stx_mask & STATX_MNT_ID) != 0) {
         const std::string type = mountType(st.stx_mnt_id);
         if (!type.empty()) {
@@ -174,7 +179,7 @@ std::uint64_t timePrecisionTicks(const std::string& path) {
         }
     }
     struct statfs fs;
-    if (::statfs(path.c_str(), &fs) != 0) {
+    if (sys().statfs(path.c_str(), &fs) != 0) {
         return 1;
     }
     switch (static_cast<unsigned long>(fs.f_type)) {
@@ -191,7 +196,7 @@ std::uint64_t timePrecisionTicks(const std::string& path) {
 
 bool changeTimesTrusted(int fd) {
     struct statfs fs;
-    if (::fstatfs(fd, &fs) != 0) {
+    if (sys().fstatfs(fd, &fs) != 0) {
         return false;
     }
     switch (static_cast<unsigned long>(fs.f_type)) {
@@ -208,12 +213,12 @@ bool changeTimesTrusted(int fd) {
 
 std::string fileSystemKey(int fd) {
     struct statfs fs;
-    if (::fstatfs(fd, &fs) != 0) {
+    if (sys().fstatfs(fd, &fs) != 0) {
         return {};
     }
     std::string type;
     struct statx st;
-    if (::statx(fd, "", AT_EMPTY_PATH | AT_NO_AUTOMOUNT, STATX_MNT_ID, &st) == 0 &&
+    if (sys().statx(fd, "", AT_EMPTY_PATH | AT_NO_AUTOMOUNT, STATX_MNT_ID, &st) == 0 &&
         (st.stx_mask & STATX_MNT_ID) != 0) {
         type = mountType(st.stx_mnt_id);
     }
@@ -232,7 +237,7 @@ std::string fileSystemKey(int fd) {
 MetadataKept metadataKeptBy(const std::string& path) {
     MetadataKept kept;
     struct statx st;
-    if (::statx(AT_FDCWD, path.c_str(), AT_NO_AUTOMOUNT, STATX_MNT_ID, &st) == 0 &&
+    if (sys().statx(AT_FDCWD, path.c_str(), AT_NO_AUTOMOUNT, STATX_MNT_ID, &st) == 0 &&
         (st.stx_mask & STATX_MNT_ID) != 0) {
         const std::string name = mountType(st.stx_mnt_id);
         std::string_view type = name;
@@ -252,7 +257,7 @@ MetadataKept metadataKeptBy(const std::string& path) {
 
 bool ignoresCase(const std::string& path) {
     struct statx st;
-    if (::statx(AT_FDCWD, path.c_str(), AT_NO_AUTOMOUNT, STATX_MNT_ID, &st) != 0 ||
+    if (sys().statx(AT_FDCWD, path.c_str(), AT_NO_AUTOMOUNT, STATX_MNT_ID, &st) != 0 ||
         (st.stx_mask & STATX_MNT_ID) == 0) {
         return false;
     }
@@ -272,7 +277,7 @@ bool ignoresCase(const std::string& path) {
 
 bool identityOf(int fd, FileIdentity& out) {
     struct statx st;
-    if (::statx(fd, "", AT_EMPTY_PATH | AT_NO_AUTOMOUNT, STATX_INO, &st) != 0) {
+    if (sys().statx(fd, "", AT_EMPTY_PATH | AT_NO_AUTOMOUNT, STATX_INO, &st) != 0) {
         return false;
     }
     out.device = (std::uint64_t{st.stx_dev_major} << 32) | st.stx_dev_minor;
@@ -282,30 +287,31 @@ bool identityOf(int fd, FileIdentity& out) {
 
 std::vector<FileIdentity> folderAndAncestors(int dirFd) {
     std::vector<FileIdentity> chain;
-    int current = ::openat(dirFd, ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    int current = retryEintr(sys().openat, dirFd, ".", O_PATH | O_DIRECTORY | O_CLOEXEC, 0);
     while (current >= 0 && chain.size() < 4096) {
         FileIdentity here;
         if (!identityOf(current, here)) {
             break;
         }
         if (!chain.empty() && chain.back() == here) {
-            ::close(current);
+            sys().close(current);
             return chain;  // "/" is its own parent
         }
         chain.push_back(here);
-        const int parent = ::openat(current, "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
-        ::close(current);
+        const int parent =
+            retryEintr(sys().openat, current, "..", O_PATH | O_DIRECTORY | O_CLOEXEC, 0);
+        sys().close(current);
         current = parent;
     }
     if (current >= 0) {
-        ::close(current);
+        sys().close(current);
     }
     return {};
 }
 
 bool isMountRoot(const std::string& path) {
     struct statx st;
-    if (::statx(AT_FDCWD, path.c_str(), AT_NO_AUTOMOUNT, STATX_INO, &st) != 0) {
+    if (sys().statx(AT_FDCWD, path.c_str(), AT_NO_AUTOMOUNT, STATX_INO, &st) != 0) {
         return false;
     }
     if (st.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) {
@@ -313,7 +319,7 @@ bool isMountRoot(const std::string& path) {
     }
     struct statx parent;
     const std::string up = path + "/..";
-    if (::statx(AT_FDCWD, up.c_str(), AT_NO_AUTOMOUNT, STATX_INO, &parent) != 0) {
+    if (sys().statx(AT_FDCWD, up.c_str(), AT_NO_AUTOMOUNT, STATX_INO, &parent) != 0) {
         return false;
     }
     return parent.stx_dev_major != st.stx_dev_major || parent.stx_dev_minor != st.stx_dev_minor ||
@@ -362,7 +368,7 @@ std::string resolvePath(const std::string& path) {
 
 DirectoryHandle::~DirectoryHandle() {
     if (m_fd >= 0) {
-        ::close(m_fd);
+        sys().close(m_fd);
     }
 }
 
@@ -372,7 +378,7 @@ DirectoryHandle::DirectoryHandle(DirectoryHandle&& other) noexcept
 DirectoryHandle& DirectoryHandle::operator=(DirectoryHandle&& other) noexcept {
     if (this != &other) {
         if (m_fd >= 0) {
-            ::close(m_fd);
+            sys().close(m_fd);
         }
         m_fd = std::exchange(other.m_fd, -1);
         m_error = other.m_error;
@@ -382,7 +388,8 @@ DirectoryHandle& DirectoryHandle::operator=(DirectoryHandle&& other) noexcept {
 
 DirectoryHandle DirectoryHandle::open(const std::string& path) {
     DirectoryHandle handle;
-    handle.m_fd = ::open(path.empty() ? "" : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    handle.m_fd = retryEintr(sys().openat, AT_FDCWD, path.empty() ? "" : path.c_str(),
+                             O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
     if (handle.m_fd < 0) {
         handle.m_error = errno;
     }
@@ -391,7 +398,8 @@ DirectoryHandle DirectoryHandle::open(const std::string& path) {
 
 DirectoryHandle DirectoryHandle::openChild(const char* name) const {
     DirectoryHandle handle;
-    handle.m_fd = ::openat(m_fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    handle.m_fd =
+        retryEintr(sys().openat, m_fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC, 0);
     if (handle.m_fd < 0) {
         handle.m_error = errno;
     }
@@ -402,19 +410,16 @@ int DirectoryHandle::forEach(const std::function<void(const Entry&)>& visit) con
     if (m_fd < 0) {
         return m_error != 0 ? m_error : EBADF;
     }
-    if (::lseek(m_fd, 0, SEEK_SET) < 0) {
+    if (sys().lseek(m_fd, 0, SEEK_SET) < 0) {
         return errno;
     }
     alignas(struct dirent64) char buffer[32768];
     for (;;) {
-        const auto count = ::getdents64(m_fd, buffer, sizeof buffer);
+        const auto count = retryEintr(sys().getdents64, m_fd, buffer, sizeof buffer);
         if (count == 0) {
             return 0;
         }
         if (count < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
             return errno;
         }
         for (ssize_t offset = 0; offset < count;) {

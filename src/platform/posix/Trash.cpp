@@ -38,8 +38,8 @@ struct Where {
 
 int whereAt(int dirFd, const char* name, int flags, Where& out) {
     struct statx st;
-    if (::statx(dirFd, name, flags | AT_NO_AUTOMOUNT,
-                STATX_TYPE | STATX_MODE | STATX_UID | STATX_INO | STATX_MNT_ID, &st) != 0) {
+    if (sys().statx(dirFd, name, flags | AT_NO_AUTOMOUNT,
+                    STATX_TYPE | STATX_MODE | STATX_UID | STATX_INO | STATX_MNT_ID, &st) != 0) {
         return errno;
     }
     out.hasMount = (st.stx_mask & STATX_MNT_ID) != 0;
@@ -67,10 +67,10 @@ bool sameMount(const Where& a, const Where& b) {
 // A folder of the trash: made for the owner alone when missing, never a link,
 // and owned by this user.
 UniqueFd trashFolder(int parentFd, const char* name) {
-    if (::mkdirat(parentFd, name, 0700) != 0 && errno != EEXIST) {
+    if (sys().mkdirat(parentFd, name, 0700) != 0 && errno != EEXIST) {
         return UniqueFd();
     }
-    UniqueFd fd(::openat(parentFd, name, kFolderFlags));
+    UniqueFd fd(retryEintr(sys().openat, parentFd, name, kFolderFlags, 0));
     Where where;
     if (!fd.valid() || whereOf(fd.get(), where) != 0 || where.uid != ::geteuid()) {
         return UniqueFd();
@@ -101,7 +101,8 @@ UniqueFd homeTrash(const Where& entry) {
     if (existing != path && makeFolders(path).error != 0) {
         return UniqueFd();
     }
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd fd(
+        retryEintr(sys().openat, AT_FDCWD, path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
     if (!fd.valid() || whereOf(fd.get(), where) != 0 || !sameMount(where, entry) ||
         where.uid != ::geteuid()) {
         return UniqueFd();
@@ -112,9 +113,10 @@ UniqueFd homeTrash(const Where& entry) {
 // The top folder of the mount holding the folder `dirFd`, found by walking
 // up through ".." while the mount stays the same.
 UniqueFd mountTop(int dirFd, const Where& entry) {
-    UniqueFd current(::openat(dirFd, ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd current(retryEintr(sys().openat, dirFd, ".", O_PATH | O_DIRECTORY | O_CLOEXEC, 0));
     for (int depth = 0; current.valid() && depth < 4096; ++depth) {
-        UniqueFd parent(::openat(current.get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+        UniqueFd parent(
+            retryEintr(sys().openat, current.get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC, 0));
         Where here;
         Where up;
         if (!parent.valid() || whereOf(current.get(), here) != 0 ||
@@ -140,7 +142,7 @@ UniqueFd topTrash(int dirFd, const Where& entry) {
     Where shared;
     if (whereAt(top.get(), ".Trash", AT_SYMLINK_NOFOLLOW, shared) == 0 && S_ISDIR(shared.mode) &&
         (shared.mode & S_ISVTX) != 0) {
-        const UniqueFd sharedFd(::openat(top.get(), ".Trash", kFolderFlags));
+        const UniqueFd sharedFd(retryEintr(sys().openat, top.get(), ".Trash", kFolderFlags, 0));
         if (sharedFd.valid()) {
             if (UniqueFd own = trashFolder(sharedFd.get(), uid.c_str()); own.valid()) {
                 return own;
@@ -185,7 +187,7 @@ std::string infoText(const std::string& path) {
 // cannot refuse to replace by itself, the name reserved by the .trashinfo
 // written first is checked to be free.
 int renameNoReplace(int fromFd, const char* from, int toFd, const char* to) {
-    if (::renameat2(fromFd, from, toFd, to, RENAME_NOREPLACE) == 0) {
+    if (sys().renameat2(fromFd, from, toFd, to, RENAME_NOREPLACE) == 0) {
         return 0;
     }
     const int error = errno;
@@ -193,13 +195,13 @@ int renameNoReplace(int fromFd, const char* from, int toFd, const char* to) {
         return error;
     }
     struct stat st;
-    if (::fstatat(toFd, to, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (sys().fstatat(toFd, to, &st, AT_SYMLINK_NOFOLLOW) == 0) {
         return EEXIST;
     }
     if (errno != ENOENT) {
         return errno;
     }
-    return ::renameat(fromFd, from, toFd, to) == 0 ? 0 : errno;
+    return sys().renameat(fromFd, from, toFd, to) == 0 ? 0 : errno;
 }
 
 OpResult intoTrash(int trashFd, int dirFd, const std::string& name, const std::string& path) {
@@ -213,8 +215,8 @@ OpResult intoTrash(int trashFd, int dirFd, const std::string& name, const std::s
     for (int attempt = 1; attempt < 10000; ++attempt) {
         const std::string trashName = attempt == 1 ? base : base + "." + std::to_string(attempt);
         const std::string infoName = trashName + ".trashinfo";
-        UniqueFd out(::openat(info.get(), infoName.c_str(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        UniqueFd out(retryEintr(sys().openat, info.get(), infoName.c_str(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!out.valid()) {
             if (errno == EEXIST) {
                 continue;
@@ -229,7 +231,7 @@ OpResult intoTrash(int trashFd, int dirFd, const std::string& name, const std::s
             error = renameNoReplace(dirFd, name.c_str(), files.get(), trashName.c_str());
         }
         if (error != 0) {
-            ::unlinkat(info.get(), infoName.c_str(), 0);
+            sys().unlinkat(info.get(), infoName.c_str(), 0);
         }
         if (error == EEXIST || error == ENOTEMPTY) {
             continue;  // a stray entry of that name without its .trashinfo

@@ -16,6 +16,9 @@
 
 namespace platform {
 
+using detail::retryEintr;
+using detail::sys;
+
 namespace {
 
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
@@ -48,58 +51,62 @@ std::string temporaryName() {
 // File systems without RENAME_NOREPLACE get a hard link and an unlink,
 // which refuse a taken name as well.
 int renameNoReplace(int from, const char* fromName, int to, const char* toName) {
-    if (::renameat2(from, fromName, to, toName, RENAME_NOREPLACE) == 0) {
+    if (sys().renameat2(from, fromName, to, toName, RENAME_NOREPLACE) == 0) {
         return 0;
     }
     const int error = errno;
     if (error != EINVAL && error != ENOSYS) {
         return error;
     }
-    if (::linkat(from, fromName, to, toName, 0) != 0) {
+    if (sys().linkat(from, fromName, to, toName, 0) != 0) {
         return errno;
     }
-    return ::unlinkat(from, fromName, 0) == 0 ? 0 : errno;
+    return sys().unlinkat(from, fromName, 0) == 0 ? 0 : errno;
 }
 
-int copyBytes(int source, int target) {
+// Copies the content of `source`, `size` bytes long when the copy began, to
+// the empty file `target`. Returns 0 or an errno: EAGAIN when the source ends
+// before that length, ENOSPC when a write takes nothing.
+int copyBytes(int source, int target, off_t size) {
+    off_t done = 0;
     // The kernel copies within the file system and, on some, shares blocks.
-    for (;;) {
-        const ssize_t n = ::copy_file_range(source, nullptr, target, nullptr, kBufferBytes * 8, 0);
-        if (n == 0) {
-            return 0;
-        }
+    // Some file systems answer "nothing" where there is content: what is
+    // left then goes through read and write.
+    while (done < size) {
+        const ssize_t n = retryEintr(sys().copy_file_range, source, nullptr, target, nullptr,
+                                     kBufferBytes * 8, 0U);
         if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
             if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
                 break;
             }
             return errno;
         }
+        if (n == 0) {
+            break;
+        }
+        done += n;
     }
     auto buffer = std::make_unique<char[]>(kBufferBytes);
     for (;;) {
-        const ssize_t n = ::read(source, buffer.get(), kBufferBytes);
-        if (n == 0) {
-            return 0;
-        }
+        const ssize_t n = retryEintr(sys().read, source, buffer.get(), kBufferBytes);
         if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
             return errno;
         }
-        for (ssize_t done = 0; done < n;) {
-            const ssize_t w = ::write(target, buffer.get() + done, static_cast<size_t>(n - done));
+        if (n == 0) {
+            return done < size ? EAGAIN : 0;
+        }
+        for (ssize_t written = 0; written < n;) {
+            const ssize_t w = retryEintr(sys().write, target, buffer.get() + written,
+                                         static_cast<std::size_t>(n - written));
             if (w < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
                 return errno;
             }
-            done += w;
+            if (w == 0) {
+                return ENOSPC;
+            }
+            written += w;
         }
+        done += n;
     }
 }
 
@@ -108,27 +115,27 @@ int copyBytes(int source, int target) {
 // on failure nothing is left behind.
 int copyEntry(int from, const std::string& fromName, int to, const std::string& tempName) {
     struct stat st {};
-    if (::fstatat(from, fromName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (sys().fstatat(from, fromName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         return errno;
     }
     const timespec times[2] = {st.st_atim, st.st_mtim};
     if (S_ISLNK(st.st_mode)) {
         std::vector<char> text(static_cast<std::size_t>(st.st_size) + 1);
-        const ssize_t n = ::readlinkat(from, fromName.c_str(), text.data(), text.size());
+        const ssize_t n = sys().readlinkat(from, fromName.c_str(), text.data(), text.size());
         if (n < 0) {
             return errno;
         }
-        if (::symlinkat(std::string(text.data(), static_cast<std::size_t>(n)).c_str(), to,
-                        tempName.c_str()) != 0) {
+        if (sys().symlinkat(std::string(text.data(), static_cast<std::size_t>(n)).c_str(), to,
+                            tempName.c_str()) != 0) {
             return errno;
         }
         if (::geteuid() == 0) {
             // Best effort, like the time below: a link that keeps root as
             // its owner still points where the original did.
             [[maybe_unused]] const int ignored =
-                ::fchownat(to, tempName.c_str(), st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW);
+                sys().fchownat(to, tempName.c_str(), st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW);
         }
-        static_cast<void>(::utimensat(to, tempName.c_str(), times, AT_SYMLINK_NOFOLLOW));
+        static_cast<void>(sys().utimensat(to, tempName.c_str(), times, AT_SYMLINK_NOFOLLOW));
         return 0;
     }
     if (S_ISDIR(st.st_mode)) {
@@ -137,33 +144,34 @@ int copyEntry(int from, const std::string& fromName, int to, const std::string& 
     if (!S_ISREG(st.st_mode)) {
         return EOPNOTSUPP;
     }
-    const int source = ::openat(from, fromName.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int source =
+        retryEintr(sys().openat, from, fromName.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC, 0);
     if (source < 0) {
         return errno;
     }
-    const int target =
-        ::openat(to, tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int target = retryEintr(sys().openat, to, tempName.c_str(),
+                                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (target < 0) {
         const int error = errno;
-        ::close(source);
+        sys().close(source);
         return error;
     }
-    int error = copyBytes(source, target);
-    ::close(source);
-    if (error == 0 && ::geteuid() == 0 && ::fchown(target, st.st_uid, st.st_gid) != 0) {
+    int error = copyBytes(source, target, st.st_size);
+    sys().close(source);
+    if (error == 0 && ::geteuid() == 0 && sys().fchown(target, st.st_uid, st.st_gid) != 0) {
         error = errno;
     }
-    if (error == 0 && ::fchmod(target, st.st_mode & 07777) != 0) {
+    if (error == 0 && sys().fchmod(target, st.st_mode & 07777) != 0) {
         error = errno;
     }
-    if (error == 0 && ::futimens(target, times) != 0) {
+    if (error == 0 && sys().futimens(target, times) != 0) {
         error = errno;
     }
-    if (::close(target) != 0 && error == 0) {
+    if (sys().close(target) != 0 && error == 0) {
         error = errno;
     }
     if (error != 0) {
-        ::unlinkat(to, tempName.c_str(), 0);
+        sys().unlinkat(to, tempName.c_str(), 0);
     }
     return error;
 }
@@ -178,7 +186,7 @@ constexpr int kMaxNumbers = 10000;
 
 FolderFd::~FolderFd() {
     if (m_fd >= 0) {
-        ::close(m_fd);
+        sys().close(m_fd);
     }
 }
 
@@ -187,16 +195,11 @@ FolderFd::FolderFd(FolderFd&& other) noexcept : m_fd(std::exchange(other.m_fd, -
 FolderFd& FolderFd::operator=(FolderFd&& other) noexcept {
     if (this != &other) {
         if (m_fd >= 0) {
-            ::close(m_fd);
+            sys().close(m_fd);
         }
         m_fd = std::exchange(other.m_fd, -1);
     }
     return *this;
-}
-
-VersionFilesSeam& versionFilesSeam() {
-    static VersionFilesSeam seam;
-    return seam;
 }
 
 FolderFd openFolder(const std::string& path, bool make, OpResult& result) {
@@ -205,7 +208,7 @@ FolderFd openFolder(const std::string& path, bool make, OpResult& result) {
         result = OpResult::failure(EINVAL, "not an absolute path: " + path);
         return {};
     }
-    const int fd = ::open(path.c_str(), kFolderFlags);
+    const int fd = retryEintr(sys().openat, AT_FDCWD, path.c_str(), kFolderFlags, 0);
     if (fd >= 0 || errno != ENOENT || !make) {
         if (fd < 0) {
             result = fromErrno(errno);
@@ -214,7 +217,7 @@ FolderFd openFolder(const std::string& path, bool make, OpResult& result) {
     }
     // Walk down from the root, making what is missing. Links on the way are
     // followed here, as for any folder a user names.
-    FolderFd current(::open("/", kFolderFlags));
+    FolderFd current(retryEintr(sys().openat, AT_FDCWD, "/", kFolderFlags, 0));
     std::string_view rest(path);
     while (!rest.empty()) {
         const std::size_t slash = rest.find('/');
@@ -223,11 +226,12 @@ FolderFd openFolder(const std::string& path, bool make, OpResult& result) {
         if (name.empty() || name == ".") {
             continue;
         }
-        if (::mkdirat(current.get(), name.c_str(), kPrivateFolderMode) != 0 && errno != EEXIST) {
+        if (sys().mkdirat(current.get(), name.c_str(), kPrivateFolderMode) != 0 &&
+            errno != EEXIST) {
             result = fromErrno(errno);
             return {};
         }
-        FolderFd next(::openat(current.get(), name.c_str(), kFolderFlags));
+        FolderFd next(retryEintr(sys().openat, current.get(), name.c_str(), kFolderFlags, 0));
         if (!next.valid()) {
             result = fromErrno(errno);
             return {};
@@ -244,17 +248,17 @@ FolderFd openChildFolder(int parent, std::string_view name, bool make, OpResult&
         result = OpResult::failure(EINVAL, "not a folder name: " + child);
         return {};
     }
-    if (make && ::mkdirat(parent, child.c_str(), kPrivateFolderMode) != 0 && errno != EEXIST) {
+    if (make && sys().mkdirat(parent, child.c_str(), kPrivateFolderMode) != 0 && errno != EEXIST) {
         result = fromErrno(errno);
         return {};
     }
-    const int fd = ::openat(parent, child.c_str(), kFolderFlags | O_NOFOLLOW);
+    const int fd = retryEintr(sys().openat, parent, child.c_str(), kFolderFlags | O_NOFOLLOW, 0);
     if (fd < 0) {
         // With O_DIRECTORY a link answers ENOTDIR; say what it is.
         const int error = errno;
         struct stat st {};
         const bool link = (error == ELOOP || error == ENOTDIR) &&
-                          ::fstatat(parent, child.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                          sys().fstatat(parent, child.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
                           S_ISLNK(st.st_mode);
         result = link ? OpResult::failure(ELOOP, child + " is a symbolic link") : fromErrno(error);
         return {};
@@ -263,7 +267,7 @@ FolderFd openChildFolder(int parent, std::string_view name, bool make, OpResult&
 }
 
 FolderFd openFolderPath(int base, std::string_view relative, bool make, OpResult& result) {
-    FolderFd current(::fcntl(base, F_DUPFD_CLOEXEC, 0));
+    FolderFd current(sys().dupfd(base));
     if (!current.valid()) {
         result = fromErrno(errno);
         return {};
@@ -288,7 +292,7 @@ FolderFd openFolderPath(int base, std::string_view relative, bool make, OpResult
 
 OpResult claimFolder(int parent, std::string_view name) {
     const std::string child(name);
-    if (::mkdirat(parent, child.c_str(), kPrivateFolderMode) != 0) {
+    if (sys().mkdirat(parent, child.c_str(), kPrivateFolderMode) != 0) {
         return fromErrno(errno);
     }
     return OpResult::success();
@@ -297,13 +301,13 @@ OpResult claimFolder(int parent, std::string_view name) {
 OpResult moveNoReplace(int from, const std::string& fromName, int to, const std::string& toName,
                        std::string* usedName) {
     struct stat st {};
-    if (::fstatat(from, fromName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (sys().fstatat(from, fromName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         return fromErrno(errno);
     }
     if (S_ISDIR(st.st_mode)) {
         return OpResult::failure(EISDIR);
     }
-    bool crossing = versionFilesSeam().forceCopy;
+    bool crossing = false;
     for (int number = 1; number <= kMaxNumbers && !crossing; ++number) {
         const std::string name = numbered(toName, number);
         const int error = renameNoReplace(from, fromName.c_str(), to, name.c_str());
@@ -336,25 +340,25 @@ OpResult moveNoReplace(int from, const std::string& fromName, int to, const std:
             continue;
         }
         if (error != 0) {
-            ::unlinkat(to, temp.c_str(), 0);
+            sys().unlinkat(to, temp.c_str(), 0);
             return fromErrno(error);
         }
         if (usedName != nullptr) {
             *usedName = name;
         }
-        if (::unlinkat(from, fromName.c_str(), 0) != 0 && errno != ENOENT) {
+        if (sys().unlinkat(from, fromName.c_str(), 0) != 0 && errno != ENOENT) {
             return fromErrno(errno);
         }
         return OpResult::success();
     }
-    ::unlinkat(to, temp.c_str(), 0);
+    sys().unlinkat(to, temp.c_str(), 0);
     return OpResult::failure(EEXIST, "no free name for " + toName);
 }
 
 OpResult copyOut(int from, const std::string& fromName, int to, const std::string& toName,
                  bool replace) {
     struct stat existing {};
-    if (::fstatat(to, toName.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (sys().fstatat(to, toName.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
         if (!replace) {
             return OpResult::failure(EEXIST);
         }
@@ -368,23 +372,25 @@ OpResult copyOut(int from, const std::string& fromName, int to, const std::strin
     if (const int error = copyEntry(from, fromName, to, temp); error != 0) {
         return fromErrno(error);
     }
-    const int error = replace ? (::renameat(to, temp.c_str(), to, toName.c_str()) == 0 ? 0 : errno)
-                              : renameNoReplace(to, temp.c_str(), to, toName.c_str());
+    const int error = replace
+                          ? (sys().renameat(to, temp.c_str(), to, toName.c_str()) == 0 ? 0 : errno)
+                          : renameNoReplace(to, temp.c_str(), to, toName.c_str());
     if (error != 0) {
-        ::unlinkat(to, temp.c_str(), 0);
+        sys().unlinkat(to, temp.c_str(), 0);
         return fromErrno(error);
     }
     return OpResult::success();
 }
 
 OpResult removeEntryTree(int parent, const std::string& name) {
-    if (::unlinkat(parent, name.c_str(), 0) == 0 || errno == ENOENT) {
+    if (sys().unlinkat(parent, name.c_str(), 0) == 0 || errno == ENOENT) {
         return OpResult::success();
     }
     if (errno != EISDIR && errno != EPERM) {
         return fromErrno(errno);
     }
-    const FolderFd folder(::openat(parent, name.c_str(), kFolderFlags | O_NOFOLLOW));
+    const FolderFd folder(
+        retryEintr(sys().openat, parent, name.c_str(), kFolderFlags | O_NOFOLLOW, 0));
     if (!folder.valid()) {
         return fromErrno(errno);
     }
@@ -403,14 +409,14 @@ OpResult removeEntryTree(int parent, const std::string& name) {
     if (!result.ok()) {
         return result;
     }
-    if (::unlinkat(parent, name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT) {
+    if (sys().unlinkat(parent, name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT) {
         return fromErrno(errno);
     }
     return OpResult::success();
 }
 
 OpResult removeEmptyFolder(int parent, const std::string& name) {
-    if (::unlinkat(parent, name.c_str(), AT_REMOVEDIR) != 0) {
+    if (sys().unlinkat(parent, name.c_str(), AT_REMOVEDIR) != 0) {
         return fromErrno(errno);
     }
     return OpResult::success();
@@ -444,7 +450,7 @@ std::optional<bool> sameFileSystem(const std::string& a, const std::string& b) {
     const auto device = [](std::string path) -> std::optional<dev_t> {
         while (!path.empty()) {
             struct stat st {};
-            if (::stat(path.c_str(), &st) == 0) {
+            if (sys().fstatat(AT_FDCWD, path.c_str(), &st, 0) == 0) {
                 return st.st_dev;
             }
             if (errno != ENOENT && errno != ENOTDIR) {
