@@ -107,8 +107,15 @@ void TaskRun::run() {
     notifyBegin();
     const platform::Clock& clock = m_clock != nullptr ? *m_clock : platform::Clock::system();
     m_keeper.reset();
+    m_pruner.reset();
     if (keepsVersions()) {
-        m_keeper = std::make_unique<versions::RunKeeper>(list.versions.folder, clock.now());
+        const platform::DateTime start = clock.now();
+        m_keeper = std::make_unique<versions::RunKeeper>(list.versions.folder, start);
+        if (!m_simulate) {
+            m_pruner = std::make_unique<versions::Pruner>(
+                list.versions.folder, list.versions.keepDays, list.versions.keepVersions);
+            m_pruner->listAhead(start);
+        }
     }
     m_pairFailures.assign(list.pairs.size(), std::string());
     if (!m_simulate) {
@@ -137,11 +144,12 @@ void TaskRun::run() {
         if (!m_wasAborted && m_failed == 0) {
             rememberAttributesChecked();
         }
-        if (m_keeper && !m_wasAborted && m_failed == 0) {
+        if (m_pruner && !m_wasAborted && m_failed == 0) {
             pruneVersions();
         }
     }
     m_keeper.reset();
+    m_pruner.reset();
     list.releaseMirrors();
     info.current = nullptr;
     m_aborting = false;
@@ -251,10 +259,8 @@ bool TaskRun::keepsVersions() const {
 }
 
 void TaskRun::pruneVersions() {
-    const FileItemList::Versions& settings = m_list->versions;
     const platform::Clock& clock = m_clock != nullptr ? *m_clock : platform::Clock::system();
-    const versions::PruneResult pruned =
-        versions::prune(settings.folder, clock.now(), settings.keepDays, settings.keepVersions);
+    const versions::PruneResult pruned = m_pruner->prune(clock.now());
     // Old versions left in place harm nothing: reported, the run stays a success.
     for (const std::string& problem : pruned.problems) {
         logLine("[Error]" + platform::escapeControl(problem) + ": not pruned");

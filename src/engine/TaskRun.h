@@ -20,8 +20,9 @@ namespace platform {
 class Clock;
 }
 namespace versions {
+class Pruner;
 class RunKeeper;
-}
+}  // namespace versions
 
 // Carries out a change plan item by item on a worker thread, or only walks
 // it through in a simulation, notifying the observers as it goes. Pause and
@@ -100,6 +101,7 @@ private:
     AppLog* m_log = nullptr;
     const platform::Clock* m_clock = nullptr;
     std::unique_ptr<versions::RunKeeper> m_keeper;
+    std::unique_ptr<versions::Pruner> m_pruner;
     std::mutex m_pauseMutex;
     std::condition_variable m_pauseChanged;
     std::atomic<std::int32_t> m_done{0};

@@ -495,7 +495,65 @@ std::vector<std::string> removeAll(int root, const std::vector<std::string>& vic
 
 }  // namespace
 
+// The listings of run folders made ahead of pruning, by run folder name.
+struct Pruner::Listing {
+    std::map<std::string, RunContent> contents;
+    std::atomic<bool> stop{false};
+};
+
+Pruner::Pruner(std::string root, int keepDays, int keepVersions)
+    : m_root(std::move(root)), m_keepDays(keepDays), m_keepVersions(keepVersions) {}
+
+Pruner::~Pruner() {
+    if (m_lister.joinable()) {
+        m_ahead->stop = true;
+        m_lister.join();
+    }
+}
+
+void Pruner::listAhead(platform::DateTime before) {
+    if (m_keepVersions <= 0 || m_lister.joinable()) {
+        return;
+    }
+    m_ahead = std::make_unique<Listing>();
+    m_lister = std::thread([this, before] {
+        platform::OpResult result;
+        const platform::FolderFd root = platform::openFolder(m_root, false, result);
+        if (!root.valid()) {
+            return;
+        }
+        for (const RunFolder& run : listRuns(m_root, result)) {
+            if (m_ahead->stop) {
+                return;
+            }
+            // The run's own folder, and one another run of the same second
+            // may still be filling, are listed when pruning.
+            if (run.time >= before) {
+                continue;
+            }
+            platform::OpResult opened;
+            const platform::FolderFd runFd =
+                platform::openChildFolder(root.get(), run.name, false, opened);
+            if (runFd.valid()) {
+                RunContent content;
+                walkNames(runFd.get(), {}, content);
+                m_ahead->contents.emplace(run.name, std::move(content));
+            }
+        }
+    });
+}
+
 PruneResult prune(const std::string& root, platform::DateTime now, int keepDays, int keepVersions) {
+    return Pruner(root, keepDays, keepVersions).prune(now);
+}
+
+PruneResult Pruner::prune(platform::DateTime now) {
+    if (m_lister.joinable()) {
+        m_lister.join();
+    }
+    const std::string& root = m_root;
+    const int keepDays = m_keepDays;
+    const int keepVersions = m_keepVersions;
     PruneResult pruned;
     if (keepDays <= 0 && keepVersions <= 0) {
         return pruned;
@@ -528,14 +586,19 @@ PruneResult prune(const std::string& root, platform::DateTime now, int keepDays,
         std::vector<KeptVersion> versions;
         std::map<std::string, RunContent> contents;
         for (const RunFolder& run : listRuns(root, result)) {
-            platform::OpResult opened;
-            const platform::FolderFd runFd =
-                platform::openChildFolder(rootFd.get(), run.name, false, opened);
-            if (!runFd.valid()) {
-                continue;
-            }
             RunContent& content = contents[run.name];
-            walkNames(runFd.get(), {}, content);
+            if (m_ahead && m_ahead->contents.contains(run.name)) {
+                content = std::move(m_ahead->contents[run.name]);
+            } else {
+                platform::OpResult opened;
+                const platform::FolderFd runFd =
+                    platform::openChildFolder(rootFd.get(), run.name, false, opened);
+                if (!runFd.valid()) {
+                    contents.erase(run.name);
+                    continue;
+                }
+                walkNames(runFd.get(), {}, content);
+            }
             for (const std::string& path : content.files) {
                 KeptVersion version;
                 version.run = run.name;
@@ -595,17 +658,17 @@ PruneResult prune(const std::string& root, platform::DateTime now, int keepDays,
                 folder = std::string(platform::folderOf(folder));
             }
         }
-        std::sort(emptied.begin(), emptied.end(), [](const std::string& a, const std::string& b) {
-            return std::count(a.begin(), a.end(), platform::kSeparator) >
-                   std::count(b.begin(), b.end(), platform::kSeparator);
-        });
+        // In reverse order a folder comes after everything beneath it, and
+        // folders side by side come together, so most of the way is open.
+        std::sort(emptied.begin(), emptied.end(), std::greater<>());
+        FolderChain folders;
         for (const std::string& folder : emptied) {
             platform::OpResult opened;
-            const platform::FolderFd parent =
-                platform::openFolderPath(rootFd.get(), platform::folderOf(folder), false, opened);
-            if (parent.valid()) {
-                static_cast<void>(platform::removeEmptyFolder(
-                    parent.get(), std::string(platform::fileNameOf(folder))));
+            const int parent =
+                folders.open(rootFd.get(), platform::folderOf(folder), false, opened);
+            if (parent >= 0) {
+                static_cast<void>(
+                    platform::removeEmptyFolder(parent, std::string(platform::fileNameOf(folder))));
             }
         }
     }

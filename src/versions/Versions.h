@@ -3,9 +3,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "platform/Clock.h"
@@ -139,6 +141,33 @@ struct PruneResult {
 // `now`, then, of each file, the versions beyond the newest `keepVersions`.
 // A limit of 0 is off.
 PruneResult prune(const std::string& root, platform::DateTime now, int keepDays, int keepVersions);
+
+// The same, for a run that keeps versions and prunes at its end. The count
+// limit needs the name of every kept file: the folders of the earlier runs
+// can be listed while the run is still keeping files, on a thread of their
+// own, since nothing but pruning changes them. The run's own folder, and any
+// not listed ahead, are listed when pruning.
+class Pruner {
+public:
+    Pruner(std::string root, int keepDays, int keepVersions);
+    ~Pruner();
+    Pruner(const Pruner&) = delete;
+    Pruner& operator=(const Pruner&) = delete;
+
+    // Starts listing the run folders named for times before `before` (the
+    // run's start), when the count limit is on.
+    void listAhead(platform::DateTime before);
+    PruneResult prune(platform::DateTime now);
+
+private:
+    struct Listing;
+
+    std::string m_root;
+    int m_keepDays = 0;
+    int m_keepVersions = 0;
+    std::unique_ptr<Listing> m_ahead;
+    std::thread m_lister;
+};
 
 // The versions to bring back for the file or folder `path` (as in
 // listVersions): of each file the one kept by the run `at` (a run folder

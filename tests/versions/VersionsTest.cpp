@@ -223,6 +223,31 @@ TEST_F(VersionsTest, PruningByAgeAndCountTouchesOnlyRunFolders) {
     EXPECT_EQ(versions::prune(m_tmp / "none", now, 1, 1).problems.size(), 0u);
 }
 
+// A run's pruner lists the earlier runs while the run still keeps files: what
+// the run keeps meanwhile counts all the same, and so do runs made since.
+TEST_F(VersionsTest, PrunerListingAheadCountsWhatTheRunKeepsMeanwhile) {
+    makeTree(m_root,
+             "2026-01-01 000000/1-m/a=jan\n2026-01-01 000000/1-m/deep/er/c=jan c\n"
+             "2026-02-01 000000/1-m/a=feb\n2026-02-01 000000/1-m/deep/er/c=feb c\n");
+    const platform::DateTime runStart = platform::makeDateTime(2026, 3, 1, 0, 0, 0);
+    versions::Pruner pruner(m_root, 0, 2);
+    pruner.listAhead(runStart);
+    makeTree(m_root,
+             "2026-03-01 000000/1-m/a=mar\n2026-03-01 000000/1-m/deep/er/c=mar c\n"
+             "2026-03-01 000000/1-m/b=mar b\n");
+    const versions::PruneResult pruned = pruner.prune(runStart);
+    EXPECT_TRUE(pruned.problems.empty());
+    EXPECT_EQ(pruned.versionsRemoved, 2u);
+    // January's run held nothing else: it goes, folders and all.
+    EXPECT_FALSE(pathExists(m_root + "/2026-01-01 000000"));
+    platform::OpResult result;
+    EXPECT_EQ(
+        paths(versions::listVersions(m_root, result)),
+        (std::vector<std::string>{"2026-03-01 000000|1-m/a", "2026-03-01 000000|1-m/b",
+                                  "2026-03-01 000000|1-m/deep/er/c", "2026-02-01 000000|1-m/a",
+                                  "2026-02-01 000000|1-m/deep/er/c"}));
+}
+
 TEST_F(VersionsTest, RestoreBringsBackTheNewestOrAChosenRunAndReplacesOnlyWhenAsked) {
     makeTree(m_root,
              "2026-01-01 000000/1-m/docs/a=jan a\n2026-01-01 000000/1-m/docs/sub/b=jan b\n"
