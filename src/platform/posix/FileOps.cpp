@@ -698,6 +698,19 @@ OpResult openSource(const SourceTree& from, const std::string& source, SourceEnt
     return OpResult::success();
 }
 
+// Opens the way to the source entry as openSource() does and reads its own
+// status (a link's, not its target's).
+OpResult statSource(const SourceTree& from, const std::string& source, SourceEntry& out,
+                    struct stat& st) {
+    if (OpResult opened = openSource(from, source, out); !opened.ok()) {
+        return opened;
+    }
+    if (sys().fstatat(out.base, out.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        return OpResult::failure(errno);
+    }
+    return OpResult::success();
+}
+
 // Fails unless `path` still names the folder open as `fd`.
 OpResult sameFolder(const std::string& path, int fd) {
     struct stat now;
@@ -971,12 +984,9 @@ OpResult MirrorTree::copyAttributes(const SourceTree& from, const std::string& s
         return notBeneathRoot();
     }
     SourceEntry in;
-    if (OpResult opened = openSource(from, source, in); !opened.ok()) {
-        return opened;
-    }
     struct stat want;
-    if (sys().fstatat(in.base, in.name.c_str(), &want, AT_SYMLINK_NOFOLLOW) != 0) {
-        return OpResult::failure(errno);
+    if (OpResult status = statSource(from, source, in, want); !status.ok()) {
+        return status;
     }
     UniqueFd dir;
     if (const int error = openBeneath(m_fd, path.parent, false, dir)) {
@@ -1026,12 +1036,9 @@ OpResult MirrorTree::copyFile(const SourceTree& from, const std::string& source,
         return notBeneathRoot();
     }
     SourceEntry in;
-    if (OpResult opened = openSource(from, source, in); !opened.ok()) {
-        return opened;
-    }
     struct stat st;
-    if (sys().fstatat(in.base, in.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-        return OpResult::failure(errno);
+    if (OpResult status = statSource(from, source, in, st); !status.ok()) {
+        return status;
     }
     UniqueFd input;
     switch (st.st_mode & S_IFMT) {
@@ -1101,12 +1108,9 @@ OpResult MirrorTree::createDirectory(const SourceTree& from, const std::string& 
     // What the plan saw as a folder must still be one: a folder swapped for a
     // link makes no folder whose bits and times would come from elsewhere.
     SourceEntry in;
-    if (OpResult opened = openSource(from, source, in); !opened.ok()) {
-        return opened;
-    }
     struct stat sourceStat;
-    if (sys().fstatat(in.base, in.name.c_str(), &sourceStat, AT_SYMLINK_NOFOLLOW) != 0) {
-        return OpResult::failure(errno);
+    if (OpResult status = statSource(from, source, in, sourceStat); !status.ok()) {
+        return status;
     }
     if (!S_ISDIR(sourceStat.st_mode)) {
         return OpResult::failure(ENOTDIR, "the source is no longer a folder");
