@@ -14,6 +14,7 @@
 #include "model/CopyPolicy.h"
 #include "model/Task.h"
 #include "platform/AppendFile.h"
+#include "platform/FileSystem.h"
 #include "platform/Path.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Text.h"
@@ -79,7 +80,10 @@ public:
                            ? std::string()
                            : std::string("takes a count or a share such as 50%");
             });
-        c->add_option("--exclude", m_exclude, "Leave out this file or folder (repeatable)")
+        c->add_option("--exclude", m_exclude,
+                      "Leave out this file, or this folder's own entry (repeatable; what a "
+                      "folder holds is judged entry by entry: name it too, or use "
+                      "--exclude-types or --exclude-attrs)")
             ->type_name("PATH")
             ->allow_extra_args(false);
         c->add_option("--exclude-types", m_excludeTypes,
@@ -121,7 +125,17 @@ public:
         }
         Task task;
         task.name = m_name;
-        for (const std::string& path : m_exclude) {
+        const std::string main = platform::absolutePath(m_main, cwd);
+        for (const std::string& typed : m_exclude) {
+            // Read like MAIN and MIRROR, against the working folder. An
+            // exclusion that can leave nothing out must not pass silently:
+            // the files it was meant to keep out would be copied.
+            const std::string path = platform::absolutePath(typed, cwd);
+            if (const std::string problem = exclusionProblem(typed, path, main); !problem.empty()) {
+                std::fprintf(stderr, "twinfold-cli: --exclude %s: %s\n",
+                             platform::escapeControl(typed).c_str(), problem.c_str());
+                return kUsage;
+            }
             task.exclude.addFile(path);
         }
         if (!m_excludeTypes.empty()) {
@@ -131,7 +145,7 @@ public:
             task.exclude.setFileAttrs(m_excludeAttrs);
         }
         for (const std::string& path : m_include) {
-            task.include.addFile(path);
+            task.include.addFile(platform::absolutePath(path, cwd));
         }
         if (!m_log.empty()) {
             task.enableLog = true;
@@ -148,8 +162,7 @@ public:
             task.versions = {true, platform::absolutePath(m_versions, cwd), m_keepDays,
                              m_keepVersions};
         }
-        TaskFolderItem& pair = task.folderList.addItem(platform::absolutePath(m_main, cwd),
-                                                       platform::absolutePath(m_mirror, cwd));
+        TaskFolderItem& pair = task.folderList.addItem(main, platform::absolutePath(m_mirror, cwd));
         CopyPolicy policy = makePolicy();
         task.setPolicy(&policy);
         // Runs of the same folders share one history whatever the name.
@@ -164,6 +177,22 @@ public:
     }
 
 private:
+    // Why the exclusion `typed` (`path` once made absolute) can leave nothing
+    // out of MAIN; empty when it can.
+    static std::string exclusionProblem(const std::string& typed, const std::string& path,
+                                        const std::string& main) {
+        const bool exists = platform::lookupEntry(path).status != platform::LookupStatus::Absent;
+        if (!exists && typed.find_first_of("*?[") != std::string::npos) {
+            return "no such file or folder; it takes a path, not a pattern (leave out files "
+                   "by extension with --exclude-types, e.g. --exclude-types \"bak\")";
+        }
+        if (!platform::isSameOrInside(path, main)) {
+            return "not in " + platform::escapeControl(main) +
+                   "; a relative path is read from the working folder";
+        }
+        return {};
+    }
+
     // The --flags word (or new files plus size and time, deleting nothing),
     // changed by the named options.
     CopyPolicy makePolicy() const {

@@ -105,6 +105,48 @@ TEST(Cli, TypedExclusionsKeepMirrorOnlyFilesThroughADeletingRun) {
     EXPECT_EQ(readFile(dir / "mirror/secret.key"), "old");
 }
 
+// --exclude takes a path, read from the working folder like MAIN and MIRROR.
+// One that can leave nothing out (a pattern, a path outside MAIN) stops the
+// command before anything is copied, instead of copying what it named.
+TEST(Cli, ExcludedPathsAreReadFromTheWorkingFolderAndUselessOnesRefused) {
+    const struct {
+        const char* name;
+        const char* exclude;
+        int status;
+        const char* said;     // on standard error
+        const char* leftOut;  // beneath the mirror
+    } rows[] = {
+        {"relative to the working folder", "main/secret.key", 0, "", "secret.key"},
+        {"relative, spelt loosely", "./main//keys/./k/", 0, "", "keys/k"},
+        {"a pattern", "*.key", 2, "--exclude-types", nullptr},
+        {"a pattern from inside main", "main/*.key", 2, "not a pattern", nullptr},
+        {"a path outside main", "elsewhere/secret.key", 2, "not in ", nullptr},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        testsupport::TempDir dir;
+        makeTree(dir.path(), "main/secret.key=new\nmain/keys/k=new\nmain/a=1\n");
+        const CliResult run =
+            runCli({"mirror", "main", "mirror", "--exclude", row.exclude}, dir, dir.path());
+        EXPECT_EQ(run.status, row.status) << run.err;
+        EXPECT_THAT(run.err, HasSubstr(row.said));
+        if (row.status == 0) {
+            EXPECT_EQ(readFile(dir / "mirror/a"), "1");
+            EXPECT_FALSE(pathExists(dir / (std::string("mirror/") + row.leftOut)));
+        } else {
+            EXPECT_FALSE(pathExists(dir / "mirror")) << "nothing is copied";
+        }
+    }
+
+    // --include is read from the working folder too.
+    testsupport::TempDir dir;
+    makeTree(dir.path(), "main/a=1\nnotes=n\n");
+    const CliResult run =
+        runCli({"mirror", "main", "mirror", "--include", "notes"}, dir, dir.path());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(readFile(dir / "mirror/<Mirror_append>/notes"), "n");
+}
+
 // A stored task naming a policy that is not there runs with deletion off, and
 // says so on standard error, instead of taking the default policy.
 TEST(Cli, StoredTaskWithAMissingPolicyRunsWithoutDeletionAndSaysSo) {
