@@ -628,6 +628,7 @@ PruneResult Pruner::prune(platform::DateTime now) {
         // go together.
         std::sort(old.begin(), old.end());
         std::vector<std::string> victims;
+        victims.reserve(old.size());
         for (const KeptVersion* version : old) {
             victims.push_back(join(version->run, version->path));
         }
@@ -696,6 +697,7 @@ std::vector<KeptVersion> pickVersions(const std::vector<KeptVersion>& versions,
         }
     }
     std::vector<KeptVersion> picks;
+    picks.reserve(newest.size());
     for (const auto& [file, version] : newest) {
         picks.push_back(*version);
     }
