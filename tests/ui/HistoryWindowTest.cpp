@@ -9,7 +9,6 @@
 #include "UiFixture.h"
 #include "history/RunHistory.h"
 #include "platform/Clock.h"
-#include "platform/ProgramFolder.h"
 #include "support/TempTree.h"
 #include "ui/RunStatusText.h"
 #include "ui/TfrmHistory.h"
@@ -60,13 +59,7 @@ class HistoryWindowTest : public QObject {
     std::string historyFile() const { return *m_dir / "state/history.db"; }
 
     std::unique_ptr<TfrmMain> makeWindow() {
-        TfrmMainOptions options;
-        options.configFolder = m_dir->path();
-        options.defaultFile = platform::programFolder() + "default.xml";
-        options.clock = &m_clock;
-        options.simulationDelay = std::chrono::milliseconds(0);
-        options.historyFile = historyFile();
-        auto window = std::make_unique<TfrmMain>(options);
+        auto window = std::make_unique<TfrmMain>(testWindowOptions(m_dir->path(), &m_clock));
         window->FormCreate();
         return window;
     }

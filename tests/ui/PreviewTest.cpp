@@ -18,7 +18,6 @@
 #include "model/Task.h"
 #include "platform/Clock.h"
 #include "platform/FileOps.h"
-#include "platform/ProgramFolder.h"
 #include "support/TempTree.h"
 #include "ui/PlanModel.h"
 #include "ui/TfrmMain.h"
@@ -91,13 +90,7 @@ class PreviewTest : public QObject {
     }
 
     std::unique_ptr<TfrmMain> makeWindow() {
-        TfrmMainOptions options;
-        options.configFolder = m_dir->path();
-        options.defaultFile = platform::programFolder() + "default.xml";
-        options.clock = &m_clock;
-        options.simulationDelay = std::chrono::milliseconds(0);
-        options.historyFile = *m_dir / "state/history.db";
-        auto window = std::make_unique<TfrmMain>(options);
+        auto window = std::make_unique<TfrmMain>(testWindowOptions(m_dir->path(), &m_clock));
         window->FormCreate();
         auto* list = child<QListWidget>(*window, "lstTasks");
         list->item(0)->setSelected(true);

@@ -38,7 +38,6 @@
 #include "model/FileExclude.h"
 #include "model/Task.h"
 #include "platform/Clock.h"
-#include "platform/ProgramFolder.h"
 #include "support/TempTree.h"
 #include "ui/PlanModel.h"
 #include "ui/RunStatusText.h"
@@ -265,13 +264,7 @@ class TranslationTest : public QObject {
     QStringList m_data;
 
     std::unique_ptr<TfrmMain> makeWindow() {
-        TfrmMainOptions options;
-        options.configFolder = m_dir->path();
-        options.defaultFile = platform::programFolder() + "default.xml";
-        options.clock = &m_clock;
-        options.simulationDelay = std::chrono::milliseconds(0);
-        options.historyFile = *m_dir / "state/history.db";
-        auto window = std::make_unique<TfrmMain>(options);
+        auto window = std::make_unique<TfrmMain>(testWindowOptions(m_dir->path(), &m_clock));
         window->FormCreate();
         window->show();
         auto* list = child<QListWidget>(*window, "lstTasks");

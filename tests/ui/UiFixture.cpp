@@ -8,6 +8,7 @@
 #include "engine/TaskRun.h"
 #include "model/PolicyManager.h"
 #include "model/TaskManager.h"
+#include "platform/ProgramFolder.h"
 
 namespace {
 
@@ -121,4 +122,14 @@ std::vector<std::string> RunRecorder::updates() const {
         }
     }
     return paths;
+}
+
+TfrmMainOptions testWindowOptions(const std::string& folder, const platform::Clock* clock) {
+    TfrmMainOptions options;
+    options.configFolder = folder;
+    options.defaultFile = platform::programFolder() + "default.xml";
+    options.clock = clock;
+    options.simulationDelay = std::chrono::milliseconds(0);
+    options.historyFile = folder + "/state/history.db";
+    return options;
 }

@@ -8,6 +8,7 @@
 
 #include "config/NormalSetting.h"
 #include "engine/TaskRunObserver.h"
+#include "ui/TfrmMain.h"
 
 class TaskRun;
 
@@ -26,6 +27,11 @@ struct TaskSpec {
 // Writes config.xml in `folder` with the default policy and the tasks.
 void writeConfig(const std::string& folder, const std::vector<TaskSpec>& tasks,
                  bool showWizard = false, bool showDetail = false);
+
+// Options for a main window of the tests: its configuration and run history
+// in `folder`, the shipped default file beside the program, `clock` for the
+// schedules, and no pause per simulated item.
+TfrmMainOptions testWindowOptions(const std::string& folder, const platform::Clock* clock);
 
 // What a configuration folder holds after the program saved it.
 struct SavedConfig {
