@@ -207,13 +207,13 @@ bool contains(const std::vector<platform::FileIdentity>& chain,
 
 // The folders above and including the deepest existing folder on the way to
 // `path` (a mirror folder the run will make).
-std::vector<platform::FileIdentity> existingChain(const std::string& path) {
+std::vector<platform::FileIdentity> existingChain(const std::string& path, int& error) {
     std::string existing = platform::resolvePath(path);
     for (;;) {
         platform::OpResult opened;
         const platform::SourceTree folder = platform::SourceTree::open(existing, opened);
         if (opened.ok()) {
-            return platform::folderAndAncestors(folder.fd());
+            return platform::folderAndAncestors(folder.fd(), &error);
         }
         const auto slash = existing.rfind(platform::kSeparator);
         if (existing.empty() || slash == std::string::npos || existing == "/") {
@@ -328,16 +328,27 @@ bool FolderComparer::refusePair(std::size_t index, const TaskFolderItem& folder,
 
 bool FolderComparer::refuseByIdentity(std::size_t index, const FileItemList::Pair& pair,
                                       std::string& reason) {
+    int mainError = 0;
+    int mirrorError = 0;
     const std::vector<platform::FileIdentity> mainChain =
-        platform::folderAndAncestors(pair.source.fd());
+        platform::folderAndAncestors(pair.source.fd(), &mainError);
     const bool mirrorExists = pair.tree.valid();
     std::vector<platform::FileIdentity> mirrorChain =
-        mirrorExists ? platform::folderAndAncestors(pair.tree.fd())
-                     : existingChain(pair.mirrorRoot);
+        mirrorExists ? platform::folderAndAncestors(pair.tree.fd(), &mirrorError)
+                     : existingChain(pair.mirrorRoot, mirrorError);
     m_mirrorChains.resize(index);
     if (mainChain.empty() || mirrorChain.empty()) {
         m_mirrorChains.push_back({});
-        reason = "the main or mirror folder cannot be told apart from the other";
+        // Nearly always a folder the user may not search (another user's
+        // 0700 folder): say so, rather than leave them guessing.
+        const bool mainFailed = mainChain.empty();
+        const int error = mainFailed ? mainError : mirrorError;
+        if (error != 0) {
+            reason = std::string(mainFailed ? "the main folder" : "the mirror folder") +
+                     " cannot be read: " + platform::OpResult::failure(error).message;
+        } else {
+            reason = "the main or mirror folder cannot be told apart from the other";
+        }
         return true;
     }
     // A mirror still to be made lies beneath its deepest existing folder:

@@ -36,8 +36,10 @@ struct FileIdentity {
 bool identityOf(int fd, FileIdentity& out);
 
 // The folder open as `dirFd` and each folder above it up to "/", nearest
-// first, as the kernel reaches them through "..". Empty on failure.
-std::vector<FileIdentity> folderAndAncestors(int dirFd);
+// first, as the kernel reaches them through "..". Empty on failure, with the
+// errno that stopped it in `error` when given (EACCES: a folder on the way
+// may not be searched).
+std::vector<FileIdentity> folderAndAncestors(int dirFd, int* error = nullptr);
 
 // True when the file system holding `path` takes names that differ only in
 // letter case for one (FAT, exFAT, SMB shares, HFS+).

@@ -132,6 +132,7 @@ struct FaultCase {
     const char* intact = nullptr;    // a mirror file that must keep its old content
     const char* reported = nullptr;  // the end of the path a problem must name
     bool versions = false;
+    const char* says = nullptr;  // what a problem's reason must say
 };
 
 void PrintTo(const FaultCase& c, std::ostream* os) {
@@ -209,6 +210,11 @@ const FaultCase kCases[] = {
          f.push_back(SysFault::on<&Sys::openat>(Fault::fail(EIO).nth(1).only("/mirror/sub")));
      },
      Outcome::Fails, "sub/gone", "/mirror/sub"},
+    // A main folder the user may not search (another user's 0700 folder):
+    // skipped, with the system's reason.
+    {"MainFolderCannotBeSearched",
+     [](auto& f) { f.push_back(SysFault::on<&Sys::openat>(Fault::fail(EACCES).only("/main/.."))); },
+     Outcome::Skips, "big", "/main", false, "the main folder cannot be read: Permission denied"},
     // What the kernel's copy may answer without being wrong.
     {"KernelCopyAnsweringNothingFallsBackToReading",
      [](auto& f) {
@@ -312,6 +318,11 @@ TEST_P(FaultTest, RunReportsTheFaultKeepsWholeFilesAndTheNextRunConverges) {
             std::any_of(problems.begin(), problems.end(),
                         [&](const RunProblem& p) { return p.path.ends_with(row.reported); }))
             << "no problem names " << row.reported;
+    }
+    if (row.says != nullptr) {
+        EXPECT_TRUE(std::any_of(problems.begin(), problems.end(),
+                                [&](const RunProblem& p) { return p.reason == row.says; }))
+            << "no problem says " << row.says;
     }
     // Every mirror file is whole: as it was, or as the main folder has it.
     for (const std::string& line : treeOf(mirrorDir())) {

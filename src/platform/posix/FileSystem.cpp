@@ -285,12 +285,14 @@ bool identityOf(int fd, FileIdentity& out) {
     return true;
 }
 
-std::vector<FileIdentity> folderAndAncestors(int dirFd) {
+std::vector<FileIdentity> folderAndAncestors(int dirFd, int* error) {
     std::vector<FileIdentity> chain;
     int current = retryEintr(sys().openat, dirFd, ".", O_PATH | O_DIRECTORY | O_CLOEXEC, 0);
+    int stopped = current >= 0 ? ELOOP : errno;  // ELOOP: no root after 4096 folders
     while (current >= 0 && chain.size() < 4096) {
         FileIdentity here;
         if (!identityOf(current, here)) {
+            stopped = errno;
             break;
         }
         if (!chain.empty() && chain.back() == here) {
@@ -300,11 +302,17 @@ std::vector<FileIdentity> folderAndAncestors(int dirFd) {
         chain.push_back(here);
         const int parent =
             retryEintr(sys().openat, current, "..", O_PATH | O_DIRECTORY | O_CLOEXEC, 0);
+        if (parent < 0) {
+            stopped = errno;
+        }
         sys().close(current);
         current = parent;
     }
     if (current >= 0) {
         sys().close(current);
+    }
+    if (error != nullptr) {
+        *error = stopped;
     }
     return {};
 }
