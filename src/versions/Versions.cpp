@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cerrno>
 #include <functional>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -516,31 +517,37 @@ void Pruner::listAhead(platform::DateTime before) {
         return;
     }
     m_ahead = std::make_unique<Listing>();
-    m_lister = std::thread([this, before] {
-        platform::OpResult result;
-        const platform::FolderFd root = platform::openFolder(m_root, false, result);
-        if (!root.valid()) {
+    try {
+        m_lister = std::thread([this, before] { listRunsBefore(before); });
+    } catch (const std::system_error&) {
+        m_ahead.reset();  // no thread to spare: pruning lists everything itself
+    }
+}
+
+void Pruner::listRunsBefore(platform::DateTime before) {
+    platform::OpResult result;
+    const platform::FolderFd root = platform::openFolder(m_root, false, result);
+    if (!root.valid()) {
+        return;
+    }
+    for (const RunFolder& run : listRuns(m_root, result)) {
+        if (m_ahead->stop) {
             return;
         }
-        for (const RunFolder& run : listRuns(m_root, result)) {
-            if (m_ahead->stop) {
-                return;
-            }
-            // The run's own folder, and one another run of the same second
-            // may still be filling, are listed when pruning.
-            if (run.time >= before) {
-                continue;
-            }
-            platform::OpResult opened;
-            const platform::FolderFd runFd =
-                platform::openChildFolder(root.get(), run.name, false, opened);
-            if (runFd.valid()) {
-                RunContent content;
-                walkNames(runFd.get(), {}, content);
-                m_ahead->contents.emplace(run.name, std::move(content));
-            }
+        // The run's own folder, and one another run of the same second
+        // may still be filling, are listed when pruning.
+        if (run.time >= before) {
+            continue;
         }
-    });
+        platform::OpResult opened;
+        const platform::FolderFd runFd =
+            platform::openChildFolder(root.get(), run.name, false, opened);
+        if (runFd.valid()) {
+            RunContent content;
+            walkNames(runFd.get(), {}, content);
+            m_ahead->contents.emplace(run.name, std::move(content));
+        }
+    }
 }
 
 PruneResult prune(const std::string& root, platform::DateTime now, int keepDays, int keepVersions) {

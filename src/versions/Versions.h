@@ -162,6 +162,9 @@ public:
 private:
     struct Listing;
 
+    // Lists into m_ahead the run folders named for times before `before`.
+    void listRunsBefore(platform::DateTime before);
+
     std::string m_root;
     int m_keepDays = 0;
     int m_keepVersions = 0;
