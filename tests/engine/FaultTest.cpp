@@ -111,18 +111,26 @@ void withoutKernelCopy(std::vector<SysFault>& faults) {
     faults.push_back(SysFault::on<&Sys::copy_file_range>(Fault::fail(EXDEV)));
 }
 
+// A rename between two folders: made to answer as one between file systems.
+bool crossesFolders(const std::vector<std::string>& paths) {
+    return paths.size() == 2 &&
+           fs::path(paths[0]).parent_path() != fs::path(paths[1]).parent_path();
+}
+
+// The versions folder made to answer as if on another drive: a rename into
+// it, and a clone of blocks, cross file systems.
+void versionsOnAnotherDrive(std::vector<SysFault>& faults) {
+    faults.push_back(SysFault::on<&Sys::renameat2>(Fault::fail(EXDEV).when(crossesFolders)));
+    faults.push_back(
+        SysFault::on<&Sys::ficlone>(Fault::fail(EXDEV).only(std::string("/") + kVersionsFolder)));
+}
+
 // What the faulted run must report.
 enum class Outcome {
     Succeeds,  // no problem at all
     Fails,     // a failure
     Skips,     // something skipped, as an unreadable main folder is
 };
-
-// A rename between two folders: made to answer as one between file systems.
-bool crossesFolders(const std::vector<std::string>& paths) {
-    return paths.size() == 2 &&
-           fs::path(paths[0]).parent_path() != fs::path(paths[1]).parent_path();
-}
 
 struct FaultCase {
     const char* name;
@@ -187,15 +195,15 @@ const FaultCase kCases[] = {
      Outcome::Fails, "big", nullptr, true},
     {"VersionCopyToAnotherDriveRunsOutOfSpace",
      [](auto& f) {
-         f.push_back(SysFault::on<&Sys::renameat2>(Fault::fail(EXDEV).when(crossesFolders)));
+         versionsOnAnotherDrive(f);
          f.push_back(SysFault::on<&Sys::copy_file_range>(Fault::fail(EXDEV)));
-         f.push_back(SysFault::on<&Sys::write>(
+         f.push_back(SysFault::on<&Sys::pwrite>(
              Fault::fail(ENOSPC).only(std::string("/") + kVersionsFolder)));
      },
      Outcome::Fails, "big", nullptr, true},
     {"VersionCopyWhereTheKernelAnswersNothing",
      [](auto& f) {
-         f.push_back(SysFault::on<&Sys::renameat2>(Fault::fail(EXDEV).when(crossesFolders)));
+         versionsOnAnotherDrive(f);
          f.push_back(SysFault::on<&Sys::copy_file_range>(Fault::answer(0).only("/mirror/")));
      },
      Outcome::Succeeds, nullptr, nullptr, true},

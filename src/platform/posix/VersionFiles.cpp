@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <memory>
 #include <utility>
 #include <vector>
 
@@ -22,7 +21,6 @@ using detail::sys;
 namespace {
 
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
-constexpr std::size_t kBufferBytes = std::size_t{1} << 20;
 
 OpResult fromErrno(int error) {
     return OpResult::failure(error);
@@ -62,52 +60,6 @@ int renameNoReplace(int from, const char* fromName, int to, const char* toName) 
         return errno;
     }
     return sys().unlinkat(from, fromName, 0) == 0 ? 0 : errno;
-}
-
-// Copies the content of `source`, `size` bytes long when the copy began, to
-// the empty file `target`. Returns 0 or an errno: EAGAIN when the source ends
-// before that length, ENOSPC when a write takes nothing.
-int copyBytes(int source, int target, off_t size) {
-    off_t done = 0;
-    // The kernel copies within the file system and, on some, shares blocks.
-    // Some file systems answer "nothing" where there is content: what is
-    // left then goes through read and write.
-    while (done < size) {
-        const ssize_t n = retryEintr(sys().copy_file_range, source, nullptr, target, nullptr,
-                                     kBufferBytes * 8, 0U);
-        if (n < 0) {
-            if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
-                break;
-            }
-            return errno;
-        }
-        if (n == 0) {
-            break;
-        }
-        done += n;
-    }
-    auto buffer = std::make_unique<char[]>(kBufferBytes);
-    for (;;) {
-        const ssize_t n = retryEintr(sys().read, source, buffer.get(), kBufferBytes);
-        if (n < 0) {
-            return errno;
-        }
-        if (n == 0) {
-            return done < size ? EAGAIN : 0;
-        }
-        for (ssize_t written = 0; written < n;) {
-            const ssize_t w = retryEintr(sys().write, target, buffer.get() + written,
-                                         static_cast<std::size_t>(n - written));
-            if (w < 0) {
-                return errno;
-            }
-            if (w == 0) {
-                return ENOSPC;
-            }
-            written += w;
-        }
-        done += n;
-    }
 }
 
 // Copies the file or link `fromName` of `from` to the new name `tempName` in
@@ -156,7 +108,9 @@ int copyEntry(int from, const std::string& fromName, int to, const std::string& 
         sys().close(source);
         return error;
     }
-    int error = copyBytes(source, target, st.st_size);
+    // The mirror's own copying: a clone where the file systems share blocks,
+    // holes kept, and a source that shrinks meanwhile is no copy of anything.
+    int error = detail::copyContent(source, target, st);
     sys().close(source);
     if (error == 0 && ::geteuid() == 0 && sys().fchown(target, st.st_uid, st.st_gid) != 0) {
         error = errno;
