@@ -530,13 +530,16 @@ void Pruner::listRunsBefore(platform::DateTime before) {
     if (!root.valid()) {
         return;
     }
+    // Run folders are named to the second: the run's own folder, and one
+    // another run of the same second may still be filling, are named for
+    // `before` with its fraction of a second dropped, and are listed when
+    // pruning.
+    const platform::DateTime ownSecond = runFolderTime(runFolderName(before)).value_or(before);
     for (const RunFolder& run : listRuns(m_root, result)) {
         if (m_ahead->stop) {
             return;
         }
-        // The run's own folder, and one another run of the same second
-        // may still be filling, are listed when pruning.
-        if (run.time >= before) {
+        if (run.time >= ownSecond) {
             continue;
         }
         platform::OpResult opened;

@@ -154,15 +154,16 @@ public:
     Pruner(const Pruner&) = delete;
     Pruner& operator=(const Pruner&) = delete;
 
-    // Starts listing the run folders named for times before `before` (the
-    // run's start), when the count limit is on.
+    // Starts listing the run folders named for seconds before that of
+    // `before` (the run's start), when the count limit is on.
     void listAhead(platform::DateTime before);
     PruneResult prune(platform::DateTime now);
 
 private:
     struct Listing;
 
-    // Lists into m_ahead the run folders named for times before `before`.
+    // Lists into m_ahead the run folders named for seconds before that of
+    // `before`.
     void listRunsBefore(platform::DateTime before);
 
     std::string m_root;

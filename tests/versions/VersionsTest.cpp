@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/Clock.h"
@@ -224,17 +226,20 @@ TEST_F(VersionsTest, PruningByAgeAndCountTouchesOnlyRunFolders) {
 }
 
 // A run's pruner lists the earlier runs while the run still keeps files: what
-// the run keeps meanwhile counts all the same, and so do runs made since.
+// the run keeps meanwhile counts all the same, even when its folder, named to
+// the second, is there before the listing starts (a run starting 0.6 s into
+// a second).
 TEST_F(VersionsTest, PrunerListingAheadCountsWhatTheRunKeepsMeanwhile) {
     makeTree(m_root,
              "2026-01-01 000000/1-m/a=jan\n2026-01-01 000000/1-m/deep/er/c=jan c\n"
-             "2026-02-01 000000/1-m/a=feb\n2026-02-01 000000/1-m/deep/er/c=feb c\n");
-    const platform::DateTime runStart = platform::makeDateTime(2026, 3, 1, 0, 0, 0);
+             "2026-02-01 000000/1-m/a=feb\n2026-02-01 000000/1-m/deep/er/c=feb c\n"
+             "2026-03-01 000000/1-m/b=mar b\n");
+    const platform::DateTime runStart = platform::makeDateTime(2026, 3, 1, 0, 0, 0) + 0.6 / 86400.0;
     versions::Pruner pruner(m_root, 0, 2);
     pruner.listAhead(runStart);
-    makeTree(m_root,
-             "2026-03-01 000000/1-m/a=mar\n2026-03-01 000000/1-m/deep/er/c=mar c\n"
-             "2026-03-01 000000/1-m/b=mar b\n");
+    // Long enough for the listing to have passed the run's folder.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    makeTree(m_root, "2026-03-01 000000/1-m/a=mar\n2026-03-01 000000/1-m/deep/er/c=mar c\n");
     const versions::PruneResult pruned = pruner.prune(runStart);
     EXPECT_TRUE(pruned.problems.empty());
     EXPECT_EQ(pruned.versionsRemoved, 2u);
