@@ -23,6 +23,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/posix/FileOpsInternal.h"
+#include "platform/posix/Listing.h"
 
 namespace platform {
 
@@ -317,22 +318,9 @@ int listFolder(int dirFd, std::vector<Listed>& out) {
     if (!dir.valid()) {
         return errno;
     }
-    alignas(struct dirent64) char buffer[32768];
-    for (;;) {
-        const ssize_t count = retryEintr(sys().getdents64, dir.get(), buffer, sizeof buffer);
-        if (count <= 0) {
-            return count == 0 ? 0 : errno;
-        }
-        for (ssize_t offset = 0; offset < count;) {
-            const auto* entry = reinterpret_cast<const struct dirent64*>(buffer + offset);
-            offset += entry->d_reclen;
-            const std::string_view name(entry->d_name);
-            if (name == "." || name == "..") {
-                continue;
-            }
-            out.push_back({std::string(name), entry->d_type});
-        }
-    }
+    return readListing(dir.get(), [&out](const char* name, unsigned char type) {
+        out.push_back({std::string(name), type});
+    });
 }
 
 bool isFolderEntry(int dirFd, const Listed& entry) {

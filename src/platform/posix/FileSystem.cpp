@@ -15,6 +15,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/posix/Listing.h"
 #include "platform/posix/Sys.h"
 
 namespace platform {
@@ -421,29 +422,12 @@ int DirectoryHandle::forEach(const std::function<void(const Entry&)>& visit) con
     if (sys().lseek(m_fd, 0, SEEK_SET) < 0) {
         return errno;
     }
-    alignas(struct dirent64) char buffer[32768];
-    for (;;) {
-        const auto count = retryEintr(sys().getdents64, m_fd, buffer, sizeof buffer);
-        if (count == 0) {
-            return 0;
-        }
-        if (count < 0) {
-            return errno;
-        }
-        for (ssize_t offset = 0; offset < count;) {
-            const auto* d = reinterpret_cast<const struct dirent64*>(buffer + offset);
-            offset += d->d_reclen;
-            const char* name = d->d_name;
-            if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) {
-                continue;
-            }
-            Entry entry{std::string_view(name), statxAt(m_fd, name, name)};
-            if (entry.lookup.status == LookupStatus::Absent) {
-                continue;  // removed between listing and lookup
-            }
+    return detail::readListing(m_fd, [this, &visit](const char* name, unsigned char) {
+        const Entry entry{std::string_view(name), statxAt(m_fd, name, name)};
+        if (entry.lookup.status != LookupStatus::Absent) {  // else removed since listed
             visit(entry);
         }
-    }
+    });
 }
 
 }  // namespace platform
