@@ -17,6 +17,12 @@ void FileItemList::append(std::deque<FileItem>&& items) {
     items.clear();
 }
 
+void FileItemList::truncate(std::size_t size) {
+    if (size < m_items.size()) {
+        m_items.erase(m_items.begin() + static_cast<std::ptrdiff_t>(size), m_items.end());
+    }
+}
+
 std::int32_t FileItemList::directoryCount() {
     if (m_directoryCount < 0) {
         std::int32_t count = 0;

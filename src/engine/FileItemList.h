@@ -27,6 +27,8 @@ public:
     FileItem& newItem();
     // Appends items made elsewhere, in their order.
     void append(std::deque<FileItem>&& items);
+    // Takes back the items after the first `size`.
+    void truncate(std::size_t size);
 
     // Items concerning directories, whatever their operation; counted once.
     std::int32_t directoryCount();

@@ -21,6 +21,8 @@
 #include "platform/Text.h"
 #include "snapshot/DirectoryInfo.h"
 #include "snapshot/DirectoryOp.h"
+#include "snapshot/FolderListing.h"
+#include "snapshot/FolderReader.h"
 #include "versions/Versions.h"
 
 namespace {
@@ -40,100 +42,40 @@ std::string_view relativeOf(const FileInfo& entry, const std::string& root) {
     return std::string_view(entry.path()).substr(root.size());
 }
 
-// The entries of a snapshot by their path relative to the root, so that a
-// counterpart is found without asking the file system again: an open-address
-// hash table of entry numbers, twice as many slots as entries. The table is
-// made when first needed (entries asked for in order need none), so one
-// thread at a time may use an index.
-class SnapshotIndex {
+// The entries of one folder's listing by name, so that a counterpart is
+// found without asking the file system again. Two listings of the same names
+// on one file system come in the same order, so the entry after the last one
+// found is tried first; a table is made only when that fails.
+class NameIndex {
 public:
-    explicit SnapshotIndex(const DirectoryInfo& info)
-        : m_entries(info.entries()), m_rootSize(info.root().size()) {}
+    explicit NameIndex(const FolderListing* listing)
+        : m_entries(listing != nullptr ? &listing->entries : nullptr) {}
 
-    // Makes the table now, on the calling thread.
-    void build() const {
-        if (!m_slots.empty()) {
-            return;
-        }
-        std::size_t slots = 16;
-        while (slots < m_entries.size() * 2) {
-            slots *= 2;
-        }
-        m_slots.assign(slots, kEmpty);
-        m_mask = slots - 1;
-        for (std::uint32_t i = 0; i < m_entries.size(); ++i) {
-            std::size_t slot = hashOf(relative(i)) & m_mask;
-            while (m_slots[slot] != kEmpty) {
-                slot = (slot + 1) & m_mask;
-            }
-            m_slots[slot] = i;
-        }
-    }
-
-    const FileInfo* find(std::string_view wanted) const {
-        const std::uint32_t at = position(wanted);
-        return at == kEmpty ? nullptr : &m_entries[at];
-    }
-
-    // The same, for entries asked for in the order of another snapshot:
-    // two listings of the same names on one file system come in the same
-    // order, so the entry after the last one found is tried first, which
-    // spares the table. `next` carries that place from call to call.
-    const FileInfo* findInOrder(std::string_view wanted, std::uint32_t& next) const {
-        if (next < m_entries.size() && relative(next) == wanted) {
-            return &m_entries[next++];
-        }
-        const std::uint32_t at = position(wanted);
-        if (at == kEmpty) {
+    // `next` carries the place to try first from call to call.
+    const FileInfo* findInOrder(std::string_view name, std::size_t& next) const {
+        if (m_entries == nullptr) {
             return nullptr;
         }
-        next = at + 1;
-        return &m_entries[at];
-    }
-
-    // True when an entry beneath the folder at `folder` passes `test`: the
-    // entries beneath a folder follow it in a snapshot.
-    template <typename Test>
-    bool anyBeneath(std::string_view folder, Test&& test) const {
-        const std::uint32_t at = position(folder);
-        if (at == kEmpty) {
-            return false;
+        if (next < m_entries->size() && (*m_entries)[next].fileName() == name) {
+            return &(*m_entries)[next++];
         }
-        for (std::size_t i = at + 1; i < m_entries.size(); ++i) {
-            const std::string_view each = relative(static_cast<std::uint32_t>(i));
-            if (each.size() <= folder.size() || !each.starts_with(folder) ||
-                each[folder.size()] != platform::kSeparator) {
-                break;
-            }
-            if (test(m_entries[i])) {
-                return true;
+        if (m_byName.empty() && !m_entries->empty()) {
+            m_byName.reserve(m_entries->size());
+            for (std::size_t i = 0; i < m_entries->size(); ++i) {
+                m_byName.emplace((*m_entries)[i].fileName(), i);
             }
         }
-        return false;
+        const auto found = m_byName.find(name);
+        if (found == m_byName.end()) {
+            return nullptr;
+        }
+        next = found->second + 1;
+        return &(*m_entries)[found->second];
     }
 
 private:
-    static constexpr std::uint32_t kEmpty = 0xFFFFFFFF;
-
-    static std::size_t hashOf(std::string_view text) { return std::hash<std::string_view>{}(text); }
-    std::uint32_t position(std::string_view wanted) const {
-        build();
-        for (std::size_t slot = hashOf(wanted) & m_mask; m_slots[slot] != kEmpty;
-             slot = (slot + 1) & m_mask) {
-            if (relative(m_slots[slot]) == wanted) {
-                return m_slots[slot];
-            }
-        }
-        return kEmpty;
-    }
-    std::string_view relative(std::uint32_t i) const {
-        return std::string_view(m_entries[i].path()).substr(m_rootSize);
-    }
-
-    const std::deque<FileInfo>& m_entries;
-    std::size_t m_rootSize;
-    mutable std::vector<std::uint32_t> m_slots;
-    mutable std::size_t m_mask = 0;
+    const std::vector<FileInfo>* m_entries;
+    mutable std::unordered_map<std::string_view, std::size_t> m_byName;
 };
 
 // Relative paths whose content could not be read on the main side: unknown is
@@ -163,29 +105,6 @@ public:
 
 private:
     std::set<std::string> m_paths;
-};
-
-struct PairScan {
-    DirectoryInfo main;
-    DirectoryInfo mirror;
-    PairScan(const std::string& mainRoot, const std::string& mirrorRoot)
-        : main(mainRoot), mirror(mirrorRoot) {}
-    PairScan(const PairScan&) = delete;
-    PairScan& operator=(const PairScan&) = delete;
-    // Two large snapshots are let go of side by side, as they were made.
-    ~PairScan() {
-        constexpr std::size_t kLarge = 20000;
-        if (mirror.entries().size() < kLarge || main.entries().size() < kLarge) {
-            return;
-        }
-        try {
-            std::thread releaser([this] { mirror = DirectoryInfo(std::string_view()); });
-            main = DirectoryInfo(std::string_view());
-            releaser.join();
-        } catch (const std::system_error&) {
-            // No thread to spare: both go one after the other.
-        }
-    }
 };
 
 // Lists a tree; returns the path of a folder with the identity `other` met
@@ -437,43 +356,40 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     m_keptMetadata = opened.ok() ? platform::keptMetadata(pair.tree.fd()) : 0;
     const std::uint64_t attributesSince = attributesCheckedSince(pair);
 
-    // Both trees are listed at once; the mirror even when nothing is to be
-    // deleted, since looking counterparts up in a listing is far cheaper than
-    // asking the file system for each.
-    PairScan scan(pair.mainRoot, pair.mirrorRoot);
-    scan.main.setChangedSince(attributesSince);
-    scan.mirror.setChangedSince(attributesSince);
-    // Each side's index is built on the thread that listed it.
-    std::optional<SnapshotIndex> mirrorIndex;
-    std::optional<SnapshotIndex> mainIndex;
-    // A folder of either side met again while listing the other (a bind
-    // mount of one inside the other) refuses the pair.
-    std::string mainMet;
-    std::string mirrorMet;
-    std::thread mirrorScanner;
-    if (opened.ok()) {
-        mirrorScanner = std::thread([&scan, &mirrorIndex, &mirrorMet, &mainIdentity] {
-            mirrorMet = scanInto(scan.mirror, mainIdentity);
-            mirrorIndex.emplace(scan.mirror).build();
-        });
-    }
-    mainMet = scanInto(scan.main, mirrorIdentity);
-    if (m_policy.isDeleteMirrorOnly()) {
-        mainIndex.emplace(scan.main);
-    }
-    if (mirrorScanner.joinable()) {
-        mirrorScanner.join();
-    }
-    if (!mirrorIndex) {
-        mirrorIndex.emplace(scan.mirror);
-    }
-    if (!mainMet.empty() || !mirrorMet.empty()) {
-        skipPair(std::string(kOverlapByIdentity) + ": " + (mainMet.empty() ? mirrorMet : mainMet));
+    // Both trees are listed folder by folder as the comparison goes, each
+    // side's next folders by a reader thread of its own, so that what is
+    // held at a time is a few folders' listings rather than both trees. A
+    // folder of either side met again while listing the other (a bind mount
+    // of one inside the other) refuses the pair.
+    const ListingRules mainRules{attributesSince, mirrorIdentity};
+    const ListingRules mirrorRules{attributesSince, mainIdentity};
+    const std::string& mainRoot = pair.mainRoot;
+    const std::string& mirrorRoot = pair.mirrorRoot;
+    const auto listRoot = [](const std::string& root, const ListingRules& rules, bool& missing) {
+        auto handle =
+            std::make_shared<platform::DirectoryHandle>(platform::DirectoryHandle::open(root));
+        if (!handle->valid()) {
+            missing = handle->error() == ENOENT || handle->error() == ENOTDIR;
+            FolderListing listing;
+            listing.failures.push_back(ScanFailure{root, handle->error(), true});
+            return listing;
+        }
+        // Entry paths are built from the root as given, not its resolved form.
+        return listFolder(std::move(handle), root, rules);
+    };
+    bool mainMissing = false;
+    bool mirrorMissing = false;
+    FolderListing mainTop = listRoot(mainRoot, mainRules, mainMissing);
+    FolderListing mirrorTop =
+        opened.ok() ? listRoot(mirrorRoot, mirrorRules, mirrorMissing) : FolderListing();
+    const auto refuseOverlap = [&](const std::string& met) {
+        skipPair(std::string(kOverlapByIdentity) + ": " + met);
+    };
+    if (!mainTop.metForbidden.empty() || !mirrorTop.metForbidden.empty()) {
+        refuseOverlap(mainTop.metForbidden.empty() ? mirrorTop.metForbidden : mainTop.metForbidden);
         return;
     }
 
-    const std::string& mainRoot = scan.main.root();
-    const std::string& mirrorRoot = scan.mirror.root();
     const bool mirrorIsMount = opened.ok() && platform::isMountRoot(mirrorRoot);
     const bool mainIsMount = platform::isMountRoot(mainRoot);
     const std::string includeName =
@@ -508,18 +424,21 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
 
     // A main folder that is missing, unreadable, or empty while its mirror is
     // not (an unplugged drive, an unmounted share) must not empty the mirror.
-    for (const auto& failure : scan.main.failures()) {
-        if (failure.listing && failure.path == mainRoot) {
-            skipPair(scan.main.rootMissing() ? "the main folder does not exist"
-                                             : systemReason(failure.error));
-            return;
-        }
+    if (!mainTop.complete()) {
+        skipPair(mainMissing ? "the main folder does not exist"
+                             : systemReason(mainTop.failures.back().error));
+        return;
     }
-    if (scan.main.entries().empty() && scan.main.failures().empty()) {
-        const bool mirrorHasContent = std::any_of(
-            scan.mirror.entries().begin(), scan.mirror.entries().end(),
-            [&](const FileInfo& e) { return !neverPlanned(relativeOf(e, mirrorRoot), true); });
-        if (mirrorHasContent || !scan.mirror.failures().empty()) {
+    if (mainTop.entries.empty() && mainTop.failures.empty()) {
+        // A folder with a temporary name is not itself planned, but what it
+        // holds may be.
+        const bool mirrorHasContent =
+            std::any_of(mirrorTop.entries.begin(), mirrorTop.entries.end(), [&](const FileInfo& e) {
+                const std::string_view relative = relativeOf(e, mirrorRoot);
+                return !neverPlanned(relative, true) ||
+                       (e.isDirectory() && hasTemporaryComponent(relative));
+            });
+        if (mirrorHasContent || !mirrorTop.failures.empty()) {
             skipPair("the main folder is empty but its mirror is not; nothing was changed");
             return;
         }
@@ -528,49 +447,14 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
                                opened.ok() ? mirrorTimePrecision(pair) : 1);
     m_kept = pair.tree.valid() ? pair.tree.kept() : platform::MetadataKept{};
 
-    for (const FileInfo& entry : scan.mirror.entries()) {
-        if (!entry.isDirectory() && platform::isTemporaryName(entry.fileName())) {
-            pair.leftovers.push_back(entry.path());
-        }
-        if (!neverPlanned(relativeOf(entry, mirrorRoot), true)) {
-            ++pair.mirrorEntries;
-        }
-    }
-
     UnknownPaths unknown;
-    for (const auto& failure : scan.main.failures()) {
-        unknown.add(failure.path.substr(mainRoot.size()));
-    }
     // A mirror folder that cannot be listed hides stale and extra entries:
     // one failed item says so, and nothing beneath it is planned.
     UnknownPaths mirrorUnknown;
-    for (const auto& failure : scan.mirror.failures()) {
-        const std::string_view relative =
-            std::string_view(failure.path).substr(std::min(failure.path.size(), mirrorRoot.size()));
-        if (neverPlanned(relative, true)) {
-            continue;
-        }
-        mirrorUnknown.add(std::string(relative));
-        addFailure(failure.path, failure.listing,
-                   (failure.listing ? "the mirror folder cannot be listed: "
-                                    : "the mirror entry cannot be looked at: ") +
-                       systemReason(failure.error));
-    }
-
     // On a mirror that ignores letter case, main entries whose names differ
     // in case only would land on one mirror entry and overwrite each other on
     // every run: the first in byte order is mirrored, the others fail.
     const bool foldsCase = opened.ok() && platform::ignoresCase(mirrorRoot);
-    std::unordered_map<std::string, std::string_view> firstSpelling;
-    if (foldsCase) {
-        for (const FileInfo& entry : scan.main.entries()) {
-            const std::string_view relative = relativeOf(entry, mainRoot);
-            auto [it, inserted] = firstSpelling.emplace(platform::lowerCase(relative), relative);
-            if (!inserted && relative < it->second) {
-                it->second = relative;
-            }
-        }
-    }
     UnknownPaths caseLosers;
     // An entry facing one of the other kind (a folder facing a file or a
     // link, a file facing a folder): the mirror pass leaves what is beneath
@@ -581,6 +465,14 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     const auto kindsDiffer = [](const FileInfo& entry, const FileInfo& counterpart) {
         return entry.isDirectory() != counterpart.isDirectory();
     };
+    // Whether the mirror folder `folder` holds an excluded entry anywhere
+    // beneath it.
+    const auto holdsExcluded = [&](const FileInfo& mirrorFolder) {
+        DirectoryInfo beneath(mirrorFolder.path());
+        scanInto(beneath, mainIdentity);
+        return std::any_of(beneath.entries().begin(), beneath.entries().end(),
+                           [this](const FileInfo& each) { return isExcluded(each); });
+    };
     const auto changeType = [&](std::string_view relative, const FileInfo& entry,
                                 const FileInfo& counterpart) {
         typeChanged.add(std::string(relative));
@@ -588,8 +480,7 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
         // entries are never deleted: the folder stays, and says why.
         if (counterpart.isDirectory() && m_list->exclusions && m_policy.isCopyNewFiles() &&
             m_policy.isDeleteMirrorOnly() && !isExcluded(entry) && !isExcluded(counterpart) &&
-            mirrorIndex->anyBeneath(relative,
-                                    [this](const FileInfo& each) { return isExcluded(each); })) {
+            holdsExcluded(counterpart)) {
             blocked.add(std::string(relative));
             addFailure(entry.path(), entry.isDirectory(),
                        "the mirror holds a folder here whose excluded entries are kept, so it "
@@ -600,48 +491,174 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
             blocked.add(std::string(relative));
         }
     };
+
+    // One folder of the walk: its main and mirror listings, each present
+    // only when that side has the folder. `mirrorParent` tells what the
+    // mirror has at the folder's place when it has no listing of it.
+    enum class MirrorPlace { Listed, NotFolder, NotListed };
+    struct Folder {
+        std::optional<FolderReader::Ticket> main;
+        std::optional<FolderReader::Ticket> mirror;
+        MirrorPlace mirrorPlace = MirrorPlace::NotListed;
+        bool root = false;
+    };
+
     // The counterpart of a main entry that its folder's listing did not show.
     // Never through a link or a file on the way; beneath a folder the mirror
     // does not have, nothing is there (unless the mirror matches names in
     // other letter case).
-    const auto lookUpMirror = [&](std::string_view relative, const std::string& path) {
-        const auto slash = relative.rfind(platform::kSeparator);
-        if (slash != std::string_view::npos) {
-            const FileInfo* parent = mirrorIndex->find(relative.substr(0, slash));
-            if (parent != nullptr ? !parent->isDirectory() : !foldsCase) {
-                platform::Lookup absent;
-                absent.error = ENOENT;
-                return absent;
-            }
+    const auto lookUpMirror = [&](const Folder& place, const std::string& path) {
+        if (!place.root && (place.mirrorPlace == MirrorPlace::NotFolder ||
+                            (place.mirrorPlace == MirrorPlace::NotListed && !foldsCase))) {
+            platform::Lookup absent;
+            absent.error = ENOENT;
+            return absent;
         }
         return pair.tree.lookup(path);
     };
 
-    // Mirror pass, into its own list. It runs beside the main pass, on the
-    // guess that the main pass finds no type change, no clash of letter
-    // case and no entry matched under another spelling (what it would need
-    // from it); `guess` leaves those out. Its items follow the main pass's.
+    const std::size_t planBefore = m_list->size();
+    const bool runsMirrorPass = m_policy.isDeleteMirrorOnly() && opened.ok();
+    // Skips of what main could not read follow the main pass's items, and
+    // the mirror pass's items follow those.
+    std::deque<FileItem> mainSkips;
+    std::deque<FileItem> mirrorItems;
     // Mirror entries a main entry was matched with under another spelling
     // (a mirror that ignores letter case): by device and inode, and, for file
     // systems whose inode numbers follow the spelling, by lower-cased path.
     std::set<std::pair<std::uint64_t, std::uint64_t>> matchedByLookup;
     std::set<std::string> matchedNames;
-    const auto mirrorPass = [&](bool guess, std::deque<FileItem>& into) {
-        std::uint32_t nextMain = 0;
-        for (const FileInfo& entry : scan.mirror.entries()) {
+
+    const auto compareFolderPair = [&](const Folder& place, const FolderListing* mainListing,
+                                       const FolderListing* mirrorListing) {
+        if (mirrorListing != nullptr) {
+            for (const FileInfo& entry : mirrorListing->entries) {
+                if (!entry.isDirectory() && platform::isTemporaryName(entry.fileName())) {
+                    pair.leftovers.push_back(entry.path());
+                }
+                if (!neverPlanned(relativeOf(entry, mirrorRoot), true)) {
+                    ++pair.mirrorEntries;
+                }
+            }
+            for (const ScanFailure& failure : mirrorListing->failures) {
+                const std::string_view relative =
+                    std::string_view(failure.path)
+                        .substr(std::min(failure.path.size(), mirrorRoot.size()));
+                if (neverPlanned(relative, true)) {
+                    continue;
+                }
+                mirrorUnknown.add(std::string(relative));
+                // The folder's own comparison came first, from its parent's
+                // listing: what cannot be listed is not repaired either.
+                if (failure.listing) {
+                    auto& repairs = pair.folderRepairs;
+                    if (const auto it = std::find(repairs.rbegin(), repairs.rend(), failure.path);
+                        it != repairs.rend()) {
+                        repairs.erase(std::next(it).base());
+                    }
+                }
+                addFailure(failure.path, failure.listing,
+                           (failure.listing ? "the mirror folder cannot be listed: "
+                                            : "the mirror entry cannot be looked at: ") +
+                               systemReason(failure.error));
+            }
+        }
+        const NameIndex mirrorNames(mirrorListing);
+        const NameIndex mainNames(mainListing);
+        if (mainListing != nullptr) {
+            for (const ScanFailure& failure : mainListing->failures) {
+                const std::string_view relative =
+                    std::string_view(failure.path)
+                        .substr(std::min(failure.path.size(), mainRoot.size()));
+                unknown.add(std::string(relative));
+                if (!neverPlanned(relative, false)) {
+                    addSkip(failure.path, systemReason(failure.error), &mainSkips);
+                }
+            }
+            std::unordered_map<std::string, std::string_view> firstSpelling;
+            if (foldsCase) {
+                for (const FileInfo& entry : mainListing->entries) {
+                    const std::string_view relative = relativeOf(entry, mainRoot);
+                    auto [it, inserted] =
+                        firstSpelling.emplace(platform::lowerCase(relative), relative);
+                    if (!inserted && relative < it->second) {
+                        it->second = relative;
+                    }
+                }
+            }
+            // Main pass.
+            std::size_t nextMirror = 0;
+            for (const FileInfo& entry : mainListing->entries) {
+                const std::string_view relative = relativeOf(entry, mainRoot);
+                if (neverPlanned(relative, false)) {
+                    continue;
+                }
+                if (!mirrorUnknown.empty() && mirrorUnknown.covers(relative)) {
+                    continue;
+                }
+                if (!blocked.empty() && blocked.covers(relative)) {
+                    continue;
+                }
+                if (foldsCase) {
+                    if (!caseLosers.empty() && caseLosers.covers(relative)) {
+                        continue;
+                    }
+                    const std::string_view first = firstSpelling[platform::lowerCase(relative)];
+                    if (first != relative) {
+                        caseLosers.add(std::string(relative));
+                        addFailure(entry.path(), entry.isDirectory(),
+                                   "another entry of the same name in other letter case (" +
+                                       std::string(first) + ") is mirrored instead");
+                        continue;
+                    }
+                }
+                if (const FileInfo* found = mirrorNames.findInOrder(entry.fileName(), nextMirror)) {
+                    if (kindsDiffer(entry, *found)) {
+                        changeType(relative, entry, *found);
+                    } else {
+                        compareMain(entry, *found, LookupStatus::Found);
+                    }
+                    continue;
+                }
+                // Not listed under that exact name: ask the file system, which
+                // may match names regardless of case or see what the listing
+                // missed.
+                std::string counterpartPath = mirrorRoot;
+                counterpartPath.append(relative);
+                const platform::Lookup lookup = lookUpMirror(place, counterpartPath);
+                const FileInfo counterpart(std::move(counterpartPath), lookup);
+                if (lookup.status == LookupStatus::Found) {
+                    matchedByLookup.emplace(lookup.device, lookup.inode);
+                    matchedNames.insert(platform::lowerCase(relative));
+                    if (kindsDiffer(entry, counterpart)) {
+                        changeType(relative, entry, counterpart);
+                        continue;
+                    }
+                }
+                // The counterpart's own record decides how it is tested, so
+                // what the lookup found is what exists.
+                compareMain(entry, counterpart, lookup.status);
+            }
+        }
+        if (!runsMirrorPass || mirrorListing == nullptr) {
+            return;
+        }
+        // Mirror pass: what main no longer has goes, under the policy.
+        std::size_t nextMain = 0;
+        for (const FileInfo& entry : mirrorListing->entries) {
             const std::string_view relative = relativeOf(entry, mirrorRoot);
             if (neverPlanned(relative, true) || unknown.covers(relative) ||
-                (!guess && ((!caseLosers.empty() && caseLosers.covers(relative)) ||
-                            (!typeChanged.empty() && typeChanged.covers(relative))))) {
+                (!caseLosers.empty() && caseLosers.covers(relative)) ||
+                (!typeChanged.empty() && typeChanged.covers(relative))) {
                 continue;
             }
-            if (mainIndex->findInOrder(relative, nextMain) != nullptr) {
+            if (mainNames.findInOrder(entry.fileName(), nextMain) != nullptr) {
                 continue;
             }
             std::string counterpartPath = mainRoot;
             counterpartPath.append(relative);
             LookupStatus status = platform::lookupEntry(counterpartPath).status;
-            if (!guess && status == LookupStatus::Absent && !matchedByLookup.empty()) {
+            if (status == LookupStatus::Absent && !matchedByLookup.empty()) {
                 // On a mirror that ignores letter case, the very entry a main
                 // entry was matched with must not be deleted for its spelling.
                 const platform::Lookup self = platform::lookupEntry(entry.path());
@@ -651,85 +668,99 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
                     status = LookupStatus::Found;
                 }
             }
-            compareMirror(entry, std::move(counterpartPath), status, &into);
+            compareMirror(entry, std::move(counterpartPath), status, &mirrorItems);
         }
     };
-    const bool runsMirrorPass = m_policy.isDeleteMirrorOnly() && opened.ok();
-    std::deque<FileItem> mirrorItems;
-    std::thread mirrorThread;
-    if (runsMirrorPass) {
-        mirrorThread = std::thread([&mirrorPass, &mirrorItems] { mirrorPass(true, mirrorItems); });
-    }
 
-    // Main pass.
-    std::uint32_t nextMirror = 0;
-    for (const FileInfo& entry : scan.main.entries()) {
-        const std::string_view relative = relativeOf(entry, mainRoot);
-        if (neverPlanned(relative, false)) {
-            continue;
-        }
-        if (!mirrorUnknown.empty() && mirrorUnknown.covers(relative)) {
-            continue;
-        }
-        if (!blocked.empty() && blocked.covers(relative)) {
-            continue;
-        }
-        if (foldsCase) {
-            if (!caseLosers.empty() && caseLosers.covers(relative)) {
-                continue;
-            }
-            const std::string_view first = firstSpelling[platform::lowerCase(relative)];
-            if (first != relative) {
-                caseLosers.add(std::string(relative));
-                addFailure(entry.path(), entry.isDirectory(),
-                           "another entry of the same name in other letter case (" +
-                               std::string(first) + ") is mirrored instead");
-                continue;
-            }
-        }
-        if (const FileInfo* found = mirrorIndex->findInOrder(relative, nextMirror)) {
-            if (kindsDiffer(entry, *found)) {
-                changeType(relative, entry, *found);
-            } else {
-                compareMain(entry, *found, LookupStatus::Found);
-            }
-            continue;
-        }
-        // Not listed under that exact name: ask the file system, which may
-        // match names regardless of case or see what the listing missed.
-        std::string counterpartPath = mirrorRoot;
-        counterpartPath.append(relative);
-        const platform::Lookup lookup = lookUpMirror(relative, counterpartPath);
-        const FileInfo counterpart(std::move(counterpartPath), lookup);
-        if (lookup.status == LookupStatus::Found) {
-            matchedByLookup.emplace(lookup.device, lookup.inode);
-            matchedNames.insert(platform::lowerCase(relative));
-            if (kindsDiffer(entry, counterpart)) {
-                changeType(relative, entry, counterpart);
-                continue;
-            }
-        }
-        // The counterpart's own record decides how it is tested, so what the
-        // lookup found is what exists.
-        compareMain(entry, counterpart, lookup.status);
+    // The walk, depth first: a folder's own entries, then each subfolder
+    // main has in its order, then those only the mirror has (after what main
+    // matched with them under another spelling).
+    FolderReader mainReader(mainRules);
+    std::optional<FolderReader> mirrorReader;
+    if (opened.ok()) {
+        mirrorReader.emplace(mirrorRules);
     }
-    for (const auto& failure : scan.main.failures()) {
-        if (!neverPlanned(std::string_view(failure.path).substr(mainRoot.size()), false)) {
-            addSkip(failure.path, systemReason(failure.error));
+    std::vector<Folder> pending;
+    pending.push_back(Folder{std::nullopt, std::nullopt, MirrorPlace::Listed, true});
+    while (!pending.empty()) {
+        const Folder here = pending.back();
+        pending.pop_back();
+        FolderListing mainListing;
+        FolderListing mirrorListing;
+        const bool hasMain = here.root || here.main.has_value();
+        const bool hasMirror = here.root ? opened.ok() : here.mirror.has_value();
+        if (here.root) {
+            mainListing = std::move(mainTop);
+            mirrorListing = std::move(mirrorTop);
+        } else {
+            if (here.main) {
+                mainListing = mainReader.take(*here.main);
+            }
+            if (here.mirror) {
+                mirrorListing = mirrorReader->take(*here.mirror);
+            }
         }
-    }
+        if (!mainListing.metForbidden.empty() || !mirrorListing.metForbidden.empty()) {
+            // Found partway: what was planned for the pair is taken back.
+            m_list->truncate(planBefore);
+            pair.leftovers.clear();
+            pair.folderRepairs.clear();
+            pair.mirrorEntries = 0;
+            refuseOverlap(mainListing.metForbidden.empty() ? mirrorListing.metForbidden
+                                                           : mainListing.metForbidden);
+            return;
+        }
+        compareFolderPair(here, hasMain ? &mainListing : nullptr,
+                          hasMirror ? &mirrorListing : nullptr);
 
-    if (mirrorThread.joinable()) {
-        mirrorThread.join();
-    }
-    if (runsMirrorPass) {
-        // The guess did not hold: the pass runs again with what the main
-        // pass found.
-        if (!caseLosers.empty() || !typeChanged.empty() || !matchedByLookup.empty() ||
-            !matchedNames.empty()) {
-            mirrorItems.clear();
-            mirrorPass(false, mirrorItems);
+        // The subfolders: those main has, in its order, then those only the
+        // mirror has. Each reader is asked for them last-first, so that it
+        // lists the first one next.
+        struct Next {
+            const FileInfo* main = nullptr;
+            const FileInfo* mirror = nullptr;
+            MirrorPlace place = MirrorPlace::NotListed;
+        };
+        std::vector<Next> next;
+        const NameIndex mirrorNames(hasMirror ? &mirrorListing : nullptr);
+        const NameIndex mainNames(hasMain ? &mainListing : nullptr);
+        std::size_t nextMirror = 0;
+        for (const FileInfo& entry : mainListing.entries) {
+            if (entry.isDirectory()) {
+                Next sub{&entry};
+                if (const FileInfo* other = mirrorNames.findInOrder(entry.fileName(), nextMirror)) {
+                    sub.place = other->isDirectory() ? MirrorPlace::Listed : MirrorPlace::NotFolder;
+                    sub.mirror = other->isDirectory() ? other : nullptr;
+                }
+                next.push_back(sub);
+            }
         }
+        std::size_t nextMain = 0;
+        for (const FileInfo& entry : mirrorListing.entries) {
+            if (entry.isDirectory()) {
+                const FileInfo* other = mainNames.findInOrder(entry.fileName(), nextMain);
+                if (other == nullptr || !other->isDirectory()) {
+                    next.push_back(Next{nullptr, &entry, MirrorPlace::Listed});
+                }
+            }
+        }
+        for (auto sub = next.rbegin(); sub != next.rend(); ++sub) {
+            Folder each;
+            each.mirrorPlace = sub->place;
+            if (sub->main != nullptr) {
+                each.main = mainReader.request(
+                    mainListing.folder, std::string(sub->main->fileName()), sub->main->path());
+            }
+            if (sub->mirror != nullptr) {
+                each.mirror = mirrorReader->request(mirrorListing.folder,
+                                                    std::string(sub->mirror->fileName()),
+                                                    sub->mirror->path());
+            }
+            pending.push_back(each);
+        }
+    }
+    m_list->append(std::move(mainSkips));
+    if (runsMirrorPass) {
         m_list->append(std::move(mirrorItems));
     }
 }

@@ -7,22 +7,14 @@
 #include <vector>
 
 #include "snapshot/FileInfo.h"
+#include "snapshot/FolderListing.h"
 
 // The snapshot of one folder tree: every entry beneath the root in pre-order
 // (a folder before its content, the content of a folder together right after
 // it), plus what the scan could not see.
 class DirectoryInfo {
 public:
-    // Something beneath the root the scan could not look at. A folder that
-    // could not be listed (the root included) is a listing failure; an entry
-    // whose lookup failed for another reason than "no such entry" is not
-    // listed at all and shows up here instead. Either way its content is
-    // unknown, which is not the same as absent.
-    struct ScanFailure {
-        std::string path;
-        int error = 0;
-        bool listing = false;
-    };
+    using ScanFailure = ::ScanFailure;
 
     // The root gets a trailing separator when it has none.
     explicit DirectoryInfo(std::string_view folder);
@@ -33,9 +25,11 @@ public:
     // Entries whose change time is before `ticks` are added as unchanged
     // since then (FileInfo::changedSince); 0, the default, marks none so.
     void setChangedSince(std::uint64_t ticks) { m_changedSince = ticks; }
+    std::uint64_t changedSinceTicks() const { return m_changedSince; }
 
     // Appends an entry; it becomes the last one.
     const FileInfo& add(std::string path, const platform::FindRecord& record);
+    const FileInfo& add(FileInfo entry) { return m_entries.emplace_back(std::move(entry)); }
     // The extensions (without their dot) of all entries' names, case kept,
     // computed on first request.
     std::set<std::string> fileTypes();

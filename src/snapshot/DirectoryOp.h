@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/FileSystem.h"
+#include "snapshot/FolderListing.h"
 
 class DirectoryInfo;
 
@@ -24,13 +25,14 @@ public:
     // A folder the walk must not find beneath the root (the other side of a
     // folder pair, reached through a bind mount): when met it is not entered,
     // and its path is kept for metForbidden().
-    void setForbidden(const platform::FileIdentity& identity) { m_forbidden = identity; }
+    void setForbidden(const platform::FileIdentity& identity) { m_rules.forbidden = identity; }
     const std::string& metForbidden() const { return m_metForbidden; }
 
 private:
-    void scanFolder(const platform::DirectoryHandle& folder, const std::string& folderPath);
+    // Adds a folder's listing, then lists and adds its subfolders in turn.
+    void add(FolderListing listing);
 
     DirectoryInfo* m_target = nullptr;
-    std::optional<platform::FileIdentity> m_forbidden;
+    ListingRules m_rules;
     std::string m_metForbidden;
 };

@@ -240,7 +240,12 @@ TEST_F(SafetyTest, UnlistableMirrorFolderIsAFailedItem) {
         carryOut(plan());
         const bool failed = run.failedCount() == 1;
         const bool logged = logText().find("cannot be listed") != std::string::npos;
-        return (failed ? 0 : 1) | (logged ? 0 : 2) | (readFile(mirrorPath("ok")) == "1" ? 0 : 4);
+        // Nothing is done to the folder either: its bits are not "repaired".
+        struct stat locked {};
+        const bool untouched =
+            ::stat(mirrorPath("locked").c_str(), &locked) == 0 && (locked.st_mode & 07777) == 0;
+        return (failed ? 0 : 1) | (logged ? 0 : 2) | (readFile(mirrorPath("ok")) == "1" ? 0 : 4) |
+               (untouched ? 0 : 8);
     });
     ::chmod(mirrorPath("locked").c_str(), 0755);
     EXPECT_EQ(status, 0);

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "snapshot/DirectoryInfo.h"
 #include "snapshot/DirectoryOp.h"
 #include "snapshot/FileInfo.h"
+#include "snapshot/FolderReader.h"
 #include "support/TempTree.h"
 #include "support/Unprivileged.h"
 
@@ -173,4 +175,54 @@ TEST(Snapshot, NamesWithAnyBytesSurvive) {
     ASSERT_EQ(info.entries().size(), 1u);
     EXPECT_EQ(info.entries()[0].fileName(), odd);
     EXPECT_TRUE(FileInfo(dir / odd).exists());
+}
+
+// A walker asks for subfolders and takes them in an order of its own; the
+// reader must hand each one its own listing, never wait for a listing it
+// holds back to keep memory bounded (a deadlock), and forget dropped ones.
+TEST(FolderReader, EveryTakeOrderGetsItsOwnListingWithoutWaitingForever) {
+    TempDir dir;
+    std::string tree;
+    for (const char* name : {"a", "b", "c", "d", "e"}) {
+        tree += std::string(name) + "/" + name + "1\n" + name + "/" + name + "2\n";
+    }
+    testsupport::makeTree(dir.path(), tree);
+    auto root =
+        std::make_shared<platform::DirectoryHandle>(platform::DirectoryHandle::open(dir.path()));
+    ASSERT_TRUE(root->valid());
+    const std::vector<std::string> names{"a", "b", "c", "d", "e"};
+    const std::vector<std::vector<std::size_t>> orders{
+        {0, 1, 2, 3, 4}, {4, 3, 2, 1, 0}, {2, 0, 4, 1, 3}};
+    for (const std::size_t ahead : {std::size_t{1}, std::size_t{64}}) {
+        for (const auto& order : orders) {
+            FolderReader reader(ListingRules{}, ahead);
+            std::vector<FolderReader::Ticket> tickets;
+            for (const std::string& name : names) {
+                tickets.push_back(reader.request(root, name, dir / name));
+            }
+            for (const std::size_t i : order) {
+                const FolderListing listing = reader.take(tickets[i]);
+                ASSERT_TRUE(listing.complete()) << names[i];
+                std::vector<std::string> got;
+                for (const FileInfo& entry : listing.entries) {
+                    got.push_back(entry.path());
+                }
+                std::sort(got.begin(), got.end());
+                EXPECT_EQ(got, (std::vector<std::string>{dir / names[i] + "/" + names[i] + "1",
+                                                         dir / names[i] + "/" + names[i] + "2"}));
+            }
+        }
+        // Dropped requests, listed or not, are forgotten; the rest still come.
+        FolderReader reader(ListingRules{}, ahead);
+        const auto first = reader.request(root, "a", dir / "a");
+        const auto missing = reader.request(root, "gone", dir / "gone");
+        const auto last = reader.request(root, "e", dir / "e");
+        reader.drop(last);
+        reader.drop(first);
+        const FolderListing absent = reader.take(missing);
+        EXPECT_FALSE(absent.complete());
+        ASSERT_EQ(absent.failures.size(), 1u);
+        EXPECT_TRUE(absent.failures[0].listing);
+        EXPECT_EQ(absent.failures[0].path, dir / "gone");
+    }
 }

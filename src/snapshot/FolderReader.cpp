@@ -1,0 +1,128 @@
+#include "snapshot/FolderReader.h"
+
+#include <system_error>
+#include <utility>
+
+#include "platform/Assert.h"
+
+FolderReader::FolderReader(ListingRules rules, std::size_t ahead)
+    : m_rules(std::move(rules)), m_ahead(ahead == 0 ? 1 : ahead) {
+    try {
+        m_thread = std::thread([this] { work(); });
+    } catch (const std::system_error&) {
+        // No thread to spare: take() lists every folder itself.
+    }
+}
+
+FolderReader::~FolderReader() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopping = true;
+    }
+    m_changed.notify_all();
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+}
+
+FolderReader::Ticket FolderReader::request(std::shared_ptr<const platform::DirectoryHandle> parent,
+                                           std::string name, std::string path) {
+    TF_ASSERT(parent != nullptr);
+    Ticket ticket = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ticket = m_next++;
+        Job job;
+        job.parent = std::move(parent);
+        job.name = std::move(name);
+        job.path = std::move(path);
+        m_jobs.emplace(ticket, std::move(job));
+        m_stack.push_back(ticket);
+    }
+    m_changed.notify_all();
+    return ticket;
+}
+
+FolderListing FolderReader::list(const Job& job) const {
+    return listSubfolder(*job.parent, job.name, job.path, m_rules);
+}
+
+FolderListing FolderReader::take(Ticket ticket) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    const auto found = m_jobs.find(ticket);
+    TF_ASSERT(found != m_jobs.end());
+    Job& job = found->second;
+    if (job.state == State::Waiting) {
+        // Not begun: listed here rather than waited for. Its place in the
+        // stack is skipped when it comes up.
+        Job mine = std::move(job);
+        m_jobs.erase(found);
+        lock.unlock();
+        return list(mine);
+    }
+    m_changed.wait(lock, [&job] { return job.state == State::Ready; });
+    FolderListing listing = std::move(job.listing);
+    m_jobs.erase(ticket);
+    --m_ready;
+    lock.unlock();
+    m_changed.notify_all();
+    return listing;
+}
+
+void FolderReader::drop(Ticket ticket) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    const auto found = m_jobs.find(ticket);
+    if (found == m_jobs.end()) {
+        return;
+    }
+    switch (found->second.state) {
+        case State::Waiting:
+            m_jobs.erase(found);
+            break;
+        case State::Listing:
+            found->second.state = State::Dropped;  // erased when the listing ends
+            break;
+        case State::Ready:
+            m_jobs.erase(found);
+            --m_ready;
+            lock.unlock();
+            m_changed.notify_all();
+            break;
+        case State::Dropped:
+            break;
+    }
+}
+
+void FolderReader::work() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+        m_changed.wait(lock,
+                       [this] { return m_stopping || (!m_stack.empty() && m_ready < m_ahead); });
+        if (m_stopping) {
+            return;
+        }
+        const Ticket ticket = m_stack.back();
+        m_stack.pop_back();
+        const auto found = m_jobs.find(ticket);
+        if (found == m_jobs.end() || found->second.state != State::Waiting) {
+            continue;  // taken or dropped meanwhile
+        }
+        Job& job = found->second;
+        job.state = State::Listing;
+        lock.unlock();
+        FolderListing listing = list(job);
+        lock.lock();
+        // The map's nodes stay put, so `job` is still the job unless dropped.
+        const auto again = m_jobs.find(ticket);
+        if (again->second.state == State::Dropped) {
+            m_jobs.erase(again);
+            continue;
+        }
+        again->second.listing = std::move(listing);
+        again->second.state = State::Ready;
+        ++m_ready;
+        lock.unlock();
+        m_changed.notify_all();
+        lock.lock();
+    }
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "snapshot/FolderListing.h"
+
+// Lists subfolders ahead of the one who walks a tree, on a thread of its own.
+//
+// The walker asks for the subfolders it will visit and later takes their
+// listings one by one. The subfolder asked for last is listed first: a walker
+// that goes depth first asks for a folder's subfolders last-first while at the
+// folder, so the reader lists just what the walk needs next, and keeps at most
+// a few listings ready so that memory stays bounded whatever the tree's size.
+// A listing asked for but not yet begun when taken is made by the taker
+// itself, so a walk never waits on what it does not need. Without a thread to
+// spare, every listing is made by the taker.
+class FolderReader {
+public:
+    using Ticket = std::uint64_t;
+
+    explicit FolderReader(ListingRules rules, std::size_t ahead = 64);
+    ~FolderReader();
+    FolderReader(const FolderReader&) = delete;
+    FolderReader& operator=(const FolderReader&) = delete;
+
+    // Asks for the subfolder `name` of the listed folder `parent`, whose
+    // own path is `path`.
+    Ticket request(std::shared_ptr<const platform::DirectoryHandle> parent, std::string name,
+                   std::string path);
+    // The listing asked for with `ticket`; each ticket is taken once.
+    FolderListing take(Ticket ticket);
+    // Forgets a request whose listing is no longer wanted.
+    void drop(Ticket ticket);
+
+private:
+    enum class State { Waiting, Listing, Ready, Dropped };
+    struct Job {
+        std::shared_ptr<const platform::DirectoryHandle> parent;
+        std::string name;
+        std::string path;
+        State state = State::Waiting;
+        FolderListing listing;
+    };
+
+    void work();
+    FolderListing list(const Job& job) const;
+
+    const ListingRules m_rules;
+    const std::size_t m_ahead;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::unordered_map<Ticket, Job> m_jobs;
+    // Waiting tickets; the last is listed next. Tickets taken or dropped
+    // meanwhile are skipped when they come up.
+    std::vector<Ticket> m_stack;
+    std::size_t m_ready = 0;
+    Ticket m_next = 0;
+    bool m_stopping = false;
+    std::thread m_thread;
+};
