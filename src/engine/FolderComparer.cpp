@@ -690,8 +690,8 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
         const bool hasMain = here.root || here.main.has_value();
         const bool hasMirror = here.root ? opened.ok() : here.mirror.has_value();
         if (here.root) {
-            mainListing = std::move(mainTop);
-            mirrorListing = std::move(mirrorTop);
+            mainListing = std::exchange(mainTop, FolderListing());
+            mirrorListing = std::exchange(mirrorTop, FolderListing());
         } else {
             if (here.main) {
                 mainListing = mainReader.take(*here.main);

@@ -5,8 +5,8 @@
 
 #include "platform/Assert.h"
 
-FolderReader::FolderReader(ListingRules rules, std::size_t ahead)
-    : m_rules(std::move(rules)), m_ahead(ahead == 0 ? 1 : ahead) {
+FolderReader::FolderReader(const ListingRules& rules, std::size_t ahead)
+    : m_rules(rules), m_ahead(ahead == 0 ? 1 : ahead) {
     try {
         m_thread = std::thread([this] { work(); });
     } catch (const std::system_error&) {

@@ -25,7 +25,7 @@ class FolderReader {
 public:
     using Ticket = std::uint64_t;
 
-    explicit FolderReader(ListingRules rules, std::size_t ahead = 64);
+    explicit FolderReader(const ListingRules& rules, std::size_t ahead = 64);
     ~FolderReader();
     FolderReader(const FolderReader&) = delete;
     FolderReader& operator=(const FolderReader&) = delete;
