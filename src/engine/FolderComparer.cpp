@@ -446,6 +446,18 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     m_timePrecision = std::max(platform::timePrecisionTicks(mainRoot),
                                opened.ok() ? mirrorTimePrecision(pair) : 1);
     m_kept = pair.tree.valid() ? pair.tree.kept() : platform::MetadataKept{};
+    // The top folders' bits and owners are compared like any folder's; their
+    // times not, since the run's own probe of the time precision changes the
+    // mirror's (the run gives them back all the same).
+    if (mainTop.folder != nullptr && mirrorTop.folder != nullptr) {
+        const FileInfo mainFolder(mainRoot, platform::lookupOpen(mainTop.folder->fd()));
+        const FileInfo mirrorFolder(mirrorRoot, platform::lookupOpen(mirrorTop.folder->fd()));
+        if (mainFolder.lookupStatus() == LookupStatus::Found &&
+            mirrorFolder.lookupStatus() == LookupStatus::Found &&
+            attributesDiffer(mainFolder, mirrorFolder)) {
+            pair.folderRepairs.push_back(mirrorRoot);
+        }
+    }
 
     UnknownPaths unknown;
     // A mirror folder that cannot be listed hides stale and extra entries:

@@ -118,6 +118,7 @@ void TaskRun::run() {
         }
     }
     m_pairFailures.assign(list.pairs.size(), std::string());
+    m_pairChanged.assign(list.pairs.size(), 0);
     if (!m_simulate) {
         openMirrors();
     }
@@ -177,6 +178,9 @@ void TaskRun::openMirrors() {
             pair.tree = platform::MirrorTree();
             continue;
         }
+        if (!pair.tree.valid() || !pair.leftovers.empty() || !pair.folderRepairs.empty()) {
+            m_pairChanged[i] = 1;
+        }
         if (!pair.tree.valid()) {
             // Owner-only until it gets main's bits at the end of the run.
             result = platform::makeFolders(pair.mirrorRoot);
@@ -231,8 +235,13 @@ void TaskRun::finishMirrors() {
     // Nothing is reported done before it is on the drive: a drive pulled
     // right after the run must not hold files whose size and time look right
     // and whose content is missing, which later runs would never copy again.
-    for (FileItemList::Pair& pair : m_list->pairs) {
-        if (pair.tree.valid()) {
+    // A mirror the run changed nothing in is not flushed: a flush waits for
+    // everything pending on that drive, and what the run did there (the
+    // probe of its time precision, the top folder's times given back) the
+    // next run checks and does again.
+    for (std::size_t i = 0; i < m_list->pairs.size(); ++i) {
+        FileItemList::Pair& pair = m_list->pairs[i];
+        if (pair.tree.valid() && m_pairChanged[i] != 0) {
             const platform::OpResult result = pair.tree.flush();
             if (!result.ok()) {
                 ++m_failed;
@@ -347,6 +356,7 @@ bool TaskRun::perform(const FileItem& item, platform::OpResult& result) {
     }
     FileItemList::Pair& pair = m_list->pairs[index];
     platform::MirrorTree& tree = pair.tree;
+    m_pairChanged[index] = 1;
     switch (item.operation()) {
         case opCreateFile:
         case opUpdateFile: {

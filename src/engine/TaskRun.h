@@ -114,4 +114,8 @@ private:
     // Per pair, why none of its items may be carried out (its root now leads
     // to another folder than the plan's); empty when it may.
     std::vector<std::string> m_pairFailures;
+    // Per pair: whether the run changed anything the plan asked for in its
+    // mirror (made it, removed leftovers, carried out an item, repaired a
+    // folder), so that its file system is flushed.
+    std::vector<char> m_pairChanged;
 };

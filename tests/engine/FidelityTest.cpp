@@ -209,6 +209,34 @@ TEST_F(CarryTest, ARunFlushesEachMirrorAndAFailedFlushIsAFailure) {
             EXPECT_THAT(run.problems()[0].reason, HasSubstr("could not be flushed"));
         }
     }
+    // A run that changes nothing in the mirror waits for no flush (which
+    // would wait for all that is pending on the drive); one that only gives
+    // a folder back its bits still flushes.
+    makeTree(mainDir(), "a=1\nd/b=2\n");
+    runOnce(false);
+    ASSERT_EQ(::chmod(mainPath("d").c_str(), 0750), 0);
+    runOnce(false);
+    {
+        const testsupport::SysFault flush =
+            testsupport::SysFault::on<&testsupport::Sys::syncfs>(testsupport::Fault::pass());
+        runOnce(false);
+        EXPECT_EQ(flush.seen(), 0);
+        EXPECT_EQ(run.doneCount(), 0);
+    }
+    for (const std::string& folder : {mirrorPath("d"), mirrorDir()}) {
+        SCOPED_TRACE(folder);
+        struct stat before {};
+        ASSERT_EQ(::stat(folder.c_str(), &before), 0);
+        ASSERT_EQ(::chmod(folder.c_str(), 0700), 0);
+        const testsupport::SysFault flush =
+            testsupport::SysFault::on<&testsupport::Sys::syncfs>(testsupport::Fault::pass());
+        runOnce(false);
+        EXPECT_EQ(flush.seen(), 1);
+        struct stat after {};
+        ASSERT_EQ(::stat(folder.c_str(), &after), 0);
+        EXPECT_EQ(after.st_mode & 07777, before.st_mode & 07777);
+        EXPECT_NE(after.st_mode & 07777, 0700U);
+    }
 }
 
 // An included folder is copied with its content, entry by entry under the
