@@ -239,6 +239,7 @@ void TaskRun::finishMirrors() {
     // everything pending on that drive, and what the run did there (the
     // probe of its time precision, the top folder's times given back) the
     // next run checks and does again.
+    std::vector<std::uint64_t> flushed;
     for (std::size_t i = 0; i < m_list->pairs.size(); ++i) {
         FileItemList::Pair& pair = m_list->pairs[i];
         if (pair.tree.valid() && m_pairChanged[i] != 0) {
@@ -247,7 +248,20 @@ void TaskRun::finishMirrors() {
                 ++m_failed;
                 logLine(errorLine(pair.mirrorRoot, result.message));
                 recordProblem(true, pair.mirrorRoot, result.message);
+            } else if (platform::FileIdentity identity;
+                       platform::identityOf(pair.tree.fd(), identity)) {
+                flushed.push_back(identity.device);
             }
+        }
+    }
+    // What replaced and deleted files went to is as precious as the mirror:
+    // often their only copy.
+    if (m_keeper) {
+        const platform::OpResult result = m_keeper->flush(flushed);
+        if (!result.ok()) {
+            ++m_failed;
+            logLine(errorLine(m_list->versions.folder, result.message));
+            recordProblem(true, m_list->versions.folder, result.message);
         }
     }
 }

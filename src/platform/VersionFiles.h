@@ -50,6 +50,10 @@ FolderFd openChildFolder(int parent, std::string_view name, bool make, OpResult&
 // `base` in turn, as openChildFolder does. An empty path opens `base` again.
 FolderFd openFolderPath(int base, std::string_view relative, bool make, OpResult& result);
 
+// Waits until what was written on the file system holding the open folder
+// `folder` is on its drive.
+OpResult flushFileSystem(int folder);
+
 // Makes the folder `name` inside `parent` with kPrivateFolderMode; fails
 // with EEXIST when the name is taken, so two callers never get one folder.
 OpResult claimFolder(int parent, std::string_view name);

@@ -8,6 +8,7 @@
 #include <thread>
 #include <utility>
 
+#include "platform/FileSystem.h"
 #include "platform/Path.h"
 
 namespace versions {
@@ -234,6 +235,24 @@ int FolderChain::open(int base, std::string_view relative, bool make, platform::
 
 RunKeeper::RunKeeper(std::string root, platform::DateTime start)
     : m_root(std::move(root)), m_start(start) {}
+
+platform::OpResult RunKeeper::flush(const std::vector<std::uint64_t>& flushed) {
+    if (!m_runFd.valid()) {
+        return platform::OpResult::success();
+    }
+    platform::FileIdentity identity;
+    if (platform::identityOf(m_runFd.get(), identity) &&
+        std::find(flushed.begin(), flushed.end(), identity.device) != flushed.end()) {
+        return platform::OpResult::success();
+    }
+    const platform::OpResult result = platform::flushFileSystem(m_runFd.get());
+    if (!result.ok()) {
+        return platform::OpResult::failure(
+            result.error,
+            "the kept versions could not be flushed to the drive: " + errorText(result));
+    }
+    return result;
+}
 
 platform::OpResult RunKeeper::openRun() {
     if (m_runFd.valid()) {

@@ -80,6 +80,10 @@ public:
                                  std::optional<platform::EntryKind> expected,
                                  const platform::KeepPredicate& stay = {});
 
+    // Waits until what was kept is on the drive, unless nothing was or the
+    // versions folder lies on a file system whose device is in `flushed`.
+    platform::OpResult flush(const std::vector<std::uint64_t>& flushed);
+
     // The run folder's name; empty until a file has been kept.
     const std::string& runFolder() const { return m_runName; }
     std::size_t keptCount() const { return m_kept; }

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "platform/Clock.h"
+#include "platform/FileSystem.h"
 #include "platform/Path.h"
 #include "platform/VersionFiles.h"
 #include "support/MountNamespace.h"
@@ -137,6 +139,41 @@ TEST_F(VersionsTest, KeepTreeMovesEveryFileInPlaceAndLeavesWhatMustStay) {
     EXPECT_TRUE(pathExists(mirror("d/skipped/w")));
     EXPECT_TRUE(pathExists(mirror("d/s/t"))) << "folders stay for the deletion to remove";
     EXPECT_FALSE(pathExists(mirror("d/s/t/z")));
+}
+
+// What was kept is flushed before the run says it is done, once per drive:
+// not when nothing was kept, not again when the mirror's flush covered it,
+// and a flush that fails says so.
+TEST_F(VersionsTest, KeptVersionsAreFlushedOnceAndAFailedFlushIsReported) {
+    using testsupport::Fault;
+    using testsupport::SysFault;
+    makeTree(m_tmp.path(), "mirror/f=content\n");
+    versions::RunKeeper keeper(m_root, start());
+    {
+        const auto flushes = SysFault::on<&testsupport::Sys::syncfs>(Fault::pass());
+        EXPECT_TRUE(keeper.flush({}).ok());
+        EXPECT_EQ(flushes.seen(), 0) << "nothing kept yet";
+    }
+    ASSERT_TRUE(keeper.keepEntry("1-mirror", mirror(""), "f").ok());
+    platform::FileIdentity kept;
+    {
+        const int fd = ::open(m_root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        const bool known = platform::identityOf(fd, kept);
+        ::close(fd);
+        ASSERT_TRUE(known);
+    }
+    {
+        const auto flushes = SysFault::on<&testsupport::Sys::syncfs>(Fault::pass());
+        EXPECT_TRUE(keeper.flush({kept.device}).ok());
+        EXPECT_EQ(flushes.seen(), 0) << "the drive was flushed already";
+        EXPECT_TRUE(keeper.flush({kept.device + 1}).ok());
+        EXPECT_EQ(flushes.seen(), 1);
+    }
+    const auto failing = SysFault::on<&testsupport::Sys::syncfs>(Fault::fail(EIO));
+    const platform::OpResult result = keeper.flush({});
+    EXPECT_EQ(result.error, EIO);
+    EXPECT_NE(result.message.find("could not be flushed"), std::string::npos) << result.message;
 }
 
 TEST_F(VersionsTest, AnotherFileSystemGetsACopyThenTheOriginalGoes) {

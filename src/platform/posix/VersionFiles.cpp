@@ -244,6 +244,13 @@ FolderFd openFolderPath(int base, std::string_view relative, bool make, OpResult
     return current;
 }
 
+OpResult flushFileSystem(int folder) {
+    if (retryEintr(sys().syncfs, folder) != 0) {
+        return fromErrno(errno);
+    }
+    return OpResult::success();
+}
+
 OpResult claimFolder(int parent, std::string_view name) {
     const std::string child(name);
     if (sys().mkdirat(parent, child.c_str(), kPrivateFolderMode) != 0) {
