@@ -245,7 +245,7 @@ platform::OpResult RunKeeper::flush(const std::vector<std::uint64_t>& flushed) {
         std::find(flushed.begin(), flushed.end(), identity.device) != flushed.end()) {
         return platform::OpResult::success();
     }
-    const platform::OpResult result = platform::flushFileSystem(m_runFd.get());
+    platform::OpResult result = platform::flushFileSystem(m_runFd.get());
     if (!result.ok()) {
         return platform::OpResult::failure(
             result.error,
