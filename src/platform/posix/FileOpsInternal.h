@@ -4,10 +4,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -79,7 +82,6 @@ inline constexpr std::size_t kCopyChunkBytes = std::size_t{8} << 20;
 // the source ends before the length `st` gives (it shrank meanwhile), ENOSPC
 // when a write takes nothing.
 int copyContent(int source, int target, const struct stat& st);
-
 // Gives the open entry `target` the user. attributes and POSIX ACLs of the
 // open entry `source`, removing those it has that the source has not (none,
 // when `targetIsNew`). What the target's file system cannot keep is dropped.
@@ -105,5 +107,39 @@ bool isFolderEntry(int dirFd, const Listed& entry);
 // file system; `path` is its full path, kept for putting it back. Never
 // deletes instead, never replaces an entry in the trash.
 OpResult moveToTrashAt(int dirFd, const std::string& name, const std::string& path);
+
+// Closes the descriptors of entries whose last name was just taken (renamed
+// over or unlinked) on a thread of its own. Their last close frees the
+// blocks, which on a drive mounted with online discard waits for the drive,
+// once per file; the copies that follow need not wait with it. Few
+// descriptors and little space are held back at a time: beyond that a
+// descriptor is closed at once, as without this.
+class DeferredClose {
+public:
+    DeferredClose() = default;
+    ~DeferredClose() { drain(); }
+    DeferredClose(const DeferredClose&) = delete;
+    DeferredClose& operator=(const DeferredClose&) = delete;
+
+    // Takes `fd`, an entry that may hold `bytes` of the drive until closed.
+    void add(UniqueFd fd, std::uint64_t bytes);
+    // Returns once everything taken is closed; the thread ends.
+    void drain();
+
+private:
+    struct Waiting {
+        int fd;
+        std::uint64_t bytes;
+        int (*close)(int);  // the table's entry when it was taken
+    };
+    void work();
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::vector<Waiting> m_waiting;
+    std::uint64_t m_bytes = 0;
+    bool m_stop = false;
+    std::thread m_thread;
+};
 
 }  // namespace platform::detail
