@@ -221,6 +221,8 @@ private:
     // Through FUSE a rename can give the renamed file the current time (FAT
     // implementations do): times are set once more after the rename.
     bool m_timesAfterRename = false;
+    // The file system refused to clone a copy's blocks: later copies do not ask.
+    bool m_cloneRefused = false;
     MetadataKept m_kept;
     std::unordered_map<std::string, PendingSource> m_pending;
     // Where files replaced or deleted are closed: their blocks are freed

@@ -418,6 +418,26 @@ TEST_F(FileOpsTest, RemoveLeavesKeptEntriesAndTheirFolders) {
     }
 }
 
+// A mirror whose file system refused one clone is not asked again; each
+// mirror asks for itself.
+TEST_F(FileOpsTest, RefusedCloneIsNotAskedForAgain) {
+    for (const char* name : {"a", "b", "c"}) {
+        writeFile(main(name), std::string("content of ") + name);
+    }
+    const SysFault refused = SysFault::on<&Sys::ficlone>(Fault::fail(EOPNOTSUPP));
+    for (const char* name : {"a", "b", "c"}) {
+        ASSERT_TRUE(m_tree.copyFile(m_source, main(name), mirror(name)).ok()) << name;
+        EXPECT_EQ(readFile(mirror(name)), std::string("content of ") + name);
+    }
+    EXPECT_EQ(refused.seen(), 1);
+
+    const std::string other = m_tmp / "other";
+    testsupport::makeDirs(other);
+    MirrorTree second = open(other + "/");
+    ASSERT_TRUE(second.copyFile(m_source, main("a"), other + "/a").ok());
+    EXPECT_EQ(refused.seen(), 2);
+}
+
 // Descriptors of this process that still hold an entry beneath `folder`
 // whose name is gone.
 std::vector<std::string> heldDeleted(const std::string& folder) {

@@ -566,7 +566,7 @@ int beforeReplacing(const BeforeReplace& before, int dirFd, FolderUnlock& unlock
 
 int copyRegular(int source, const struct stat& st, int dirFd, FolderUnlock& unlock,
                 const std::string& leaf, bool timesAfterRename, const BeforeReplace& before,
-                DeferredClose* closer, std::string& message) {
+                DeferredClose* closer, bool& cloneRefused, std::string& message) {
     Temporary temporary(dirFd, unlock);
     UniqueFd out;
     if (const int error = temporary.create([&](const char* name) {
@@ -580,7 +580,7 @@ int copyRegular(int source, const struct stat& st, int dirFd, FolderUnlock& unlo
         })) {
         return error;
     }
-    if (const int error = detail::copyContent(source, out.get(), st)) {
+    if (const int error = detail::copyContent(source, out.get(), st, &cloneRefused)) {
         if (error == EAGAIN) {
             message = "the source became shorter while being copied";
         }
@@ -883,6 +883,7 @@ MirrorTree::MirrorTree(MirrorTree&& other) noexcept
     : m_root(std::move(other.m_root)),
       m_fd(std::exchange(other.m_fd, -1)),
       m_timesAfterRename(other.m_timesAfterRename),
+      m_cloneRefused(other.m_cloneRefused),
       m_kept(other.m_kept),
       m_pending(std::move(other.m_pending)),
       m_closer(std::move(other.m_closer)) {}
@@ -895,6 +896,7 @@ MirrorTree& MirrorTree::operator=(MirrorTree&& other) noexcept {
         m_root = std::move(other.m_root);
         m_fd = std::exchange(other.m_fd, -1);
         m_timesAfterRename = other.m_timesAfterRename;
+        m_cloneRefused = other.m_cloneRefused;
         m_kept = other.m_kept;
         m_pending = std::move(other.m_pending);
         m_closer = std::move(other.m_closer);
@@ -1104,11 +1106,11 @@ OpResult MirrorTree::copyFile(const SourceTree& from, const std::string& source,
     if (!m_closer) {
         m_closer = std::make_unique<DeferredClose>();
     }
-    const int error = input.valid()
-                          ? copyRegular(input.get(), st, dir.get(), unlock, path.leaf,
-                                        m_timesAfterRename, beforeReplace, m_closer.get(), message)
-                          : copySpecial(in.base, in.name, st, dir.get(), unlock, path.leaf,
-                                        beforeReplace, message);
+    const int error = input.valid() ? copyRegular(input.get(), st, dir.get(), unlock, path.leaf,
+                                                  m_timesAfterRename, beforeReplace, m_closer.get(),
+                                                  m_cloneRefused, message)
+                                    : copySpecial(in.base, in.name, st, dir.get(), unlock,
+                                                  path.leaf, beforeReplace, message);
     if (error == 0) {
         return OpResult::success();
     }

@@ -81,7 +81,12 @@ inline constexpr std::size_t kCopyChunkBytes = std::size_t{8} << 20;
 // the empty file `target`, keeping holes. Returns 0 or an errno: EAGAIN when
 // the source ends before the length `st` gives (it shrank meanwhile), ENOSPC
 // when a write takes nothing.
-int copyContent(int source, int target, const struct stat& st);
+// `cloneRefused`, when given, keeps the copies of one mirror from asking for
+// a clone again once one was refused: a file system that cannot clone
+// (ext4), or a main folder on another file system, refuses every file alike.
+// Within one file system the kernel's range copy shares blocks where it can,
+// so an included file that could have been cloned loses nothing.
+int copyContent(int source, int target, const struct stat& st, bool* cloneRefused = nullptr);
 // Gives the open entry `target` the user. attributes and POSIX ACLs of the
 // open entry `source`, removing those it has that the source has not (none,
 // when `targetIsNew`). What the target's file system cannot keep is dropped.
