@@ -531,7 +531,7 @@ public:
     // let go of through `closer` when given. Returns 0 or an errno.
     int replace(const std::string& target, DeferredClose* closer = nullptr) {
         UniqueFd old;
-        if (closer != nullptr) {
+        if (closer != nullptr && closer->enabled()) {
             old = holdEntry(m_dir, target);
         }
         const int error = inFolder(m_unlock, [&] {
@@ -1104,7 +1104,7 @@ OpResult MirrorTree::copyFile(const SourceTree& from, const std::string& source,
     FolderUnlock unlock(dir.get());
     std::string message;
     if (!m_closer) {
-        m_closer = std::make_unique<DeferredClose>();
+        m_closer = std::make_unique<DeferredClose>(m_fd);
     }
     const int error = input.valid() ? copyRegular(input.get(), st, dir.get(), unlock, path.leaf,
                                                   m_timesAfterRename, beforeReplace, m_closer.get(),
@@ -1218,9 +1218,9 @@ OpResult MirrorTree::remove(const std::string& target, EntryKind expected, bool 
         return first;
     }
     if (!m_closer) {
-        m_closer = std::make_unique<DeferredClose>();
+        m_closer = std::make_unique<DeferredClose>(m_fd);
     }
-    UniqueFd held = holdEntry(dir.get(), path.leaf);
+    UniqueFd held = m_closer->enabled() ? holdEntry(dir.get(), path.leaf) : UniqueFd();
     const int error =
         inFolder(unlock, [&] { return errnoOf(sys().unlinkat(dir.get(), path.leaf.c_str(), 0)); });
     if (error == 0) {

@@ -1,3 +1,6 @@
+#include <linux/magic.h>
+#include <sys/vfs.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -15,8 +18,25 @@ constexpr std::uint64_t kMaxWaitingBytes = std::uint64_t{16} << 20;
 
 }  // namespace
 
+DeferredClose::DeferredClose(int folderFd) {
+    struct statfs fs;
+    if (sys().fstatfs(folderFd, &fs) != 0) {
+        return;
+    }
+    switch (static_cast<unsigned long>(fs.f_type)) {
+        case EXT4_SUPER_MAGIC:  // ext2 and ext3 share it
+        case XFS_SUPER_MAGIC:
+        case BTRFS_SUPER_MAGIC:
+        case F2FS_SUPER_MAGIC:
+            m_enabled = true;
+            break;
+        default:
+            break;
+    }
+}
+
 void DeferredClose::add(UniqueFd fd, std::uint64_t bytes) {
-    if (!fd.valid()) {
+    if (!fd.valid() || !m_enabled) {
         return;
     }
     {

@@ -121,11 +121,16 @@ OpResult moveToTrashAt(int dirFd, const std::string& name, const std::string& pa
 // descriptor is closed at once, as without this.
 class DeferredClose {
 public:
-    DeferredClose() = default;
+    // For the mirror open as `folderFd`. Only local file systems of drives
+    // take part: a network file system keeps a file renamed over or deleted
+    // while it is open under a hidden name of its own.
+    explicit DeferredClose(int folderFd);
     ~DeferredClose() { drain(); }
     DeferredClose(const DeferredClose&) = delete;
     DeferredClose& operator=(const DeferredClose&) = delete;
 
+    // Whether entries are worth holding: otherwise add() closes at once.
+    bool enabled() const { return m_enabled; }
     // Takes `fd`, an entry that may hold `bytes` of the drive until closed.
     void add(UniqueFd fd, std::uint64_t bytes);
     // Returns once everything taken is closed; the thread ends.
@@ -139,6 +144,7 @@ private:
     };
     void work();
 
+    bool m_enabled = false;
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::vector<Waiting> m_waiting;
