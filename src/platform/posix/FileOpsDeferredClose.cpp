@@ -39,9 +39,12 @@ void DeferredClose::add(UniqueFd fd, std::uint64_t bytes) {
     if (!fd.valid() || !m_enabled) {
         return;
     }
+    bool wake = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_waiting.size() < kMaxWaiting && m_bytes + bytes <= kMaxWaitingBytes) {
+            // The thread sleeps only with nothing waiting.
+            wake = m_waiting.empty();
             m_waiting.push_back({fd.release(), bytes, sys().close});
             m_bytes += bytes;
             if (!m_thread.joinable()) {
@@ -49,7 +52,9 @@ void DeferredClose::add(UniqueFd fd, std::uint64_t bytes) {
             }
         }
     }
-    m_wake.notify_one();
+    if (wake) {
+        m_wake.notify_one();
+    }
     // `fd` still holds the descriptor when too much waits already.
 }
 
