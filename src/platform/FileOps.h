@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -16,6 +17,10 @@
 // shell's copy and delete. Every operation reports what went wrong as a value;
 // none throws.
 namespace platform {
+
+namespace detail {
+class DeferredClose;
+}
 
 // Names of temporary files that a copy writes before renaming them into
 // place: a fixed prefix and a random part. A killed run can leave them
@@ -103,7 +108,7 @@ enum class EntryKind : std::uint8_t { File, Folder };
 // runs over one mirror never meet.
 class MirrorTree {
 public:
-    MirrorTree() = default;
+    MirrorTree();
     ~MirrorTree();
     MirrorTree(MirrorTree&& other) noexcept;
     MirrorTree& operator=(MirrorTree&& other) noexcept;
@@ -216,8 +221,13 @@ private:
     // Through FUSE a rename can give the renamed file the current time (FAT
     // implementations do): times are set once more after the rename.
     bool m_timesAfterRename = false;
+    // The file system refused to clone a copy's blocks: later copies do not ask.
+    bool m_cloneRefused = false;
     MetadataKept m_kept;
     std::unordered_map<std::string, PendingSource> m_pending;
+    // Where files replaced or deleted are closed: their blocks are freed
+    // beside the next copies instead of before them.
+    std::unique_ptr<detail::DeferredClose> m_closer;
 };
 
 }  // namespace platform

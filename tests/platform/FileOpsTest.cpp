@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstring>
 #include <set>
 #include <string>
@@ -415,6 +416,67 @@ TEST_F(FileOpsTest, RemoveLeavesKeptEntriesAndTheirFolders) {
     for (const std::string& gone : {mirror("none"), mirror("none/x"), mirror("d/keep.me/x")}) {
         EXPECT_TRUE(m_tree.remove(gone, platform::EntryKind::File, false).ok()) << gone;
     }
+}
+
+// A mirror whose file system refused one clone is not asked again; each
+// mirror asks for itself.
+TEST_F(FileOpsTest, RefusedCloneIsNotAskedForAgain) {
+    for (const char* name : {"a", "b", "c"}) {
+        writeFile(main(name), std::string("content of ") + name);
+    }
+    const SysFault refused = SysFault::on<&Sys::ficlone>(Fault::fail(EOPNOTSUPP));
+    for (const char* name : {"a", "b", "c"}) {
+        ASSERT_TRUE(m_tree.copyFile(m_source, main(name), mirror(name)).ok()) << name;
+        EXPECT_EQ(readFile(mirror(name)), std::string("content of ") + name);
+    }
+    EXPECT_EQ(refused.seen(), 1);
+
+    const std::string other = m_tmp / "other";
+    testsupport::makeDirs(other);
+    MirrorTree second = open(other + "/");
+    ASSERT_TRUE(second.copyFile(m_source, main("a"), other + "/a").ok());
+    EXPECT_EQ(refused.seen(), 2);
+}
+
+// Descriptors of this process that still hold an entry beneath `folder`
+// whose name is gone.
+std::vector<std::string> heldDeleted(const std::string& folder) {
+    std::vector<std::string> held;
+    for (const std::string& fd : listNames("/proc/self/fd")) {
+        char target[PATH_MAX];
+        const std::string link = "/proc/self/fd/" + fd;
+        const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+        const std::string text(target, n > 0 ? static_cast<std::size_t>(n) : 0);
+        if (text.starts_with(folder) && text.ends_with(" (deleted)")) {
+            held.push_back(text);
+        }
+    }
+    return held;
+}
+
+// Files replaced or deleted are closed beside the next copies; a flush lets
+// go of every one of them, and many at once are no problem.
+TEST_F(FileOpsTest, ReplacedAndDeletedFilesAreLetGoOfByTheFlush) {
+    constexpr int kFiles = 200;
+    for (int i = 0; i < kFiles; ++i) {
+        const std::string name = "f" + std::to_string(i);
+        writeFile(main(name), "new " + name);
+        writeFile(mirror(name), patternedContent(std::size_t{64} << 10));
+        writeFile(mirror("gone" + std::to_string(i)), "old");
+    }
+    for (int i = 0; i < kFiles; ++i) {
+        const std::string name = "f" + std::to_string(i);
+        ASSERT_TRUE(m_tree.copyFile(m_source, main(name), mirror(name)).ok()) << name;
+        ASSERT_TRUE(
+            m_tree.remove(mirror("gone" + std::to_string(i)), platform::EntryKind::File, false)
+                .ok());
+    }
+    const OpResult flushed = m_tree.flush();
+    ASSERT_TRUE(flushed.ok()) << flushed.message;
+
+    EXPECT_EQ(heldDeleted(m_mirror), std::vector<std::string>{});
+    EXPECT_EQ(readFile(mirror("f7")), "new f7");
+    EXPECT_EQ(listNames(m_mirror).size(), static_cast<std::size_t>(kFiles));
 }
 
 TEST_F(FileOpsTest, FullFileSystemLeavesTheOldTarget) {

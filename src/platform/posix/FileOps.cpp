@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string_view>
 #include <thread>
@@ -27,6 +28,7 @@
 
 namespace platform {
 
+using detail::DeferredClose;
 using detail::isFolderEntry;
 using detail::Listed;
 using detail::listFolder;
@@ -475,6 +477,23 @@ bool trashKeeping(int dirFd, const std::string& path, const KeepPredicate& keep,
     return clean;
 }
 
+// Opens the entry `name` of the folder `dirFd` (path-only, a link not
+// followed) so that it outlives losing its name; invalid when there is none.
+UniqueFd holdEntry(int dirFd, const std::string& name) {
+    return UniqueFd(
+        retryEintr(sys().openat, dirFd, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC, 0));
+}
+
+// Closes `held`, an entry held by holdEntry() whose name is gone now, through
+// `closer` when that close frees a file's blocks.
+void letGo(DeferredClose* closer, UniqueFd held) {
+    struct stat st;
+    if (closer != nullptr && held.valid() && sys().fstat(held.get(), &st) == 0 &&
+        st.st_nlink == 0 && S_ISREG(st.st_mode)) {
+        closer->add(std::move(held), static_cast<std::uint64_t>(st.st_blocks) * 512);
+    }
+}
+
 // A temporary entry beside the target; removed unless it was renamed into
 // place.
 class Temporary {
@@ -508,13 +527,19 @@ public:
 
     const char* name() const { return m_name.c_str(); }
 
-    // Replaces `target` with the entry in one step. Returns 0 or an errno.
-    int replace(const std::string& target) {
+    // Replaces `target` with the entry in one step; the entry replaced is
+    // let go of through `closer` when given. Returns 0 or an errno.
+    int replace(const std::string& target, DeferredClose* closer = nullptr) {
+        UniqueFd old;
+        if (closer != nullptr && closer->enabled()) {
+            old = holdEntry(m_dir, target);
+        }
         const int error = inFolder(m_unlock, [&] {
             return errnoOf(sys().renameat(m_dir, m_name.c_str(), m_dir, target.c_str()));
         });
         if (error == 0) {
             m_name.clear();
+            letGo(closer, std::move(old));
         }
         return error;
     }
@@ -541,7 +566,7 @@ int beforeReplacing(const BeforeReplace& before, int dirFd, FolderUnlock& unlock
 
 int copyRegular(int source, const struct stat& st, int dirFd, FolderUnlock& unlock,
                 const std::string& leaf, bool timesAfterRename, const BeforeReplace& before,
-                std::string& message) {
+                DeferredClose* closer, bool& cloneRefused, std::string& message) {
     Temporary temporary(dirFd, unlock);
     UniqueFd out;
     if (const int error = temporary.create([&](const char* name) {
@@ -555,7 +580,7 @@ int copyRegular(int source, const struct stat& st, int dirFd, FolderUnlock& unlo
         })) {
         return error;
     }
-    if (const int error = detail::copyContent(source, out.get(), st)) {
+    if (const int error = detail::copyContent(source, out.get(), st, &cloneRefused)) {
         if (error == EAGAIN) {
             message = "the source became shorter while being copied";
         }
@@ -582,7 +607,7 @@ int copyRegular(int source, const struct stat& st, int dirFd, FolderUnlock& unlo
     if (const int error = beforeReplacing(before, dirFd, unlock, leaf, message)) {
         return error;
     }
-    if (const int error = temporary.replace(leaf)) {
+    if (const int error = temporary.replace(leaf, closer)) {
         return error;
     }
     if (timesAfterRename && sys().utimensat(dirFd, leaf.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0 &&
@@ -845,7 +870,10 @@ OpResult MirrorTree::checkRoot() const {
     return sameFolder(m_root, m_fd);
 }
 
+MirrorTree::MirrorTree() = default;
+
 MirrorTree::~MirrorTree() {
+    m_closer.reset();
     if (m_fd >= 0) {
         sys().close(m_fd);
     }
@@ -855,8 +883,10 @@ MirrorTree::MirrorTree(MirrorTree&& other) noexcept
     : m_root(std::move(other.m_root)),
       m_fd(std::exchange(other.m_fd, -1)),
       m_timesAfterRename(other.m_timesAfterRename),
+      m_cloneRefused(other.m_cloneRefused),
       m_kept(other.m_kept),
-      m_pending(std::move(other.m_pending)) {}
+      m_pending(std::move(other.m_pending)),
+      m_closer(std::move(other.m_closer)) {}
 
 MirrorTree& MirrorTree::operator=(MirrorTree&& other) noexcept {
     if (this != &other) {
@@ -866,8 +896,10 @@ MirrorTree& MirrorTree::operator=(MirrorTree&& other) noexcept {
         m_root = std::move(other.m_root);
         m_fd = std::exchange(other.m_fd, -1);
         m_timesAfterRename = other.m_timesAfterRename;
+        m_cloneRefused = other.m_cloneRefused;
         m_kept = other.m_kept;
         m_pending = std::move(other.m_pending);
+        m_closer = std::move(other.m_closer);
     }
     return *this;
 }
@@ -1071,8 +1103,12 @@ OpResult MirrorTree::copyFile(const SourceTree& from, const std::string& source,
     pend(path.parent);
     FolderUnlock unlock(dir.get());
     std::string message;
+    if (!m_closer) {
+        m_closer = std::make_unique<DeferredClose>(m_fd);
+    }
     const int error = input.valid() ? copyRegular(input.get(), st, dir.get(), unlock, path.leaf,
-                                                  m_timesAfterRename, beforeReplace, message)
+                                                  m_timesAfterRename, beforeReplace, m_closer.get(),
+                                                  m_cloneRefused, message)
                                     : copySpecial(in.base, in.name, st, dir.get(), unlock,
                                                   path.leaf, beforeReplace, message);
     if (error == 0) {
@@ -1181,8 +1217,15 @@ OpResult MirrorTree::remove(const std::string& target, EntryKind expected, bool 
         removeTree(dir.get(), unlock, path.leaf, target, keep, first);
         return first;
     }
+    if (!m_closer) {
+        m_closer = std::make_unique<DeferredClose>(m_fd);
+    }
+    UniqueFd held = m_closer->enabled() ? holdEntry(dir.get(), path.leaf) : UniqueFd();
     const int error =
         inFolder(unlock, [&] { return errnoOf(sys().unlinkat(dir.get(), path.leaf.c_str(), 0)); });
+    if (error == 0) {
+        letGo(m_closer.get(), std::move(held));
+    }
     return error == 0 || error == ENOENT ? OpResult::success() : OpResult::failure(error);
 }
 
@@ -1341,6 +1384,11 @@ std::uint64_t MirrorTree::learnTimePrecision() {
 OpResult MirrorTree::flush() {
     if (!valid()) {
         return OpResult::failure(EBADF);
+    }
+    // Files replaced or deleted are let go of first: flushed after that, the
+    // drive holds what a run without the closing thread would have left.
+    if (m_closer) {
+        m_closer->drain();
     }
     const int error = errnoOf(retryEintr(sys().syncfs, m_fd));
     if (error != 0) {

@@ -39,6 +39,13 @@ int writeAll(int fd, const char* data, std::size_t size, off_t offset) {
     return 0;
 }
 
+// FICLONE's answers that hold for every file between the same two file
+// systems: not supported there, or not between these two.
+bool refusesClones(int error) {
+    return error == EOPNOTSUPP || error == ENOTTY || error == ENOSYS || error == EINVAL ||
+           error == EXDEV;
+}
+
 class RangeCopier {
 public:
     // `size`: the source's length when the copy began.
@@ -135,11 +142,16 @@ int copySegments(RangeCopier& copier, int source, int target) {
 
 }  // namespace
 
-int copyContent(int source, int target, const struct stat& st) {
+int copyContent(int source, int target, const struct stat& st, bool* cloneRefused) {
     RangeCopier copier(source, target, st.st_size);
     // A clone shares the blocks (holes included) where the file system can.
-    if (st.st_size > 0 && sys().ficlone(target, source) == 0) {
-        return 0;
+    if (st.st_size > 0 && (cloneRefused == nullptr || !*cloneRefused)) {
+        if (sys().ficlone(target, source) == 0) {
+            return 0;
+        }
+        if (cloneRefused != nullptr && refusesClones(errno)) {
+            *cloneRefused = true;
+        }
     }
     // Fewer blocks than the length holds: there may be holes.
     if (st.st_size > 0 && st.st_blocks * 512 < st.st_size) {

@@ -4,10 +4,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -78,8 +81,12 @@ inline constexpr std::size_t kCopyChunkBytes = std::size_t{8} << 20;
 // the empty file `target`, keeping holes. Returns 0 or an errno: EAGAIN when
 // the source ends before the length `st` gives (it shrank meanwhile), ENOSPC
 // when a write takes nothing.
-int copyContent(int source, int target, const struct stat& st);
-
+// `cloneRefused`, when given, keeps the copies of one mirror from asking for
+// a clone again once one was refused: a file system that cannot clone
+// (ext4), or a main folder on another file system, refuses every file alike.
+// Within one file system the kernel's range copy shares blocks where it can,
+// so an included file that could have been cloned loses nothing.
+int copyContent(int source, int target, const struct stat& st, bool* cloneRefused = nullptr);
 // Gives the open entry `target` the user. attributes and POSIX ACLs of the
 // open entry `source`, removing those it has that the source has not (none,
 // when `targetIsNew`). What the target's file system cannot keep is dropped.
@@ -105,5 +112,45 @@ bool isFolderEntry(int dirFd, const Listed& entry);
 // file system; `path` is its full path, kept for putting it back. Never
 // deletes instead, never replaces an entry in the trash.
 OpResult moveToTrashAt(int dirFd, const std::string& name, const std::string& path);
+
+// Closes the descriptors of entries whose last name was just taken (renamed
+// over or unlinked) on a thread of its own. Their last close frees the
+// blocks, which on a drive mounted with online discard waits for the drive,
+// once per file; the copies that follow need not wait with it. Few
+// descriptors and little space are held back at a time: beyond that a
+// descriptor is closed at once, as without this.
+class DeferredClose {
+public:
+    // For the mirror open as `folderFd`. Only local file systems of drives
+    // take part: a network file system keeps a file renamed over or deleted
+    // while it is open under a hidden name of its own.
+    explicit DeferredClose(int folderFd);
+    ~DeferredClose() { drain(); }
+    DeferredClose(const DeferredClose&) = delete;
+    DeferredClose& operator=(const DeferredClose&) = delete;
+
+    // Whether entries are worth holding: otherwise add() closes at once.
+    bool enabled() const { return m_enabled; }
+    // Takes `fd`, an entry that may hold `bytes` of the drive until closed.
+    void add(UniqueFd fd, std::uint64_t bytes);
+    // Returns once everything taken is closed; the thread ends.
+    void drain();
+
+private:
+    struct Waiting {
+        int fd;
+        std::uint64_t bytes;
+        int (*close)(int);  // the table's entry when it was taken
+    };
+    void work();
+
+    bool m_enabled = false;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::vector<Waiting> m_waiting;
+    std::uint64_t m_bytes = 0;
+    bool m_stop = false;
+    std::thread m_thread;
+};
 
 }  // namespace platform::detail
