@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <system_error>
 #include <utility>
 
 #include "platform/posix/FileOpsInternal.h"
@@ -42,14 +43,20 @@ void DeferredClose::add(UniqueFd fd, std::uint64_t bytes) {
     bool wake = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_thread.joinable()) {
+            try {
+                m_thread = std::thread(&DeferredClose::work, this);
+            } catch (const std::system_error&) {
+                // No thread to spare: this run closes each file at once.
+                m_enabled = false;
+                return;
+            }
+        }
         if (m_waiting.size() < kMaxWaiting && m_bytes + bytes <= kMaxWaitingBytes) {
             // The thread sleeps only with nothing waiting.
             wake = m_waiting.empty();
             m_waiting.push_back({fd.release(), bytes, sys().close});
             m_bytes += bytes;
-            if (!m_thread.joinable()) {
-                m_thread = std::thread(&DeferredClose::work, this);
-            }
         }
     }
     if (wake) {
