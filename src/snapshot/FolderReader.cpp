@@ -6,7 +6,7 @@
 #include "platform/Assert.h"
 
 FolderReader::FolderReader(const ListingRules& rules, std::size_t ahead)
-    : m_rules(rules), m_ahead(ahead == 0 ? 1 : ahead) {
+    : m_rules(rules), m_aheadEntries(ahead == 0 ? 1 : ahead) {
     try {
         m_thread = std::thread([this] { work(); });
     } catch (const std::system_error&) {
@@ -62,6 +62,7 @@ FolderListing FolderReader::take(Ticket ticket) {
     }
     m_changed.wait(lock, [&job] { return job.state == State::Ready; });
     FolderListing listing = std::move(job.listing);
+    m_readyEntries -= listing.entries.size() + 1;
     m_jobs.erase(ticket);
     --m_ready;
     lock.unlock();
@@ -83,6 +84,7 @@ void FolderReader::drop(Ticket ticket) {
             found->second.state = State::Dropped;  // erased when the listing ends
             break;
         case State::Ready:
+            m_readyEntries -= found->second.listing.entries.size() + 1;
             m_jobs.erase(found);
             --m_ready;
             lock.unlock();
@@ -96,8 +98,9 @@ void FolderReader::drop(Ticket ticket) {
 void FolderReader::work() {
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
-        m_changed.wait(lock,
-                       [this] { return m_stopping || (!m_stack.empty() && m_ready < m_ahead); });
+        m_changed.wait(lock, [this] {
+            return m_stopping || (!m_stack.empty() && m_readyEntries < m_aheadEntries);
+        });
         if (m_stopping) {
             return;
         }
@@ -118,6 +121,7 @@ void FolderReader::work() {
             m_jobs.erase(again);
             continue;
         }
+        m_readyEntries += listing.entries.size() + 1;
         again->second.listing = std::move(listing);
         again->second.state = State::Ready;
         ++m_ready;

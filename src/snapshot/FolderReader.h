@@ -25,7 +25,9 @@ class FolderReader {
 public:
     using Ticket = std::uint64_t;
 
-    explicit FolderReader(const ListingRules& rules, std::size_t ahead = 64);
+    // `ahead` bounds the entries of the listings kept ready (one listing is
+    // always allowed, however large).
+    explicit FolderReader(const ListingRules& rules, std::size_t ahead = 32768);
     ~FolderReader();
     FolderReader(const FolderReader&) = delete;
     FolderReader& operator=(const FolderReader&) = delete;
@@ -53,7 +55,7 @@ private:
     FolderListing list(const Job& job) const;
 
     const ListingRules m_rules;
-    const std::size_t m_ahead;
+    const std::size_t m_aheadEntries;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::unordered_map<Ticket, Job> m_jobs;
@@ -61,6 +63,7 @@ private:
     // meanwhile are skipped when they come up.
     std::vector<Ticket> m_stack;
     std::size_t m_ready = 0;
+    std::size_t m_readyEntries = 0;
     Ticket m_next = 0;
     bool m_stopping = false;
     std::thread m_thread;
