@@ -38,8 +38,14 @@ std::string systemReason(int error) {
     return std::strerror(error);
 }
 
+// The part of `path` beneath `root`: empty for the root itself, which a
+// failure names without the root's final separator.
+std::string_view relativeOf(std::string_view path, const std::string& root) {
+    return path.substr(std::min(path.size(), root.size()));
+}
+
 std::string_view relativeOf(const FileInfo& entry, const std::string& root) {
-    return std::string_view(entry.path()).substr(root.size());
+    return relativeOf(entry.path(), root);
 }
 
 // The entries of one folder's listing by name, so that a counterpart is
@@ -542,7 +548,8 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
     std::set<std::string> matchedNames;
 
     const auto compareFolderPair = [&](const Folder& place, const FolderListing* mainListing,
-                                       const FolderListing* mirrorListing) {
+                                       const FolderListing* mirrorListing,
+                                       const NameIndex& mainNames, const NameIndex& mirrorNames) {
         if (mirrorListing != nullptr) {
             for (const FileInfo& entry : mirrorListing->entries) {
                 if (!entry.isDirectory() && platform::isTemporaryName(entry.fileName())) {
@@ -553,9 +560,7 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
                 }
             }
             for (const ScanFailure& failure : mirrorListing->failures) {
-                const std::string_view relative =
-                    std::string_view(failure.path)
-                        .substr(std::min(failure.path.size(), mirrorRoot.size()));
+                const std::string_view relative = relativeOf(failure.path, mirrorRoot);
                 if (neverPlanned(relative, true)) {
                     continue;
                 }
@@ -575,13 +580,9 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
                                systemReason(failure.error));
             }
         }
-        const NameIndex mirrorNames(mirrorListing);
-        const NameIndex mainNames(mainListing);
         if (mainListing != nullptr) {
             for (const ScanFailure& failure : mainListing->failures) {
-                const std::string_view relative =
-                    std::string_view(failure.path)
-                        .substr(std::min(failure.path.size(), mainRoot.size()));
+                const std::string_view relative = relativeOf(failure.path, mainRoot);
                 unknown.add(std::string(relative));
                 if (!neverPlanned(relative, false)) {
                     addSkip(failure.path, systemReason(failure.error), &mainSkips);
@@ -722,8 +723,11 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
                                                            : mainListing.metForbidden);
             return;
         }
+        // Each side's names, for the comparison and for the subfolders.
+        const NameIndex mirrorNames(hasMirror ? &mirrorListing : nullptr);
+        const NameIndex mainNames(hasMain ? &mainListing : nullptr);
         compareFolderPair(here, hasMain ? &mainListing : nullptr,
-                          hasMirror ? &mirrorListing : nullptr);
+                          hasMirror ? &mirrorListing : nullptr, mainNames, mirrorNames);
 
         // The subfolders: those main has, in its order, then those only the
         // mirror has. Each reader is asked for them last-first, so that it
@@ -734,8 +738,6 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
             MirrorPlace place = MirrorPlace::NotListed;
         };
         std::vector<Next> next;
-        const NameIndex mirrorNames(hasMirror ? &mirrorListing : nullptr);
-        const NameIndex mainNames(hasMain ? &mainListing : nullptr);
         std::size_t nextMirror = 0;
         for (const FileInfo& entry : mainListing.entries) {
             if (entry.isDirectory()) {
@@ -983,13 +985,13 @@ void FolderComparer::compareIncludedFolder(const std::string& folder, const std:
     }
     UnknownPaths unknown;
     for (const auto& failure : info.failures()) {
-        unknown.add(failure.path.substr(std::min(failure.path.size(), info.root().size())));
+        unknown.add(std::string(relativeOf(failure.path, info.root())));
     }
     for (const auto& failure : copyInfo.failures()) {
         if (failure.path != copyInfo.root()) {
             addFailure(failure.path, failure.listing,
                        "the copy cannot be listed: " + systemReason(failure.error));
-            unknown.add(failure.path.substr(std::min(failure.path.size(), copyInfo.root().size())));
+            unknown.add(std::string(relativeOf(failure.path, copyInfo.root())));
         }
     }
     for (const FileInfo& entry : copyInfo.entries()) {
