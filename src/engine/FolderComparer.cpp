@@ -726,12 +726,11 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
         // Each side's names, for the comparison and for the subfolders.
         const NameIndex mirrorNames(hasMirror ? &mirrorListing : nullptr);
         const NameIndex mainNames(hasMain ? &mainListing : nullptr);
-        compareFolderPair(here, hasMain ? &mainListing : nullptr,
-                          hasMirror ? &mirrorListing : nullptr, mainNames, mirrorNames);
 
         // The subfolders: those main has, in its order, then those only the
         // mirror has. Each reader is asked for them last-first, so that it
-        // lists the first one next.
+        // lists the first one next; and before this folder is compared, so
+        // that the readers have them to list meanwhile.
         struct Next {
             const FileInfo* main = nullptr;
             const FileInfo* mirror = nullptr;
@@ -772,6 +771,8 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
             }
             pending.push_back(each);
         }
+        compareFolderPair(here, hasMain ? &mainListing : nullptr,
+                          hasMirror ? &mirrorListing : nullptr, mainNames, mirrorNames);
     }
     m_list->append(std::move(mainSkips));
     if (runsMirrorPass) {

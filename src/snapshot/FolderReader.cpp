@@ -60,7 +60,15 @@ FolderListing FolderReader::take(Ticket ticket) {
         lock.unlock();
         return list(mine);
     }
-    m_changed.wait(lock, [&job] { return job.state == State::Ready; });
+    // Being listed: rather than sit idle meanwhile, list what the reader
+    // would list next. Neither waits for the other, and the bound on what is
+    // kept ready holds for both.
+    while (job.state != State::Ready) {
+        m_changed.wait(lock, [this, &job] { return job.state == State::Ready || canListNext(); });
+        if (job.state != State::Ready) {
+            listNext(lock);
+        }
+    }
     FolderListing listing = std::move(job.listing);
     m_readyEntries -= listing.entries.size() + 1;
     m_jobs.erase(ticket);
@@ -95,38 +103,44 @@ void FolderReader::drop(Ticket ticket) {
     }
 }
 
+bool FolderReader::canListNext() const {
+    return !m_stack.empty() && m_readyEntries < m_aheadEntries;
+}
+
+void FolderReader::listNext(std::unique_lock<std::mutex>& lock) {
+    const Ticket ticket = m_stack.back();
+    m_stack.pop_back();
+    const auto found = m_jobs.find(ticket);
+    if (found == m_jobs.end() || found->second.state != State::Waiting) {
+        return;  // taken or dropped meanwhile
+    }
+    Job& job = found->second;
+    job.state = State::Listing;
+    lock.unlock();
+    FolderListing listing = list(job);
+    lock.lock();
+    // The map's nodes stay put, so `job` is still the job unless dropped.
+    const auto again = m_jobs.find(ticket);
+    if (again->second.state == State::Dropped) {
+        m_jobs.erase(again);
+        return;
+    }
+    m_readyEntries += listing.entries.size() + 1;
+    again->second.listing = std::move(listing);
+    again->second.state = State::Ready;
+    ++m_ready;
+    lock.unlock();
+    m_changed.notify_all();
+    lock.lock();
+}
+
 void FolderReader::work() {
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
-        m_changed.wait(lock, [this] {
-            return m_stopping || (!m_stack.empty() && m_readyEntries < m_aheadEntries);
-        });
+        m_changed.wait(lock, [this] { return m_stopping || canListNext(); });
         if (m_stopping) {
             return;
         }
-        const Ticket ticket = m_stack.back();
-        m_stack.pop_back();
-        const auto found = m_jobs.find(ticket);
-        if (found == m_jobs.end() || found->second.state != State::Waiting) {
-            continue;  // taken or dropped meanwhile
-        }
-        Job& job = found->second;
-        job.state = State::Listing;
-        lock.unlock();
-        FolderListing listing = list(job);
-        lock.lock();
-        // The map's nodes stay put, so `job` is still the job unless dropped.
-        const auto again = m_jobs.find(ticket);
-        if (again->second.state == State::Dropped) {
-            m_jobs.erase(again);
-            continue;
-        }
-        m_readyEntries += listing.entries.size() + 1;
-        again->second.listing = std::move(listing);
-        again->second.state = State::Ready;
-        ++m_ready;
-        lock.unlock();
-        m_changed.notify_all();
-        lock.lock();
+        listNext(lock);
     }
 }

@@ -19,8 +19,9 @@
 // folder, so the reader lists just what the walk needs next, and keeps at most
 // a few listings ready so that memory stays bounded whatever the tree's size.
 // A listing asked for but not yet begun when taken is made by the taker
-// itself, so a walk never waits on what it does not need. Without a thread to
-// spare, every listing is made by the taker.
+// itself, so a walk never waits on what it does not need; one being made when
+// taken, the taker helps by listing what the reader would list next. Without a
+// thread to spare, every listing is made by the taker.
 class FolderReader {
 public:
     using Ticket = std::uint64_t;
@@ -52,6 +53,10 @@ private:
     };
 
     void work();
+    // True when a request waits and the bound leaves room for its listing.
+    bool canListNext() const;
+    // Lists the request on top of the stack, unlocking `lock` meanwhile.
+    void listNext(std::unique_lock<std::mutex>& lock);
     FolderListing list(const Job& job) const;
 
     const ListingRules m_rules;
