@@ -5,8 +5,10 @@
 
 #include "platform/Assert.h"
 
-FolderReader::FolderReader(const ListingRules& rules, std::size_t ahead)
-    : m_rules(rules), m_aheadEntries(ahead == 0 ? 1 : ahead) {
+FolderReader::FolderReader(const ListingRules& rules, std::size_t ahead, std::size_t aheadFolders)
+    : m_rules(rules),
+      m_aheadEntries(ahead == 0 ? 1 : ahead),
+      m_aheadFolders(aheadFolders == 0 ? 1 : aheadFolders) {
     try {
         m_thread = std::thread([this] { work(); });
     } catch (const std::system_error&) {
@@ -104,7 +106,7 @@ void FolderReader::drop(Ticket ticket) {
 }
 
 bool FolderReader::canListNext() const {
-    return !m_stack.empty() && m_readyEntries < m_aheadEntries;
+    return !m_stack.empty() && m_readyEntries < m_aheadEntries && m_ready < m_aheadFolders;
 }
 
 void FolderReader::listNext(std::unique_lock<std::mutex>& lock) {
@@ -126,6 +128,7 @@ void FolderReader::listNext(std::unique_lock<std::mutex>& lock) {
         return;
     }
     m_readyEntries += listing.entries.size() + 1;
+    again->second.parent.reset();  // no longer needed, and it holds a folder open
     again->second.listing = std::move(listing);
     again->second.state = State::Ready;
     ++m_ready;

@@ -18,6 +18,9 @@
 // that goes depth first asks for a folder's subfolders last-first while at the
 // folder, so the reader lists just what the walk needs next, and keeps at most
 // a few listings ready so that memory stays bounded whatever the tree's size.
+// Each listing ready holds its folder open (its subfolders are opened beneath
+// it), so their number is bounded too: a folder of thousands of subfolders
+// must not use up the process's open files (often 1024).
 // A listing asked for but not yet begun when taken is made by the taker
 // itself, so a walk never waits on what it does not need; one being made when
 // taken, the taker helps by listing what the reader would list next. Without a
@@ -27,8 +30,9 @@ public:
     using Ticket = std::uint64_t;
 
     // `ahead` bounds the entries of the listings kept ready (one listing is
-    // always allowed, however large).
-    explicit FolderReader(const ListingRules& rules, std::size_t ahead = 32768);
+    // always allowed, however large), `aheadFolders` their number.
+    explicit FolderReader(const ListingRules& rules, std::size_t ahead = 32768,
+                          std::size_t aheadFolders = 64);
     ~FolderReader();
     FolderReader(const FolderReader&) = delete;
     FolderReader& operator=(const FolderReader&) = delete;
@@ -61,6 +65,7 @@ private:
 
     const ListingRules m_rules;
     const std::size_t m_aheadEntries;
+    const std::size_t m_aheadFolders;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::unordered_map<Ticket, Job> m_jobs;

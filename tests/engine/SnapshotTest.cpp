@@ -1,10 +1,14 @@
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "snapshot/DirectoryInfo.h"
@@ -225,4 +229,48 @@ TEST(FolderReader, EveryTakeOrderGetsItsOwnListingWithoutWaitingForever) {
         EXPECT_TRUE(absent.failures[0].listing);
         EXPECT_EQ(absent.failures[0].path, dir / "gone");
     }
+}
+
+// Each listing kept ready holds its folder open. A folder of more subfolders
+// than the process may open files (1024 on many desktops) must still be
+// listed whole, however far the reader could get ahead.
+TEST(FolderReader, ManySubfoldersListedAheadStayWithinTheOpenFileLimit) {
+    TempDir dir;
+    constexpr int kFolders = 1500;
+    std::vector<std::string> names;
+    for (int i = 0; i < kFolders; ++i) {
+        names.push_back("d" + std::to_string(i));
+        ASSERT_EQ(::mkdir((dir / names.back()).c_str(), 0755), 0);
+    }
+    auto root =
+        std::make_shared<platform::DirectoryHandle>(platform::DirectoryHandle::open(dir.path()));
+    ASSERT_TRUE(root->valid());
+
+    rlimit before{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &before), 0);
+    const auto open =
+        static_cast<rlim_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                          std::filesystem::directory_iterator()));
+    rlimit lowered = before;
+    lowered.rlim_cur = std::min<rlim_t>(before.rlim_cur, open + 200);
+    ASSERT_LT(lowered.rlim_cur, open + kFolders) << "the test needs a limit below its folders";
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    std::vector<std::string> failed;
+    {
+        FolderReader reader(ListingRules{});
+        std::vector<FolderReader::Ticket> tickets;
+        for (auto name = names.rbegin(); name != names.rend(); ++name) {
+            tickets.push_back(reader.request(root, *name, dir / *name));
+        }
+        // A walker busy elsewhere: the reader gets as far ahead as it may.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        for (auto ticket = tickets.rbegin(); ticket != tickets.rend(); ++ticket) {
+            const FolderListing listing = reader.take(*ticket);
+            if (!listing.complete()) {
+                failed.push_back(listing.failures.empty() ? "?" : listing.failures.back().path);
+            }
+        }
+    }
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &before), 0);
+    EXPECT_TRUE(failed.empty()) << failed.size() << " folders not listed, first " << failed[0];
 }
