@@ -757,17 +757,34 @@ void FolderComparer::comparePair(std::size_t index, const TaskFolderItem& folder
                 }
             }
         }
+        std::vector<FolderReader::Subfolder> mainAsked;
+        std::vector<FolderReader::Subfolder> mirrorAsked;
+        for (auto sub = next.rbegin(); sub != next.rend(); ++sub) {
+            if (sub->main != nullptr) {
+                mainAsked.push_back({std::string(sub->main->fileName()), sub->main->path()});
+            }
+            if (sub->mirror != nullptr) {
+                mirrorAsked.push_back({std::string(sub->mirror->fileName()), sub->mirror->path()});
+            }
+        }
+        std::vector<FolderReader::Ticket> mainTickets;
+        std::vector<FolderReader::Ticket> mirrorTickets;
+        if (mainListing.folder != nullptr) {
+            mainTickets = mainReader.request(mainListing.folder, std::move(mainAsked));
+        }
+        if (mirrorListing.folder != nullptr) {
+            mirrorTickets = mirrorReader->request(mirrorListing.folder, std::move(mirrorAsked));
+        }
+        auto mainTicket = mainTickets.begin();
+        auto mirrorTicket = mirrorTickets.begin();
         for (auto sub = next.rbegin(); sub != next.rend(); ++sub) {
             Folder each;
             each.mirrorPlace = sub->place;
             if (sub->main != nullptr) {
-                each.main = mainReader.request(
-                    mainListing.folder, std::string(sub->main->fileName()), sub->main->path());
+                each.main = *mainTicket++;
             }
             if (sub->mirror != nullptr) {
-                each.mirror = mirrorReader->request(mirrorListing.folder,
-                                                    std::string(sub->mirror->fileName()),
-                                                    sub->mirror->path());
+                each.mirror = *mirrorTicket++;
             }
             pending.push_back(each);
         }

@@ -27,22 +27,81 @@ FolderReader::~FolderReader() {
     }
 }
 
+FolderReader::Ticket FolderReader::add(std::shared_ptr<const platform::DirectoryHandle> parent,
+                                       std::string name, std::string path, bool guessed) {
+    const Ticket ticket = m_next++;
+    Job job;
+    job.parent = std::move(parent);
+    job.name = std::move(name);
+    job.path = std::move(path);
+    job.guessed = guessed;
+    m_jobs.emplace(ticket, std::move(job));
+    m_stack.push_back(ticket);
+    return ticket;
+}
+
 FolderReader::Ticket FolderReader::request(std::shared_ptr<const platform::DirectoryHandle> parent,
                                            std::string name, std::string path) {
     TF_ASSERT(parent != nullptr);
     Ticket ticket = 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        ticket = m_next++;
-        Job job;
-        job.parent = std::move(parent);
-        job.name = std::move(name);
-        job.path = std::move(path);
-        m_jobs.emplace(ticket, std::move(job));
-        m_stack.push_back(ticket);
+        ticket = add(std::move(parent), std::move(name), std::move(path), false);
     }
     m_changed.notify_all();
     return ticket;
+}
+
+std::vector<FolderReader::Ticket> FolderReader::request(
+    const std::shared_ptr<const platform::DirectoryHandle>& parent,
+    std::vector<Subfolder> subfolders) {
+    TF_ASSERT(parent != nullptr);
+    std::vector<Ticket> tickets;
+    tickets.reserve(subfolders.size());
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (Subfolder& each : subfolders) {
+            const auto guess = m_guesses.find(GuessKey(parent.get(), each.name));
+            if (guess == m_guesses.end()) {
+                tickets.push_back(add(parent, std::move(each.name), std::move(each.path), false));
+                continue;
+            }
+            const Ticket ticket = guess->second;
+            m_guesses.erase(guess);
+            Job& job = m_jobs.at(ticket);
+            job.guessed = false;
+            if (job.state == State::Waiting) {
+                m_stack.push_back(ticket);  // in the walk's order, which may differ
+            }
+            tickets.push_back(ticket);
+        }
+        // The walk will not visit what it did not ask for.
+        for (auto guess = m_guesses.lower_bound(GuessKey(parent.get(), std::string_view()));
+             guess != m_guesses.end() && guess->first.first == parent.get();) {
+            const auto found = m_jobs.find(guess->second);
+            guess = m_guesses.erase(guess);
+            if (found != m_jobs.end()) {
+                found->second.guessed = false;
+                dropLocked(found);
+            }
+        }
+    }
+    m_changed.notify_all();
+    return tickets;
+}
+
+void FolderReader::guessSubfolders(const FolderListing& listing) {
+    if (listing.folder == nullptr) {
+        return;
+    }
+    for (auto entry = listing.entries.rbegin(); entry != listing.entries.rend(); ++entry) {
+        if (!entry->isDirectory()) {
+            continue;
+        }
+        const Ticket ticket =
+            add(listing.folder, std::string(entry->fileName()), entry->path(), true);
+        m_guesses.emplace(GuessKey(listing.folder.get(), m_jobs.at(ticket).name), ticket);
+    }
 }
 
 FolderListing FolderReader::list(const Job& job) const {
@@ -81,11 +140,15 @@ FolderListing FolderReader::take(Ticket ticket) {
 }
 
 void FolderReader::drop(Ticket ticket) {
-    std::unique_lock<std::mutex> lock(m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     const auto found = m_jobs.find(ticket);
-    if (found == m_jobs.end()) {
-        return;
+    if (found != m_jobs.end()) {
+        dropLocked(found);
     }
+    m_changed.notify_all();
+}
+
+void FolderReader::dropLocked(std::unordered_map<Ticket, Job>::iterator found) {
     switch (found->second.state) {
         case State::Waiting:
             m_jobs.erase(found);
@@ -97,8 +160,6 @@ void FolderReader::drop(Ticket ticket) {
             m_readyEntries -= found->second.listing.entries.size() + 1;
             m_jobs.erase(found);
             --m_ready;
-            lock.unlock();
-            m_changed.notify_all();
             break;
         case State::Dropped:
             break;
@@ -129,6 +190,7 @@ void FolderReader::listNext(std::unique_lock<std::mutex>& lock) {
     }
     m_readyEntries += listing.entries.size() + 1;
     again->second.parent.reset();  // no longer needed, and it holds a folder open
+    guessSubfolders(listing);
     again->second.listing = std::move(listing);
     again->second.state = State::Ready;
     ++m_ready;

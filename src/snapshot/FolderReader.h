@@ -2,9 +2,11 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -37,10 +39,21 @@ public:
     FolderReader(const FolderReader&) = delete;
     FolderReader& operator=(const FolderReader&) = delete;
 
+    // A subfolder to list: its name in its parent and its own path.
+    struct Subfolder {
+        std::string name;
+        std::string path;
+    };
+
     // Asks for the subfolder `name` of the listed folder `parent`, whose
     // own path is `path`.
     Ticket request(std::shared_ptr<const platform::DirectoryHandle> parent, std::string name,
                    std::string path);
+    // Asks for the subfolders of `parent` the walk will visit, as one
+    // request each in turn (the last is listed first). Its other subfolders,
+    // listed ahead on a guess, are let go.
+    std::vector<Ticket> request(const std::shared_ptr<const platform::DirectoryHandle>& parent,
+                                std::vector<Subfolder> subfolders);
     // The listing asked for with `ticket`; each ticket is taken once.
     FolderListing take(Ticket ticket);
     // Forgets a request whose listing is no longer wanted.
@@ -54,9 +67,18 @@ private:
         std::string path;
         State state = State::Waiting;
         FolderListing listing;
+        // Listed ahead before anyone asked: the walk visits every subfolder
+        // of what it lists, so the reader guesses at them itself.
+        bool guessed = false;
     };
+    using GuessKey = std::pair<const platform::DirectoryHandle*, std::string_view>;
 
     void work();
+    Ticket add(std::shared_ptr<const platform::DirectoryHandle> parent, std::string name,
+               std::string path, bool guessed);
+    // Guesses at the subfolders of a listing just made.
+    void guessSubfolders(const FolderListing& listing);
+    void dropLocked(std::unordered_map<Ticket, Job>::iterator found);
     // True when a request waits and the bound leaves room for its listing.
     bool canListNext() const;
     // Lists the request on top of the stack, unlocking `lock` meanwhile.
@@ -72,6 +94,9 @@ private:
     // Waiting tickets; the last is listed next. Tickets taken or dropped
     // meanwhile are skipped when they come up.
     std::vector<Ticket> m_stack;
+    // Guessed requests not yet asked for, by parent and name (a view of the
+    // job's own name).
+    std::map<GuessKey, Ticket> m_guesses;
     std::size_t m_ready = 0;
     std::size_t m_readyEntries = 0;
     Ticket m_next = 0;

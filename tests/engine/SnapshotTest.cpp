@@ -231,6 +231,48 @@ TEST(FolderReader, EveryTakeOrderGetsItsOwnListingWithoutWaitingForever) {
     }
 }
 
+// A reader lists the subfolders of what it listed before the walker asks for
+// them. The walker then asks for the ones it will visit, in its own order:
+// each gets its own listing, and guesses it does not ask for are let go.
+TEST(FolderReader, SubfoldersListedOnAGuessServeTheWalkersRequests) {
+    TempDir dir;
+    testsupport::makeTree(dir.path(), "a/b/b1\na/c/c1\na/d/d1\n");
+    auto root =
+        std::make_shared<platform::DirectoryHandle>(platform::DirectoryHandle::open(dir.path()));
+    ASSERT_TRUE(root->valid());
+    const auto entriesOf = [](const FolderListing& listing) {
+        std::vector<std::string> got;
+        for (const FileInfo& entry : listing.entries) {
+            got.push_back(entry.path());
+        }
+        std::sort(got.begin(), got.end());
+        return got;
+    };
+    const std::vector<std::vector<std::string>> asked{{"d", "b"}, {"b", "c", "d"}, {}, {"c"}};
+    for (const std::size_t aheadFolders : {std::size_t{1}, std::size_t{64}}) {
+        for (const auto& names : asked) {
+            FolderReader reader(ListingRules{}, 32768, aheadFolders);
+            const FolderListing a = reader.take(reader.request(root, "a", dir / "a"));
+            ASSERT_TRUE(a.complete());
+            // Time for the reader to list guesses ahead, up to its bound.
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            std::vector<FolderReader::Subfolder> subfolders;
+            for (const std::string& name : names) {
+                subfolders.push_back({name, dir / ("a/" + name)});
+            }
+            const auto tickets = reader.request(a.folder, subfolders);
+            ASSERT_EQ(tickets.size(), names.size());
+            for (std::size_t i = names.size(); i-- > 0;) {
+                const FolderListing listing = reader.take(tickets[i]);
+                EXPECT_TRUE(listing.complete()) << names[i];
+                EXPECT_EQ(
+                    entriesOf(listing),
+                    (std::vector<std::string>{dir / ("a/" + names[i] + "/" + names[i] + "1")}));
+            }
+        }
+    }
+}
+
 // Each listing kept ready holds its folder open. A folder of more subfolders
 // than the process may open files (1024 on many desktops) must still be
 // listed whole, however far the reader could get ahead.
