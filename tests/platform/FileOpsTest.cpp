@@ -8,12 +8,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstring>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "FileOpsTestTools.h"
@@ -477,6 +479,46 @@ TEST_F(FileOpsTest, ReplacedAndDeletedFilesAreLetGoOfByTheFlush) {
     EXPECT_EQ(heldDeleted(m_mirror), std::vector<std::string>{});
     EXPECT_EQ(readFile(mirror("f7")), "new f7");
     EXPECT_EQ(listNames(m_mirror).size(), static_cast<std::size_t>(kFiles));
+}
+
+// A file replaced a moment ago keeps its blocks until its deferred close: a
+// copy that finds the drive full meanwhile lets those go and tries again,
+// rather than failing with space about to come free.
+TEST_F(FileOpsTest, FullDriveWaitsForReplacedFilesToBeLetGoOf) {
+    writeFile(main("f"), "new f");
+    writeFile(mirror("f"), patternedContent(std::size_t{1} << 20));
+    writeFile(main("g"), "content of g");
+    std::atomic<bool> full{false};
+    // Holds the close of the replaced file until the drive is found full.
+    const SysFault slowClose = SysFault::on<&Sys::close>(
+        Fault::pass()
+            .when([](const std::vector<std::string>& paths) {
+                return !paths.empty() && paths[0].ends_with(" (deleted)");
+            })
+            .then([&full] {
+                while (!full) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
+            }));
+    ASSERT_TRUE(m_tree.copyFile(m_source, main("f"), mirror("f")).ok());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (slowClose.seen() == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (slowClose.seen() == 0) {
+        full = true;
+        ASSERT_TRUE(m_tree.flush().ok());
+        GTEST_SKIP() << "this file system does not have replaced files closed later";
+    }
+    const SysFault noSpace = SysFault::on<&Sys::copy_file_range>(
+        Fault::fail(ENOSPC).nth(1).then([&full] { full = true; }));
+    const OpResult copied = m_tree.copyFile(m_source, main("g"), mirror("g"));
+    full = true;
+    ASSERT_TRUE(m_tree.flush().ok());  // no close waits on `full` beyond this test
+    EXPECT_TRUE(copied.ok()) << copied.message;
+    EXPECT_EQ(noSpace.hits(), 1);
+    EXPECT_EQ(readFile(mirror("g")), "content of g");
+    EXPECT_EQ(listNames(m_mirror), (std::vector<std::string>{"f", "g"}));
 }
 
 TEST_F(FileOpsTest, FullFileSystemLeavesTheOldTarget) {

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string_view>
 #include <thread>
@@ -567,9 +568,11 @@ int beforeReplacing(const BeforeReplace& before, int dirFd, FolderUnlock& unlock
 int copyRegular(int source, const struct stat& st, int dirFd, FolderUnlock& unlock,
                 const std::string& leaf, bool timesAfterRename, const BeforeReplace& before,
                 DeferredClose* closer, bool& cloneRefused, std::string& message) {
-    Temporary temporary(dirFd, unlock);
+    std::optional<Temporary> temporary;
     UniqueFd out;
-    if (const int error = temporary.create([&](const char* name) {
+    for (bool again = false;; again = true) {
+        temporary.emplace(dirFd, unlock);
+        int error = temporary->create([&](const char* name) {
             const int fd = retryEintr(sys().openat, dirFd, name,
                                       O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
             if (fd < 0) {
@@ -577,10 +580,23 @@ int copyRegular(int source, const struct stat& st, int dirFd, FolderUnlock& unlo
             }
             out.reset(fd);
             return 0;
-        })) {
-        return error;
-    }
-    if (const int error = detail::copyContent(source, out.get(), st, &cloneRefused)) {
+        });
+        if (error == 0) {
+            error = detail::copyContent(source, out.get(), st, &cloneRefused);
+        }
+        if (error == 0) {
+            break;
+        }
+        // The files replaced before this one may still hold their space
+        // while they wait to be closed: a full drive is only full once they
+        // are let go of.
+        if (!again && (error == ENOSPC || error == EDQUOT) && closer != nullptr &&
+            closer->holdsSpace()) {
+            out.reset();
+            temporary.reset();
+            closer->drain();
+            continue;
+        }
         if (error == EAGAIN) {
             message = "the source became shorter while being copied";
         }
@@ -607,7 +623,7 @@ int copyRegular(int source, const struct stat& st, int dirFd, FolderUnlock& unlo
     if (const int error = beforeReplacing(before, dirFd, unlock, leaf, message)) {
         return error;
     }
-    if (const int error = temporary.replace(leaf, closer)) {
+    if (const int error = temporary->replace(leaf, closer)) {
         return error;
     }
     if (timesAfterRename && sys().utimensat(dirFd, leaf.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0 &&

@@ -65,6 +65,11 @@ void DeferredClose::add(UniqueFd fd, std::uint64_t bytes) {
     // `fd` still holds the descriptor when too much waits already.
 }
 
+bool DeferredClose::holdsSpace() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_bytes > 0;
+}
+
 void DeferredClose::drain() {
     {
         std::lock_guard<std::mutex> lock(m_mutex);

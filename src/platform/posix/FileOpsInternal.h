@@ -133,6 +133,8 @@ public:
     bool enabled() const { return m_enabled; }
     // Takes `fd`, an entry that may hold `bytes` of the drive until closed.
     void add(UniqueFd fd, std::uint64_t bytes);
+    // Whether entries taken but not yet closed may hold space of the drive.
+    bool holdsSpace();
     // Returns once everything taken is closed; the thread ends.
     void drain();
 
