@@ -24,6 +24,7 @@ enum : std::uint32_t {
 // A record of an entry that was not found is all zero.
 struct FindRecord {
     std::uint32_t attributes = 0;
+    // Filled only where the file system gives them unasked; nothing reads them.
     std::uint64_t creationTime = 0;
     std::uint64_t lastAccessTime = 0;
     std::uint64_t lastWriteTime = 0;

@@ -25,8 +25,10 @@ using detail::sys;
 
 namespace {
 
+// Access and creation times are not asked for: no decision reads them, and
+// every entry of both trees is looked up.
 constexpr unsigned kStatxMask = STATX_TYPE | STATX_MODE | STATX_UID | STATX_GID | STATX_SIZE |
-                                STATX_ATIME | STATX_MTIME | STATX_CTIME | STATX_BTIME | STATX_INO;
+                                STATX_MTIME | STATX_CTIME | STATX_INO;
 
 std::uint64_t ticks(const struct statx_timestamp& t) {
     return ticksFromUnix(t.tv_sec, t.tv_nsec);
@@ -63,7 +65,7 @@ Lookup fromStatx(const struct statx& st, std::string_view name) {
     }
     r.attributes = attrs == 0 ? std::uint32_t{kAttrNormal} : attrs;
     r.lastWriteTime = ticks(st.stx_mtime);
-    r.lastAccessTime = ticks(st.stx_atime);
+    r.lastAccessTime = (st.stx_mask & STATX_ATIME) ? ticks(st.stx_atime) : 0;
     r.changeTime = (st.stx_mask & STATX_CTIME) ? ticks(st.stx_ctime) : 0;
     r.creationTime = (st.stx_mask & STATX_BTIME) ? ticks(st.stx_btime) : 0;
     r.size = st.stx_size;
