@@ -76,15 +76,7 @@ std::vector<FolderReader::Ticket> FolderReader::request(
             tickets.push_back(ticket);
         }
         // The walk will not visit what it did not ask for.
-        for (auto guess = m_guesses.lower_bound(GuessKey(parent.get(), std::string_view()));
-             guess != m_guesses.end() && guess->first.first == parent.get();) {
-            const auto found = m_jobs.find(guess->second);
-            guess = m_guesses.erase(guess);
-            if (found != m_jobs.end()) {
-                found->second.guessed = false;
-                dropLocked(found);
-            }
-        }
+        dropGuessesIn(parent.get());
     }
     m_changed.notify_all();
     return tickets;
@@ -148,6 +140,25 @@ void FolderReader::drop(Ticket ticket) {
     m_changed.notify_all();
 }
 
+void FolderReader::dropGuessesIn(const platform::DirectoryHandle* folder) {
+    // Taken out of the table first: dropping one drops what was guessed
+    // beneath it in turn, which may sit right after these in the table.
+    const auto first = m_guesses.lower_bound(GuessKey(folder, std::string_view()));
+    auto last = first;
+    std::vector<Ticket> dropped;
+    for (; last != m_guesses.end() && last->first.first == folder; ++last) {
+        dropped.push_back(last->second);
+    }
+    m_guesses.erase(first, last);
+    for (const Ticket ticket : dropped) {
+        const auto found = m_jobs.find(ticket);
+        if (found != m_jobs.end()) {
+            found->second.guessed = false;
+            dropLocked(found);
+        }
+    }
+}
+
 void FolderReader::dropLocked(std::unordered_map<Ticket, Job>::iterator found) {
     switch (found->second.state) {
         case State::Waiting:
@@ -156,11 +167,19 @@ void FolderReader::dropLocked(std::unordered_map<Ticket, Job>::iterator found) {
         case State::Listing:
             found->second.state = State::Dropped;  // erased when the listing ends
             break;
-        case State::Ready:
+        case State::Ready: {
+            // What was guessed beneath it goes too: nobody will ask for it,
+            // and its folder may be freed and its address taken again.
+            const std::shared_ptr<const platform::DirectoryHandle> folder =
+                found->second.listing.folder;
             m_readyEntries -= found->second.listing.entries.size() + 1;
             m_jobs.erase(found);
             --m_ready;
+            if (folder != nullptr) {
+                dropGuessesIn(folder.get());
+            }
             break;
+        }
         case State::Dropped:
             break;
     }

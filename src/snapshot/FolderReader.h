@@ -79,6 +79,8 @@ private:
     // Guesses at the subfolders of a listing just made.
     void guessSubfolders(const FolderListing& listing);
     void dropLocked(std::unordered_map<Ticket, Job>::iterator found);
+    // Drops the guesses not asked for among the subfolders of `folder`.
+    void dropGuessesIn(const platform::DirectoryHandle* folder);
     // True when a request waits and the bound leaves room for its listing.
     bool canListNext() const;
     // Lists the request on top of the stack, unlocking `lock` meanwhile.

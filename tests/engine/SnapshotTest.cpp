@@ -252,9 +252,11 @@ TEST(FolderReader, SubfoldersListedOnAGuessServeTheWalkersRequests) {
     for (const std::size_t aheadFolders : {std::size_t{1}, std::size_t{64}}) {
         for (const auto& names : asked) {
             FolderReader reader(ListingRules{}, 32768, aheadFolders);
-            const FolderListing a = reader.take(reader.request(root, "a", dir / "a"));
+            const auto first = reader.request(root, "a", dir / "a");
+            // Time for the reader to list a, then guesses up to its bound.
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            const FolderListing a = reader.take(first);
             ASSERT_TRUE(a.complete());
-            // Time for the reader to list guesses ahead, up to its bound.
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
             std::vector<FolderReader::Subfolder> subfolders;
             for (const std::string& name : names) {
@@ -271,6 +273,40 @@ TEST(FolderReader, SubfoldersListedOnAGuessServeTheWalkersRequests) {
             }
         }
     }
+}
+
+// What was guessed beneath a guess the walk never asks for goes with it: it
+// would hold its folder open, and could be handed out for another folder
+// whose handle took the freed one's place.
+TEST(FolderReader, GuessesBeneathADroppedGuessGoWithIt) {
+    TempDir dir;
+    testsupport::makeTree(dir.path(), "a/b/c/c1\na/d/d1\n");
+    auto root =
+        std::make_shared<platform::DirectoryHandle>(platform::DirectoryHandle::open(dir.path()));
+    ASSERT_TRUE(root->valid());
+    const auto openBeneath = [&](const std::string& folder) {
+        int count = 0;
+        for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+            std::error_code error;
+            const std::string target = std::filesystem::read_symlink(fd.path(), error).string();
+            count += !error && (target == folder || target.starts_with(folder + "/")) ? 1 : 0;
+        }
+        return count;
+    };
+    FolderReader reader(ListingRules{});
+    const auto first = reader.request(root, "a", dir / "a");
+    // The reader lists a, then b, c and d on a guess.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (openBeneath(dir / "a/b") < 2 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_EQ(openBeneath(dir / "a/b"), 2) << "b and c were not listed ahead";
+    const FolderListing a = reader.take(first);
+    ASSERT_TRUE(a.complete());
+    const auto tickets = reader.request(a.folder, {{"d", dir / "a/d"}});
+    ASSERT_EQ(tickets.size(), 1u);
+    EXPECT_TRUE(reader.take(tickets[0]).complete());
+    EXPECT_EQ(openBeneath(dir / "a/b"), 0);
 }
 
 // Each listing kept ready holds its folder open. A folder of more subfolders
