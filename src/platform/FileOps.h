@@ -215,6 +215,8 @@ private:
     void pendMade(const std::vector<std::string>& made);
     OpResult finishOne(const SourceTree& tree, const std::string& relative,
                        const PendingSource& pending) const;
+    // The mirror's closing thread, made when first needed.
+    detail::DeferredClose& closer();
 
     std::string m_root;
     int m_fd = -1;

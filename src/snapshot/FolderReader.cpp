@@ -28,13 +28,12 @@ FolderReader::~FolderReader() {
 }
 
 FolderReader::Ticket FolderReader::add(std::shared_ptr<const platform::DirectoryHandle> parent,
-                                       std::string name, std::string path, bool guessed) {
+                                       std::string name, std::string path) {
     const Ticket ticket = m_next++;
     Job job;
     job.parent = std::move(parent);
     job.name = std::move(name);
     job.path = std::move(path);
-    job.guessed = guessed;
     m_jobs.emplace(ticket, std::move(job));
     m_stack.push_back(ticket);
     return ticket;
@@ -46,7 +45,7 @@ FolderReader::Ticket FolderReader::request(std::shared_ptr<const platform::Direc
     Ticket ticket = 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        ticket = add(std::move(parent), std::move(name), std::move(path), false);
+        ticket = add(std::move(parent), std::move(name), std::move(path));
     }
     m_changed.notify_all();
     return ticket;
@@ -63,14 +62,12 @@ std::vector<FolderReader::Ticket> FolderReader::request(
         for (Subfolder& each : subfolders) {
             const auto guess = m_guesses.find(GuessKey(parent.get(), each.name));
             if (guess == m_guesses.end()) {
-                tickets.push_back(add(parent, std::move(each.name), std::move(each.path), false));
+                tickets.push_back(add(parent, std::move(each.name), std::move(each.path)));
                 continue;
             }
             const Ticket ticket = guess->second;
             m_guesses.erase(guess);
-            Job& job = m_jobs.at(ticket);
-            job.guessed = false;
-            if (job.state == State::Waiting) {
+            if (m_jobs.at(ticket).state == State::Waiting) {
                 m_stack.push_back(ticket);  // in the walk's order, which may differ
             }
             tickets.push_back(ticket);
@@ -90,8 +87,7 @@ void FolderReader::guessSubfolders(const FolderListing& listing) {
         if (!entry->isDirectory()) {
             continue;
         }
-        const Ticket ticket =
-            add(listing.folder, std::string(entry->fileName()), entry->path(), true);
+        const Ticket ticket = add(listing.folder, std::string(entry->fileName()), entry->path());
         m_guesses.emplace(GuessKey(listing.folder.get(), m_jobs.at(ticket).name), ticket);
     }
 }
@@ -122,10 +118,8 @@ FolderListing FolderReader::take(Ticket ticket) {
             listNext(lock);
         }
     }
-    FolderListing listing = std::move(job.listing);
-    m_readyEntries -= listing.entries.size() + 1;
-    m_jobs.erase(ticket);
-    --m_ready;
+    // Found again: the reader may have added jobs meanwhile.
+    FolderListing listing = release(m_jobs.find(ticket));
     lock.unlock();
     m_changed.notify_all();
     return listing;
@@ -153,7 +147,6 @@ void FolderReader::dropGuessesIn(const platform::DirectoryHandle* folder) {
     for (const Ticket ticket : dropped) {
         const auto found = m_jobs.find(ticket);
         if (found != m_jobs.end()) {
-            found->second.guessed = false;
             dropLocked(found);
         }
     }
@@ -170,19 +163,23 @@ void FolderReader::dropLocked(std::unordered_map<Ticket, Job>::iterator found) {
         case State::Ready: {
             // What was guessed beneath it goes too: nobody will ask for it,
             // and its folder may be freed and its address taken again.
-            const std::shared_ptr<const platform::DirectoryHandle> folder =
-                found->second.listing.folder;
-            m_readyEntries -= found->second.listing.entries.size() + 1;
-            m_jobs.erase(found);
-            --m_ready;
-            if (folder != nullptr) {
-                dropGuessesIn(folder.get());
+            const FolderListing gone = release(found);
+            if (gone.folder != nullptr) {
+                dropGuessesIn(gone.folder.get());
             }
             break;
         }
         case State::Dropped:
             break;
     }
+}
+
+FolderListing FolderReader::release(std::unordered_map<Ticket, Job>::iterator found) {
+    FolderListing listing = std::move(found->second.listing);
+    m_readyEntries -= listing.entries.size() + 1;
+    --m_ready;
+    m_jobs.erase(found);
+    return listing;
 }
 
 bool FolderReader::canListNext() const {

@@ -67,18 +67,18 @@ private:
         std::string path;
         State state = State::Waiting;
         FolderListing listing;
-        // Listed ahead before anyone asked: the walk visits every subfolder
-        // of what it lists, so the reader guesses at them itself.
-        bool guessed = false;
     };
     using GuessKey = std::pair<const platform::DirectoryHandle*, std::string_view>;
 
     void work();
     Ticket add(std::shared_ptr<const platform::DirectoryHandle> parent, std::string name,
-               std::string path, bool guessed);
-    // Guesses at the subfolders of a listing just made.
+               std::string path);
+    // Guesses at the subfolders of a listing just made: the walk visits
+    // every subfolder of what it lists, so the reader lists them ahead.
     void guessSubfolders(const FolderListing& listing);
     void dropLocked(std::unordered_map<Ticket, Job>::iterator found);
+    // Takes a ready listing out of the jobs, freeing its place in the bounds.
+    FolderListing release(std::unordered_map<Ticket, Job>::iterator found);
     // Drops the guesses not asked for among the subfolders of `folder`.
     void dropGuessesIn(const platform::DirectoryHandle* folder);
     // True when a request waits and the bound leaves room for its listing.

@@ -31,6 +31,21 @@ DirectoryInfo scanned(const std::string& root) {
     return info;
 }
 
+// A folder opened for readers to list subfolders beneath.
+std::shared_ptr<const platform::DirectoryHandle> openShared(const std::string& path) {
+    return std::make_shared<platform::DirectoryHandle>(platform::DirectoryHandle::open(path));
+}
+
+// The paths of a listing's entries, sorted.
+std::vector<std::string> sortedPaths(const FolderListing& listing) {
+    std::vector<std::string> paths;
+    for (const FileInfo& entry : listing.entries) {
+        paths.push_back(entry.path());
+    }
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
 std::vector<std::string> relativePaths(const DirectoryInfo& info) {
     std::vector<std::string> out;
     for (const FileInfo& e : info.entries()) {
@@ -191,8 +206,7 @@ TEST(FolderReader, EveryTakeOrderGetsItsOwnListingWithoutWaitingForever) {
         tree += std::string(name) + "/" + name + "1\n" + name + "/" + name + "2\n";
     }
     testsupport::makeTree(dir.path(), tree);
-    auto root =
-        std::make_shared<platform::DirectoryHandle>(platform::DirectoryHandle::open(dir.path()));
+    const auto root = openShared(dir.path());
     ASSERT_TRUE(root->valid());
     const std::vector<std::string> names{"a", "b", "c", "d", "e"};
     const std::vector<std::vector<std::size_t>> orders{
@@ -207,13 +221,9 @@ TEST(FolderReader, EveryTakeOrderGetsItsOwnListingWithoutWaitingForever) {
             for (const std::size_t i : order) {
                 const FolderListing listing = reader.take(tickets[i]);
                 ASSERT_TRUE(listing.complete()) << names[i];
-                std::vector<std::string> got;
-                for (const FileInfo& entry : listing.entries) {
-                    got.push_back(entry.path());
-                }
-                std::sort(got.begin(), got.end());
-                EXPECT_EQ(got, (std::vector<std::string>{dir / names[i] + "/" + names[i] + "1",
-                                                         dir / names[i] + "/" + names[i] + "2"}));
+                EXPECT_EQ(sortedPaths(listing),
+                          (std::vector<std::string>{dir / names[i] + "/" + names[i] + "1",
+                                                    dir / names[i] + "/" + names[i] + "2"}));
             }
         }
         // Dropped requests, listed or not, are forgotten; the rest still come.
@@ -237,17 +247,8 @@ TEST(FolderReader, EveryTakeOrderGetsItsOwnListingWithoutWaitingForever) {
 TEST(FolderReader, SubfoldersListedOnAGuessServeTheWalkersRequests) {
     TempDir dir;
     testsupport::makeTree(dir.path(), "a/b/b1\na/c/c1\na/d/d1\n");
-    auto root =
-        std::make_shared<platform::DirectoryHandle>(platform::DirectoryHandle::open(dir.path()));
+    const auto root = openShared(dir.path());
     ASSERT_TRUE(root->valid());
-    const auto entriesOf = [](const FolderListing& listing) {
-        std::vector<std::string> got;
-        for (const FileInfo& entry : listing.entries) {
-            got.push_back(entry.path());
-        }
-        std::sort(got.begin(), got.end());
-        return got;
-    };
     const std::vector<std::vector<std::string>> asked{{"d", "b"}, {"b", "c", "d"}, {}, {"c"}};
     for (const std::size_t aheadFolders : {std::size_t{1}, std::size_t{64}}) {
         for (const auto& names : asked) {
@@ -268,7 +269,7 @@ TEST(FolderReader, SubfoldersListedOnAGuessServeTheWalkersRequests) {
                 const FolderListing listing = reader.take(tickets[i]);
                 EXPECT_TRUE(listing.complete()) << names[i];
                 EXPECT_EQ(
-                    entriesOf(listing),
+                    sortedPaths(listing),
                     (std::vector<std::string>{dir / ("a/" + names[i] + "/" + names[i] + "1")}));
             }
         }
@@ -281,8 +282,7 @@ TEST(FolderReader, SubfoldersListedOnAGuessServeTheWalkersRequests) {
 TEST(FolderReader, GuessesBeneathADroppedGuessGoWithIt) {
     TempDir dir;
     testsupport::makeTree(dir.path(), "a/b/c/c1\na/d/d1\n");
-    auto root =
-        std::make_shared<platform::DirectoryHandle>(platform::DirectoryHandle::open(dir.path()));
+    const auto root = openShared(dir.path());
     ASSERT_TRUE(root->valid());
     const auto openBeneath = [&](const std::string& folder) {
         int count = 0;
@@ -320,8 +320,7 @@ TEST(FolderReader, ManySubfoldersListedAheadStayWithinTheOpenFileLimit) {
         names.push_back("d" + std::to_string(i));
         ASSERT_EQ(::mkdir((dir / names.back()).c_str(), 0755), 0);
     }
-    auto root =
-        std::make_shared<platform::DirectoryHandle>(platform::DirectoryHandle::open(dir.path()));
+    const auto root = openShared(dir.path());
     ASSERT_TRUE(root->valid());
 
     rlimit before{};

@@ -888,6 +888,13 @@ OpResult MirrorTree::checkRoot() const {
 
 MirrorTree::MirrorTree() = default;
 
+DeferredClose& MirrorTree::closer() {
+    if (!m_closer) {
+        m_closer = std::make_unique<DeferredClose>(m_fd);
+    }
+    return *m_closer;
+}
+
 MirrorTree::~MirrorTree() {
     m_closer.reset();
     if (m_fd >= 0) {
@@ -1119,11 +1126,8 @@ OpResult MirrorTree::copyFile(const SourceTree& from, const std::string& source,
     pend(path.parent);
     FolderUnlock unlock(dir.get());
     std::string message;
-    if (!m_closer) {
-        m_closer = std::make_unique<DeferredClose>(m_fd);
-    }
     const int error = input.valid() ? copyRegular(input.get(), st, dir.get(), unlock, path.leaf,
-                                                  m_timesAfterRename, beforeReplace, m_closer.get(),
+                                                  m_timesAfterRename, beforeReplace, &closer(),
                                                   m_cloneRefused, message)
                                     : copySpecial(in.base, in.name, st, dir.get(), unlock,
                                                   path.leaf, beforeReplace, message);
@@ -1233,14 +1237,11 @@ OpResult MirrorTree::remove(const std::string& target, EntryKind expected, bool 
         removeTree(dir.get(), unlock, path.leaf, target, keep, first);
         return first;
     }
-    if (!m_closer) {
-        m_closer = std::make_unique<DeferredClose>(m_fd);
-    }
-    UniqueFd held = m_closer->enabled() ? holdEntry(dir.get(), path.leaf) : UniqueFd();
+    UniqueFd held = closer().enabled() ? holdEntry(dir.get(), path.leaf) : UniqueFd();
     const int error =
         inFolder(unlock, [&] { return errnoOf(sys().unlinkat(dir.get(), path.leaf.c_str(), 0)); });
     if (error == 0) {
-        letGo(m_closer.get(), std::move(held));
+        letGo(&closer(), std::move(held));
     }
     return error == 0 || error == ENOENT ? OpResult::success() : OpResult::failure(error);
 }
